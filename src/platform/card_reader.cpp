@@ -1,0 +1,80 @@
+#include "platform/card_reader.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "common/text.h"
+#include "platform/program_folder.h"
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define QUORVALIS_SCARD_CALL __stdcall
+#else
+#define QUORVALIS_SCARD_CALL
+#endif
+
+namespace quorvalis {
+namespace {
+
+using SCardComandFn = int32_t(QUORVALIS_SCARD_CALL*)(int32_t* handle, const char* command,
+                                                     int32_t* commandLength, const char* dataIn,
+                                                     int32_t* dataInLength, char* dataOut,
+                                                     int32_t* dataOutLength);
+
+}  // namespace
+
+QString statusCommand() { return QStringLiteral("Card,Info,Status"); }
+
+QString readCommand(int address, int length) {
+  return QStringLiteral("Card,MemRead,%1,%2").arg(address).arg(length);
+}
+
+QString writeCommand(int address, int length) {
+  return QStringLiteral("Card,MemWrite,%1,%2").arg(address).arg(length);
+}
+
+QString cardStatus(CardReader& reader) { return reader.command(statusCommand(), {}, 7).dataOut; }
+
+QString cardRead(CardReader& reader, int address, int length) {
+  return reader.command(readCommand(address, length), {}, length).dataOut;
+}
+
+int cardWrite(CardReader& reader, int address, const QString& bytes) {
+  return reader.command(writeCommand(address, static_cast<int>(bytes.size())), bytes, 0).result;
+}
+
+QString cardReaderLibraryPath() {
+#ifdef Q_OS_WIN
+  return programFile(QStringLiteral("SCard32.DLL"));
+#else
+  return programFile(QStringLiteral("libSCard32.so"));
+#endif
+}
+
+LibraryCardReader::LibraryCardReader(const QString& libraryPath) : library_(libraryPath) {
+  if (library_.load())
+    function_ = reinterpret_cast<void*>(library_.resolve("SCardComand"));
+}
+
+CardResult LibraryCardReader::command(const QString& cmd, const QString& dataIn, int outLen) {
+  CardResult out;
+  outLen = std::max(outLen, 0);
+  out.dataOut = QString(outLen, u' ');
+  if (!function_) return out;
+
+  const QByteArray command = toCp1252(cmd);
+  const QByteArray input = toCp1252(dataIn);
+  std::vector<char> buffer(static_cast<size_t>(outLen) + 1, ' ');
+  buffer[static_cast<size_t>(outLen)] = '\0';
+  int32_t handle = 0;
+  int32_t commandLength = 0;
+  int32_t inputLength = static_cast<int32_t>(input.size());
+  int32_t outputLength = outLen;
+  auto fn = reinterpret_cast<SCardComandFn>(function_);
+  out.result = fn(&handle, command.constData(), &commandLength, input.constData(), &inputLength,
+                  buffer.data(), &outputLength);
+  out.called = true;
+  out.dataOut = fromCp1252(QByteArray(buffer.data(), outLen));
+  return out;
+}
+
+}  // namespace quorvalis

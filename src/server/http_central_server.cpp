@@ -1,0 +1,103 @@
+#include "server/http_central_server.h"
+
+#include <QEventLoop>
+#include <QNetworkReply>
+#include <QSaveFile>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <memory>
+
+#include "common/text.h"
+#include "server/request_target.h"
+#include "settings/settings_files.h"
+
+namespace quorvalis {
+namespace {
+
+constexpr int kMaxTimeoutSeconds = 110;  // below the 120 s after which screens close
+
+struct ReplyDeleter {
+  void operator()(QNetworkReply* reply) const {
+    if (!reply->isFinished()) reply->abort();
+    reply->deleteLater();
+  }
+};
+using ReplyPtr = std::unique_ptr<QNetworkReply, ReplyDeleter>;
+
+// Waits for the reply; the timer is restarted by whoever holds it. False on timeout.
+bool waitFor(QNetworkReply* reply, QTimer& timer) {
+  if (reply->isFinished()) return true;
+  QEventLoop loop;
+  QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+  QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  return reply->isFinished();
+}
+
+int httpStatus(QNetworkReply* reply) {
+  const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+  return status.isValid() ? status.toInt() : 0;
+}
+
+}  // namespace
+
+ServerSettings readServerSettings() {
+  QString host = readSetting(keys::kServerHost).trimmed();
+  if (host.isEmpty()) host = QString::fromLatin1(keys::kServerHost.def);
+  int seconds = static_cast<int>(readNumber(readSetting(keys::kServerTimeout)));
+  if (seconds <= 0) seconds = static_cast<int>(readNumber(QString::fromLatin1(keys::kServerTimeout.def)));
+  return {host, std::min(seconds, kMaxTimeoutSeconds) * 1000};
+}
+
+HttpCentralServer::HttpCentralServer(ServerSettings settings) : settings_(std::move(settings)) {
+  manager_.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+}
+
+static QNetworkRequest requestFor(const QString& host, const QString& path) {
+  // Our own encoding is already strict; tolerant parsing would re-encode a "%20" as "%2520".
+  const QByteArray url = "http://" + host.toLatin1() + encodeRequestTarget(path);
+  QNetworkRequest request(QUrl(QString::fromLatin1(url), QUrl::StrictMode));
+  request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                       QNetworkRequest::AlwaysNetwork);
+  return request;
+}
+
+QString HttpCentralServer::get(const QString& path) {
+  ReplyPtr reply(manager_.get(requestFor(settings_.host, path)));
+  QTimer timer;
+  timer.setSingleShot(true);
+  timer.start(settings_.timeoutMs);
+  if (!waitFor(reply.get(), timer)) return {};
+  if (httpStatus(reply.get()) == 0) return {};  // no HTTP answer at all
+  return fromCp1252(reply->readAll());
+}
+
+bool HttpCentralServer::download(const QString& path, const QString& file) {
+  QSaveFile out(file);
+  if (!out.open(QIODevice::WriteOnly)) return false;
+  ReplyPtr reply(manager_.get(requestFor(settings_.host, path)));
+  QTimer timer;
+  timer.setSingleShot(true);
+  bool writeFailed = false;
+  // A large program may take long; only silence counts as a timeout here.
+  QObject::connect(reply.get(), &QNetworkReply::readyRead, [&] {
+    timer.start(settings_.timeoutMs);
+    const QByteArray chunk = reply->readAll();
+    if (out.write(chunk) != chunk.size()) writeFailed = true;
+  });
+  timer.start(settings_.timeoutMs);
+  if (!waitFor(reply.get(), timer)) {
+    out.cancelWriting();
+    return false;
+  }
+  const QByteArray rest = reply->readAll();
+  if (out.write(rest) != rest.size()) writeFailed = true;
+  if (writeFailed || reply->error() != QNetworkReply::NoError || httpStatus(reply.get()) != 200) {
+    out.cancelWriting();
+    return false;
+  }
+  return out.commit();
+}
+
+}  // namespace quorvalis

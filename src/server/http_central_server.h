@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QNetworkAccessManager>
+
+#include "server/central_server.h"
+
+namespace quorvalis {
+
+// Where the central server is and how long a request may take: install.ini [server].
+struct ServerSettings {
+  QString host;    // "name" or "name:port"
+  int timeoutMs;   // always below the screens' 120 s idle limit
+};
+ServerSettings readServerSettings();
+
+// Qt Network behind a nested event loop that keeps timers and painting alive but takes no
+// user input, so the operator waits while the progress bar keeps moving.
+class HttpCentralServer : public CentralServer {
+ public:
+  explicit HttpCentralServer(ServerSettings settings);
+  QString get(const QString& path) override;
+  bool download(const QString& path, const QString& file) override;
+
+ private:
+  QNetworkAccessManager manager_;
+  ServerSettings settings_;
+};
+
+}  // namespace quorvalis

@@ -1,0 +1,16 @@
+// The services every screen is given; each has a real implementation and a test double.
+#pragma once
+
+#include "common/clock.h"
+#include "platform/card_reader.h"
+#include "server/central_server.h"
+
+namespace quorvalis {
+
+struct Services {
+  Clock& clock;
+  CentralServer& server;
+  CardReader& cardReader;
+};
+
+}  // namespace quorvalis

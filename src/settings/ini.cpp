@@ -1,0 +1,154 @@
+#include "settings/ini.h"
+
+#include <QFile>
+#include <vector>
+
+#include "common/text.h"
+#include "platform/file_write.h"
+
+namespace quorvalis {
+namespace {
+
+constexpr qsizetype kMaxValue = 1023;
+
+QString trimBlanks(const QString& s) {
+  qsizetype begin = 0, end = s.size();
+  while (begin < end && (s[begin] == u' ' || s[begin] == u'\t')) ++begin;
+  while (end > begin && (s[end - 1] == u' ' || s[end - 1] == u'\t')) --end;
+  return s.mid(begin, end - begin);
+}
+
+struct Line {
+  enum Kind { kOther, kSection, kKey };
+  QByteArray text;  // without the line break
+  QByteArray eol;   // "\r\n", "\n" or "" for a last line without one
+  Kind kind = kOther;
+  QString name;     // section or key name, trimmed
+  QString value;    // key value, trimmed, quotes still on
+};
+
+Line classify(const QByteArray& text, const QByteArray& eol) {
+  Line line;
+  line.text = text;
+  line.eol = eol;
+  const QString s = trimBlanks(fromCp1252(text));
+  if (s.startsWith(u';')) return line;
+  if (s.startsWith(u'[')) {
+    const qsizetype close = s.indexOf(u']');
+    line.kind = Line::kSection;
+    line.name = trimBlanks(close < 0 ? s.mid(1) : s.mid(1, close - 1));
+    return line;
+  }
+  const qsizetype eq = s.indexOf(u'=');
+  if (eq <= 0) return line;
+  line.name = trimBlanks(s.left(eq));
+  if (line.name.isEmpty()) return line;
+  line.kind = Line::kKey;
+  line.value = trimBlanks(s.mid(eq + 1));
+  return line;
+}
+
+std::vector<Line> parse(const QByteArray& bytes) {
+  std::vector<Line> lines;
+  qsizetype start = 0;
+  while (start < bytes.size()) {
+    qsizetype nl = bytes.indexOf('\n', start);
+    QByteArray text, eol;
+    if (nl < 0) {
+      text = bytes.mid(start);
+      start = bytes.size();
+    } else {
+      text = bytes.mid(start, nl - start);
+      eol = "\n";
+      start = nl + 1;
+    }
+    if (text.endsWith('\r')) {
+      text.chop(1);
+      eol.prepend('\r');
+    }
+    lines.push_back(classify(text, eol));
+  }
+  return lines;
+}
+
+bool sameName(const QString& a, const QString& b) {
+  return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Index of the first section line named section, or -1.
+qsizetype findSection(const std::vector<Line>& lines, const QString& section) {
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].kind == Line::kSection && sameName(lines[i].name, section))
+      return static_cast<qsizetype>(i);
+  return -1;
+}
+
+QString unquote(const QString& v) {
+  if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front())
+    return v.mid(1, v.size() - 2);
+  return v;
+}
+
+}  // namespace
+
+QString IniRead(const QString& file, const QString& section, const QString& key,
+                const QString& def) {
+  QFile f(file);
+  if (!f.open(QIODevice::ReadOnly)) return def;
+  const std::vector<Line> lines = parse(f.readAll());
+  const qsizetype sec = findSection(lines, section);
+  if (sec < 0) return def;
+  for (size_t i = static_cast<size_t>(sec) + 1; i < lines.size(); ++i) {
+    if (lines[i].kind == Line::kSection) break;
+    if (lines[i].kind == Line::kKey && sameName(lines[i].name, key))
+      return unquote(lines[i].value).left(kMaxValue);
+  }
+  return def;
+}
+
+void IniWrite(const QString& file, const QString& section, const QString& key,
+              const QString& value) {
+  QByteArray bytes;
+  {
+    QFile f(file);
+    if (f.exists() && !f.open(QIODevice::ReadOnly)) return;  // unreadable: never clobber it
+    if (f.isOpen()) bytes = f.readAll();
+  }
+  const QByteArray crlf = "\r\n";
+  std::vector<Line> lines = parse(bytes);
+  const qsizetype sec = findSection(lines, section);
+
+  if (sec < 0) {
+    if (!bytes.isEmpty() && !bytes.endsWith('\n')) bytes += crlf;
+    bytes += '[' + toCp1252(section) + ']' + crlf + toCp1252(key) + '=' + toCp1252(value) + crlf;
+    writeFileAtomically(file, bytes);
+    return;
+  }
+
+  size_t insertAfter = static_cast<size_t>(sec);
+  bool replaced = false;
+  for (size_t i = static_cast<size_t>(sec) + 1; i < lines.size(); ++i) {
+    Line& line = lines[i];
+    if (line.kind == Line::kSection) break;
+    if (line.kind != Line::kKey) continue;
+    if (sameName(line.name, key)) {
+      line.text = toCp1252(line.name) + '=' + toCp1252(value);
+      replaced = true;
+      break;
+    }
+    insertAfter = i;
+  }
+  if (!replaced) {
+    if (lines[insertAfter].eol.isEmpty()) lines[insertAfter].eol = crlf;
+    Line added;
+    added.text = toCp1252(key) + '=' + toCp1252(value);
+    added.eol = crlf;
+    lines.insert(lines.begin() + static_cast<qsizetype>(insertAfter) + 1, added);
+  }
+  QByteArray out;
+  out.reserve(bytes.size() + key.size() + value.size() + 4);
+  for (const Line& line : lines) out += line.text + line.eol;
+  writeFileAtomically(file, out);
+}
+
+}  // namespace quorvalis

@@ -1,0 +1,26 @@
+// The simulated card and reader, kept in one file so that the terminal's reader library and
+// the cardsim command (separate processes) see the same card.
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace cardsim {
+
+enum class CardState { kNone, kPresent, kUnreadable };
+
+struct SimCard {
+  bool readerReady = true;
+  CardState card = CardState::kNone;
+  bool writeProtected = false;
+  std::array<unsigned char, 256> memory{};
+};
+
+// A missing or unreadable file is a ready reader without a card.
+SimCard loadCard(const std::string& path);
+bool saveCard(const std::string& path, const SimCard& card);
+
+// The club card layout: marker, twelve-character card number, length and mobile number.
+void makeClubCard(SimCard& card, const std::string& mobile, const std::string& cardNumber);
+
+}  // namespace cardsim
