@@ -68,13 +68,16 @@ QString loggedNumber(const QString& prefix, const QString& number) {
 
 QString restoreBlanks(QString text) { return text.replace(QStringLiteral("%20"), QStringLiteral(" ")); }
 
+// Opening the converter is far dearer than converting a line, so each thread keeps one.
 QString fromCp1252(const QByteArray& bytes) {
-  QStringDecoder decoder("windows-1252");
+  thread_local QStringDecoder decoder("windows-1252");
+  decoder.resetState();
   return decoder(bytes);
 }
 
 QByteArray toCp1252(const QString& text) {
-  QStringEncoder encoder("windows-1252");
+  thread_local QStringEncoder encoder("windows-1252");
+  encoder.resetState();
   return encoder(text);
 }
 

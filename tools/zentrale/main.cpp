@@ -59,6 +59,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   httplib::Server http;
+  // Headers and body go out in separate writes; without this each reply waits for a delayed ACK.
+  http.set_tcp_nodelay(true);
   http.Get(".*", [&](const httplib::Request& req, httplib::Response& res) {
     const zentrale::Reply reply = server.handle(req.target);
     res.status = reply.status;

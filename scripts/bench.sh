@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds optimised and runs the benchmarks.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVALIS_TESTS=OFF >/dev/null
+cmake --build build-bench -j "$(nproc)"
+build-bench/bench/bench_settings
+build-bench/bench/bench_server

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Builds everything and runs the terminal against the development central server with the demo
+# branch. Without a display it runs under Xvfb and saves a screenshot.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+scripts/install-deps.sh
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$(nproc)"
+
+demo=${DEMO_DIR:-$root/demo}
+export QUORVALIS_HOME=$demo/quorvalis
+mkdir -p "$QUORVALIS_HOME" "$demo/zentrale"
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+trap cleanup EXIT
+
+# The central server, on a free loopback port.
+build/tools/zentrale/zentrale --data "$demo/zentrale" --port 0 --seed-demo >"$demo/zentrale.out" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do grep -q listening "$demo/zentrale.out" && break; sleep 0.1; done
+host=$(sed -n 's#.*http://\(.*\)$#\1#p' "$demo/zentrale.out")
+[ -n "$host" ] || { cat "$demo/zentrale.out"; exit 1; }
+
+# The installation: server address, reader library, remembered demo branch.
+printf '[server]\r\nhost=%s\r\ntimeout=10\r\n' "$host" >"$QUORVALIS_HOME/install.ini"
+cp build/tools/cardsim/libSCard32.so "$QUORVALIS_HOME/"
+[ -f "$QUORVALIS_HOME/cl.ini" ] || printf '[start]\r\nlog=1\r\nID=DEMO01\r\nFL=1\r\n' >"$QUORVALIS_HOME/cl.ini"
+
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 99 120); do [ -e /tmp/.X11-unix/X$n ] || { display=:$n; break; }; done
+  Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
+  pids+=($!)
+  export DISPLAY=$display
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+  headless=1
+fi
+
+build/app/quorval &
+quorval=$!
+pids+=($quorval)
+echo "Terminal running against http://$host (program folder $QUORVALIS_HOME)."
+echo "Card reader: QUORVALIS_HOME=$QUORVALIS_HOME build/tools/cardsim/cardsim club 00491711234567"
+if [ -n "${headless:-}" ]; then
+  sleep "${DEMO_SETTLE:-6}"
+  import -window root "$demo/screenshot.png"
+  echo "Screenshot of the terminal: $demo/screenshot.png (display $DISPLAY)"
+fi
+if [ -n "${DEMO_SECONDS:-}" ]; then
+  sleep "$DEMO_SECONDS"
+else
+  echo "Press Ctrl-C to stop."
+  wait "$quorval" || true
+fi

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "common/text.h"
+
+namespace quorvalis {
+namespace {
+
+TEST(ReadNumber, TakesTheLongestLeadingNumber) {
+  const struct {
+    const char* text;
+    double value;
+  } cases[] = {
+      {"7,5", 7},     {"12abc", 12},  {"", 0},        {"-3", -3},     {" 5", 5},
+      {"\t 8", 8},    {"7.5", 7.5},   {"abc", 0},     {".5", 0.5},    {"5.", 5},
+      {"-", 0},       {"+4", 4},      {"00123", 123}, {"1.2.3", 1.2}, {"1 2", 1},
+      {"0171", 171},  {"3e5", 3},     {"- 3", 0},     {"1711234567", 1711234567},
+  };
+  for (const auto& c : cases)
+    EXPECT_DOUBLE_EQ(readNumber(QString::fromUtf8(c.text)), c.value) << c.text;
+}
+
+TEST(WriteNumber, PlainDecimalDigitsOnly) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {
+      {5, "5"},       {7.5, "7.5"},   {0, "0"},          {-3, "-3"},  {-0.0, "0"},
+      {0.1, "0.1"},   {1e20, "100000000000000000000"},  {1711234567, "1711234567"},
+      {0.30000000000000004, "0.3"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(writeNumber(c.value), QString::fromLatin1(c.text));
+}
+
+TEST(MobileNumber, BothFormsFromPrefixAndNumberFields) {
+  const struct {
+    const char* prefix;
+    const char* number;
+    const char* request;
+    const char* log;
+  } cases[] = {
+      {"0171", "1234567", "00491711234567", "00491711234567"},
+      {"0171", "0234567", "00491710234567", "0049171234567"},
+      {"0160", "00123", "00491600123", "0049160123"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(internationalNumber(c.prefix, c.number), QString::fromLatin1(c.request)) << c.number;
+    EXPECT_EQ(loggedNumber(c.prefix, c.number), QString::fromLatin1(c.log)) << c.number;
+  }
+}
+
+TEST(DateAndTime, FixedFormatWhateverTheLocale) {
+  EXPECT_EQ(dateText(QDate(2026, 3, 7)), "07.03.2026");
+  EXPECT_EQ(timeText(QTime(9, 5, 1)), "09:05:01");
+  EXPECT_EQ(parseDateText("04.12.2027"), QDate(2027, 12, 4));
+  EXPECT_EQ(parseDateText("4.1.2027"), QDate(2027, 1, 4));
+  EXPECT_FALSE(parseDateText("-").isValid());
+  EXPECT_FALSE(parseDateText("29.02.2027").isValid());
+  EXPECT_FALSE(parseDateText("01.01.27").isValid());
+}
+
+TEST(CodePage, UmlautsAreSingleBytesBothWays) {
+  const QString text = QString::fromUtf8("Müller Straße € Ä");
+  const QByteArray bytes = toCp1252(text);
+  EXPECT_EQ(bytes, QByteArray("M\xFCller Stra\xDF" "e \x80 \xC4"));
+  EXPECT_EQ(fromCp1252(bytes), text);
+  EXPECT_EQ(fromCp1252(QByteArray("\xFF")), QString(QChar(0xFF)));
+}
+
+TEST(RestoreBlanks, ReplacesEveryPct20) {
+  EXPECT_EQ(restoreBlanks("Freigetr%C3nk%20an%20der%20Bar"), "Freigetr%C3nk an der Bar");
+  EXPECT_EQ(restoreBlanks("%2020"), " 20");
+}
+
+}  // namespace
+}  // namespace quorvalis

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "platform/card_reader.h"
+
+namespace quorvalis {
+namespace {
+
+// The reader library stand-in, loaded by path, over a card file of this test's own.
+class CardReaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    qputenv("CARDSIM_FILE", dir_.filePath("card").toLocal8Bit());
+  }
+  void TearDown() override { qunsetenv("CARDSIM_FILE"); }
+
+  void cardsim(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(CARDSIM_BINARY), args);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+  }
+
+  QTemporaryDir dir_;
+};
+
+TEST(CardCommands, ExactTexts) {
+  const struct {
+    QString command;
+    const char* text;
+  } cases[] = {
+      {statusCommand(), "Card,Info,Status"},     {readCommand(1, 6), "Card,MemRead,1,6"},
+      {readCommand(10, 6), "Card,MemRead,10,6"}, {readCommand(20, 6), "Card,MemRead,20,6"},
+      {readCommand(28, 2), "Card,MemRead,28,2"}, {readCommand(30, 14), "Card,MemRead,30,14"},
+      {writeCommand(1, 6), "Card,MemWrite,1,6"}, {writeCommand(28, 1), "Card,MemWrite,28,1"},
+      {writeCommand(28, 2), "Card,MemWrite,28,2"}, {writeCommand(34, 6), "Card,MemWrite,34,6"},
+      {writeCommand(30, 9), "Card,MemWrite,30,9"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.command, QString::fromLatin1(c.text));
+}
+
+TEST_F(CardReaderTest, StatusFollowsTheSimulatedReader) {
+  LibraryCardReader reader(QStringLiteral(SCARD_LIBRARY));
+  ASSERT_TRUE(reader.loaded());
+  EXPECT_EQ(cardStatus(reader), kStatusWait);
+  const struct {
+    const char* action;
+    const char* status;
+  } cases[] = {
+      {"blank", kStatusActive},     {"unreadable", kStatusInvalid}, {"remove", kStatusWait},
+      {"reader-fail", kStatusError}, {"reader-ok", kStatusWait},
+  };
+  for (const auto& c : cases) {
+    cardsim({QString::fromLatin1(c.action)});
+    EXPECT_EQ(cardStatus(reader), QString::fromLatin1(c.status)) << c.action;
+  }
+}
+
+TEST_F(CardReaderTest, ReadsAndWritesTheCardBytes) {
+  LibraryCardReader reader(QStringLiteral(SCARD_LIBRARY));
+  cardsim({"blank"});
+  const QString erased(6, QChar(0xFF));
+  EXPECT_EQ(cardRead(reader, 1, 6), erased);  // 0xFF comes back as U+00FF
+  EXPECT_EQ(cardWrite(reader, 1, "quorva"), 0);
+  EXPECT_EQ(cardRead(reader, 1, 6), "quorva");
+  EXPECT_EQ(cardWrite(reader, 28, "0"), 0);
+  EXPECT_EQ(cardRead(reader, 28, 2), QStringLiteral("0") + QChar(0xFF));
+  EXPECT_EQ(cardWrite(reader, 1, erased), 0);
+  EXPECT_EQ(cardRead(reader, 1, 6), erased);
+
+  cardsim({"club", "00491711234567"});
+  EXPECT_EQ(cardRead(reader, 1, 6), "quorva");
+  EXPECT_EQ(cardRead(reader, 28, 2), "14");
+  EXPECT_EQ(cardRead(reader, 30, 14), "00491711234567");
+  const QString number = cardRead(reader, 10, 6) + cardRead(reader, 20, 6);
+  EXPECT_EQ(number.size(), 12);
+  for (QChar c : number) EXPECT_TRUE(c.isDigit() || (c >= u'A' && c <= u'Z')) << number.toStdString();
+}
+
+TEST_F(CardReaderTest, FailuresAreResultsNeverCrashes) {
+  LibraryCardReader reader(QStringLiteral(SCARD_LIBRARY));
+  EXPECT_NE(cardWrite(reader, 1, "quorva"), 0);  // no card
+  EXPECT_EQ(cardRead(reader, 1, 6), "      ");   // the prefilled buffer comes back
+  cardsim({"blank"});
+  cardsim({"protect"});
+  EXPECT_NE(cardWrite(reader, 1, "quorva"), 0);
+  cardsim({"unprotect"});
+  EXPECT_NE(cardWrite(reader, 250, "quorvalis"), 0);  // past the end of the card
+  EXPECT_NE(reader.command("Card,Format", {}, 0).result, 0);
+  cardsim({"reader-fail"});
+  EXPECT_NE(cardWrite(reader, 1, "quorva"), 0);
+}
+
+TEST(MissingReaderLibrary, EveryCallFailsQuietly) {
+  LibraryCardReader reader(QStringLiteral("/nonexistent/libSCard32.so"));
+  EXPECT_FALSE(reader.loaded());
+  const CardResult status = reader.command(statusCommand(), {}, 7);
+  EXPECT_FALSE(status.called);
+  EXPECT_NE(status.result, 0);
+  EXPECT_EQ(status.dataOut, "       ");
+  EXPECT_NE(cardWrite(reader, 1, "quorva"), 0);
+}
+
+}  // namespace
+}  // namespace quorvalis

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include "program_folder_test.h"
+#include "recording_http_server.h"
+#include "server/http_central_server.h"
+#include "settings/settings_files.h"
+#include "wire_cases.h"
+
+namespace quorvalis {
+namespace {
+
+using testing::ProgramFolderTest;
+using testing::RecordingHttpServer;
+
+HttpCentralServer serverAt(const QString& host, int timeoutMs = 5000) {
+  return HttpCentralServer({host, timeoutMs});
+}
+
+QString refusedHost() {
+  QTcpServer probe;
+  probe.listen(QHostAddress::LocalHost, 0);
+  const quint16 port = probe.serverPort();
+  probe.close();  // nothing listens there any more
+  return QStringLiteral("127.0.0.1:%1").arg(port);
+}
+
+TEST(HttpCentralServer, RequestTargetArrivesAsEncoded) {
+  RecordingHttpServer http;
+  auto server = serverAt(http.host());
+  for (const auto& c : testing::kWireCases) {
+    http.requestLines.clear();
+    EXPECT_EQ(server.get(QString::fromUtf8(c.text)), "OK");
+    ASSERT_EQ(http.requestLines.size(), 1);
+    EXPECT_EQ(http.requestLines[0], "GET " + QByteArray(c.wire) + " HTTP/1.1") << c.text;
+  }
+}
+
+TEST(HttpCentralServer, BodyReachesTheCallerWhateverTheStatus) {
+  RecordingHttpServer http;
+  auto server = serverAt(http.host());
+  http.answer(404, "<h1>404 File Not Found</h1>");
+  EXPECT_EQ(server.get("/quorvalis/DATA/x/nix.ini"), "<h1>404 File Not Found</h1>");
+  http.answer(200, "Bar S\xFC" "d");
+  EXPECT_EQ(server.get("/quorvalis/DATA/filiale.cgi?1"), QString::fromUtf8("Bar Süd"));
+  http.answer(200, "");
+  EXPECT_EQ(server.get("/quorvalis/DATA/filiale.cgi?1"), "");
+}
+
+TEST(HttpCentralServer, RefusedConnectionGivesEmptyReply) {
+  auto server = serverAt(refusedHost());
+  EXPECT_EQ(server.get("/quorvalis/DATA/filiale.cgi?1"), "");
+  EXPECT_FALSE(server.download("/quorvalis/update/F200.exe", QDir::temp().filePath("never.exe")));
+}
+
+TEST(HttpCentralServer, SilentServerTimesOutWhileTimersKeepRunning) {
+  RecordingHttpServer http;
+  http.neverAnswer();
+  auto server = serverAt(http.host(), 1000);
+  int ticks = 0;
+  QTimer progress;
+  QObject::connect(&progress, &QTimer::timeout, [&] { ++ticks; });
+  progress.start(50);
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_EQ(server.get("/quorvalis/DATA/filiale.cgi?1"), "");
+  EXPECT_GE(clock.elapsed(), 900);
+  EXPECT_GE(ticks, 5);  // the progress bar would have kept moving
+  EXPECT_EQ(http.requestLines.size(), 1);
+}
+
+class DownloadTest : public ProgramFolderTest {};
+
+TEST_F(DownloadTest, OnlyAWhole200BodyBecomesAFile) {
+  RecordingHttpServer http;
+  auto server = serverAt(http.host());
+  const QByteArray program(200000, '\x7f');
+  http.answer(200, program);
+  EXPECT_TRUE(server.download("/quorvalis/update/F200.exe", path(" F200.exe")));
+  EXPECT_EQ(readBytes(" F200.exe"), program);
+
+  http.answer(404, "<h1>File Not Found</h1>");
+  EXPECT_FALSE(server.download("/quorvalis/update/F201.exe", path(" F201.exe")));
+  EXPECT_FALSE(exists(" F201.exe"));  // a not-found page is never saved as a program
+
+  http.answer(200, "x");
+  EXPECT_FALSE(server.download("/quorvalis/update/F202.exe", path("missing/F202.exe")));
+}
+
+TEST_F(DownloadTest, ServerSettingsFromInstallIni) {
+  ServerSettings defaults = readServerSettings();
+  EXPECT_EQ(defaults.host, "localhost");
+  EXPECT_EQ(defaults.timeoutMs, 30000);
+  writeBytes("install.ini", "[server]\r\nhost=zentrale.example:8080\r\ntimeout=5\r\n");
+  EXPECT_EQ(readServerSettings().host, "zentrale.example:8080");
+  EXPECT_EQ(readServerSettings().timeoutMs, 5000);
+  // Never as long as the screens' idle limit, never zero.
+  writeBytes("install.ini", "[server]\r\ntimeout=600\r\n");
+  EXPECT_EQ(readServerSettings().timeoutMs, 110000);
+  writeBytes("install.ini", "[server]\r\ntimeout=abc\r\n");
+  EXPECT_EQ(readServerSettings().timeoutMs, 30000);
+}
+
+}  // namespace
+}  // namespace quorvalis

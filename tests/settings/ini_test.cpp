@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "program_folder_test.h"
+#include "settings/ini.h"
+#include "settings/settings_files.h"
+
+namespace quorvalis {
+namespace {
+
+using testing::ProgramFolderTest;
+
+class IniTest : public ProgramFolderTest {
+ protected:
+  QString read(const char* section, const char* key, const char* def = "DEF") {
+    return IniRead(path("t.ini"), QString::fromUtf8(section), QString::fromUtf8(key),
+                   QString::fromUtf8(def));
+  }
+  void write(const char* section, const char* key, const QString& value) {
+    IniWrite(path("t.ini"), QString::fromUtf8(section), QString::fromUtf8(key), value);
+  }
+};
+
+// A file as a person would edit it: odd spacing, comments, capitals, LF and CR LF mixed.
+const QByteArray kHandWritten =
+    "orphan=before any section\r\n"
+    "; comment at the top\r\n"
+    "  [ Start ]  \r\n"
+    "  Log   =\t1 \r\n"
+    "ID=\"  quoted  \"\n"
+    "single='x'\r\n"
+    "mixed=\"x'\r\n"
+    "hash=#not a comment\r\n"
+    "semi=a;b ; c\r\n"
+    "   ; key=commented out\r\n"
+    "empty=\r\n"
+    "ID=second wins never\r\n"
+    "noequals\r\n"
+    "\r\n"
+    "[clients]\r\n"
+    "automin=1\r\n"
+    "[START]\r\n"
+    "club=from the second start section\r\n";
+
+TEST_F(IniTest, ReadsLikeThePrivateProfileFunctions) {
+  writeBytes("t.ini", kHandWritten);
+  const struct {
+    const char* section;
+    const char* key;
+    const char* expected;
+  } cases[] = {
+      {"start", "log", "1"},                 // names case-insensitive, blanks and tabs trimmed
+      {"START", "LOG", "1"},
+      {"start", "ID", "  quoted  "},         // one pair of outer quotes removed, inside kept
+      {"start", "single", "x"},
+      {"start", "mixed", "\"x'"},            // quotes that do not match stay
+      {"start", "hash", "#not a comment"},   // only ";" starts a comment
+      {"start", "semi", "a;b ; c"},          // a ";" inside a value is literal
+      {"start", "key", "DEF"},               // commented-out line is not a key
+      {"start", "empty", ""},                // empty value is "", not the default
+      {"start", "club", "DEF"},              // only the first section of a name is searched
+      {"start", "orphan", "DEF"},            // lines before the first section are unreadable
+      {"start", "noequals", "DEF"},
+      {"clients", "automin", "1"},
+      {"nosuch", "log", "DEF"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(read(c.section, c.key), QString::fromUtf8(c.expected)) << c.section << "/" << c.key;
+}
+
+TEST_F(IniTest, MissingFileGivesTheDefault) {
+  EXPECT_EQ(read("start", "log", "0"), "0");
+  EXPECT_FALSE(exists("t.ini"));
+}
+
+TEST_F(IniTest, LongValueIsCutTo1023Characters) {
+  writeBytes("t.ini", "[a]\r\nk=" + QByteArray(1500, 'x') + "\r\n");
+  EXPECT_EQ(read("a", "k"), QString(1023, u'x'));
+}
+
+TEST_F(IniTest, WriteKeepsEveryOtherByte) {
+  writeBytes("t.ini", kHandWritten);
+  write("start", "LOG", "0");
+  QByteArray expected = kHandWritten;
+  expected.replace("  Log   =\t1 \r\n", "Log=0\r\n");  // the key as already spelled in the file
+  EXPECT_EQ(readBytes("t.ini"), expected);
+}
+
+TEST_F(IniTest, NewKeyGoesAfterTheLastKeyLineOfItsSection) {
+  writeBytes("t.ini", "[a]\r\nx=1\r\n; note\r\n\r\n[b]\r\ny=2\r\n");
+  write("a", "z", "3");
+  EXPECT_EQ(readBytes("t.ini"), "[a]\r\nx=1\r\nz=3\r\n; note\r\n\r\n[b]\r\ny=2\r\n");
+  write("b", "w", "4");
+  EXPECT_EQ(readBytes("t.ini"), "[a]\r\nx=1\r\nz=3\r\n; note\r\n\r\n[b]\r\ny=2\r\nw=4\r\n");
+}
+
+TEST_F(IniTest, NewSectionGoesToTheEnd) {
+  const struct {
+    QByteArray before;
+    QByteArray after;
+  } cases[] = {
+      {"[a]\r\nx=1\r\n", "[a]\r\nx=1\r\n[temp]\r\nnr=\r\n"},
+      {"[a]\r\nx=1", "[a]\r\nx=1\r\n[temp]\r\nnr=\r\n"},  // a line break added first
+      {"", "[temp]\r\nnr=\r\n"},
+  };
+  for (const auto& c : cases) {
+    writeBytes("t.ini", c.before);
+    write("temp", "nr", "");  // an empty value is written as "key="
+    EXPECT_EQ(readBytes("t.ini"), c.after) << c.before.constData();
+    EXPECT_EQ(read("temp", "nr"), "");
+  }
+}
+
+TEST_F(IniTest, SectionWithoutKeysTakesTheKeyDirectlyBelowIt) {
+  writeBytes("t.ini", "[a]\n\n[b]\nk=v");
+  write("a", "x", "1");
+  write("b", "n", "2");
+  EXPECT_EQ(readBytes("t.ini"), "[a]\nx=1\r\n\n[b]\nk=v\r\nn=2\r\n");
+}
+
+TEST_F(IniTest, MissingFileIsCreatedAndMissingFolderFailsSilently) {
+  write("start", "ID", "Filiale 1");
+  EXPECT_EQ(readBytes("t.ini"), "[start]\r\nID=Filiale 1\r\n");
+  const QString nowhere = path("no/such/folder/x.ini");
+  IniWrite(nowhere, "a", "b", "c");
+  EXPECT_FALSE(QFile::exists(nowhere));
+  EXPECT_EQ(IniRead(nowhere, "a", "b", "def"), "def");
+}
+
+TEST_F(IniTest, UmlautsAreSingleBytesOnDiskAndRoundTrip) {
+  write("clients", "abs", QString::fromUtf8("Grüße"));
+  EXPECT_EQ(readBytes("t.ini"), "[clients]\r\nabs=Gr\xFC\xDF" "e\r\n");
+  EXPECT_EQ(read("clients", "abs"), QString::fromUtf8("Grüße"));
+  write("clients", "ü", "ä");
+  EXPECT_EQ(read("clients", "Ü"), QString::fromUtf8("ä"));  // case-insensitive beyond ASCII
+}
+
+TEST_F(IniTest, WriteLeavesNoTemporaryFileBehind) {
+  writeBytes("t.ini", "[a]\r\nx=1\r\n");
+  for (int i = 0; i < 5; ++i) write("a", "x", QString::number(i));
+  EXPECT_EQ(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList{"t.ini"});
+  EXPECT_EQ(read("a", "x"), "4");
+}
+
+TEST_F(IniTest, NamedSettingsLiveInTheProgramFolder) {
+  // A missing cl.ini: no remembered ID, club mode off, receipt printer "-".
+  EXPECT_EQ(readSetting(keys::kLog), "0");
+  EXPECT_FALSE(settingOn(keys::kClub));
+  EXPECT_EQ(readSetting(keys::kQPrinter), "-");
+  EXPECT_EQ(readSetting(keys::kInstalledVersion), "F106");
+  writeSetting(keys::kClub, "1");
+  EXPECT_TRUE(settingOn(keys::kClub));
+  EXPECT_EQ(readBytes("cl.ini"), "[start]\r\nclub=1\r\n");
+  // Only the single character 1 is on.
+  for (const char* value : {"2", "ja", " 1x", "01", "true"}) {
+    writeSetting(keys::kClub, QString::fromLatin1(value));
+    EXPECT_FALSE(settingOn(keys::kClub)) << value;
+  }
+}
+
+}  // namespace
+}  // namespace quorvalis

@@ -1,0 +1,103 @@
+// Test doubles of the terminal's services.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QMap>
+#include <QStringList>
+#include <array>
+#include <vector>
+
+#include "common/clock.h"
+#include "platform/card_reader.h"
+#include "server/central_server.h"
+
+namespace quorvalis::testing {
+
+class FixedClock : public Clock {
+ public:
+  explicit FixedClock(QDateTime at = QDateTime(QDate(2026, 12, 4), QTime(14, 30, 5)))
+      : at_(std::move(at)) {}
+  QDateTime now() const override { return at_; }
+  void set(QDateTime at) { at_ = std::move(at); }
+
+ private:
+  QDateTime at_;
+};
+
+// Answers by path prefix (the longest matching rule wins); each rule's replies are used in
+// order and its last one repeats. Unmatched requests get "" like an unreachable server.
+class ScriptedCentralServer : public CentralServer {
+ public:
+  void reply(const QString& prefix, const QString& body) { replyInOrder(prefix, {body}); }
+  void replyInOrder(const QString& prefix, const QStringList& bodies) { rules_[prefix] = bodies; }
+  // download() succeeds for these paths and writes the given bytes.
+  void offerDownload(const QString& path, const QByteArray& bytes) { downloads_[path] = bytes; }
+
+  QString get(const QString& path) override {
+    requests.append(path);
+    QString best;
+    bool found = false;
+    for (auto it = rules_.cbegin(); it != rules_.cend(); ++it)
+      if (path.startsWith(it.key()) && (!found || it.key().size() > best.size())) {
+        best = it.key();
+        found = true;
+      }
+    if (!found) return {};
+    QStringList& bodies = rules_[best];
+    return bodies.size() > 1 ? bodies.takeFirst() : bodies.value(0);
+  }
+
+  bool download(const QString& path, const QString& file) override {
+    downloadRequests.append(path + u" -> " + file);
+    if (!downloads_.contains(path)) return false;
+    QFile out(file);
+    return out.open(QIODevice::WriteOnly) && out.write(downloads_[path]) == downloads_[path].size();
+  }
+
+  QStringList requests;
+  QStringList downloadRequests;
+
+ private:
+  QMap<QString, QStringList> rules_;
+  QMap<QString, QByteArray> downloads_;
+};
+
+// A reader with a 256-byte card in memory; records every command.
+class MemoryCardReader : public CardReader {
+ public:
+  MemoryCardReader() { memory.fill(u'\xFF'); }
+
+  CardResult command(const QString& cmd, const QString& dataIn, int outLen) override {
+    commands.append(cmd);
+    CardResult out;
+    out.called = true;
+    out.dataOut = QString(outLen, u' ');
+    if (cmd == statusCommand()) {
+      out.dataOut = status;
+      out.result = 0;
+      return out;
+    }
+    const QStringList parts = cmd.split(u',');
+    if (parts.size() != 4) return out;
+    const int address = parts[2].toInt(), length = parts[3].toInt();
+    if (address < 0 || length < 0 || address + length > 256) return out;
+    if (parts[1] == u"MemRead") {
+      for (int i = 0; i < length && i < outLen; ++i) out.dataOut[i] = memory[static_cast<size_t>(address + i)];
+      out.result = 0;
+    } else if (parts[1] == u"MemWrite") {
+      if (failWrites) return out;
+      for (int i = 0; i < length && i < dataIn.size(); ++i) memory[static_cast<size_t>(address + i)] = dataIn[i];
+      out.result = 0;
+    }
+    return out;
+  }
+
+  QString status = QString::fromLatin1(kStatusWait);
+  bool failWrites = false;
+  std::array<QChar, 256> memory{};
+  QStringList commands;
+};
+
+}  // namespace quorvalis::testing
