@@ -1,21 +1,47 @@
+// The branch terminal: start form, then the band for the rest of the run.
 #include <QApplication>
-#include <QLabel>
+#include <QTimer>
+#include <memory>
 
 #include "platform/card_reader.h"
+#include "platform/desktop.h"
+#include "platform/dialogs.h"
+#include "platform/single_instance.h"
 #include "server/http_central_server.h"
 #include "server/services.h"
+#include "server/terminal_state.h"
+#include "shell/main_screen.h"
+#include "shell/start_form.h"
+
+using namespace quorvalis;
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  quorvalis::SystemClock clock;
-  quorvalis::HttpCentralServer server(quorvalis::readServerSettings());
-  quorvalis::LibraryCardReader reader;
-  quorvalis::Services services{clock, server, reader};
-  (void)services;
+  QApplication::setApplicationName(QStringLiteral("quorvalis"));
+  app.setFont(QFont(QStringLiteral("Arial"), 11));
+  // The start form closes before the band is laid out; only the band's quit ends the program.
+  app.setQuitOnLastWindowClosed(false);
 
-  QLabel window(QStringLiteral("quorvalis"));
-  window.setWindowTitle(QStringLiteral("Eingabe erforderlich !"));
-  window.resize(400, 200);
-  window.show();
+  const auto instance = acquireSingleInstance();
+  if (!instance) return 0;  // another terminal is already running
+
+  SystemClock clock;
+  HttpCentralServer server(readServerSettings());
+  LibraryCardReader reader;
+  const auto desktop = createDesktop();
+  MessageBoxDialogs dialogs;
+  Services services{clock, server, reader, *desktop, dialogs};
+  TerminalState state;
+
+  auto start = std::make_unique<StartForm>(services);
+  std::unique_ptr<MainScreen> band;
+  QObject::connect(start.get(), &StartForm::login, [&](const QString& id) {
+    if (band) return;
+    band = std::make_unique<MainScreen>(services, state, id);
+    band->show();
+    QTimer::singleShot(0, [&] { start.reset(); });
+  });
+  start->show();
+  if (start->load()) QTimer::singleShot(0, start.get(), &StartForm::Command1_Click);
   return app.exec();
 }

@@ -3,6 +3,8 @@
 
 #include "common/clock.h"
 #include "platform/card_reader.h"
+#include "platform/desktop.h"
+#include "platform/dialogs.h"
 #include "server/central_server.h"
 
 namespace quorvalis {
@@ -11,6 +13,8 @@ struct Services {
   Clock& clock;
   CentralServer& server;
   CardReader& cardReader;
+  Desktop& desktop;
+  Dialogs& dialogs;
 };
 
 }  // namespace quorvalis

@@ -1,0 +1,36 @@
+// What the terminal asks of the desktop it runs on: the foreground window, the pointer,
+// starting programs, the autostart entry. One implementation per platform, chosen at build time.
+#pragma once
+
+#include <QPoint>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace quorvalis {
+
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+  virtual QSize screenSize() = 0;             // primary screen, pixels
+  virtual QString foregroundTitle() = 0;      // "" when unknown
+  virtual void setCursorPos(QPoint pixels) = 0;
+  // Absolute move in normalised coordinates, 0..65535 across the screen.
+  virtual void mouseMoveNormalised(int x, int y) = 0;
+  virtual void mouseClick(int button) = 0;    // 1 left, 2 right, 4 middle: down and up
+  virtual bool startProgram(const QString& program, const QStringList& args) = 0;
+  virtual void startOnScreenKeyboard() = 0;
+  // The command the desktop starts at login; a command that does not exist starts nothing.
+  virtual void setAutostart(const QString& command) = 0;
+  virtual void beep() = 0;
+  virtual void endProgram() = 0;
+};
+
+// The desktop of this build's platform.
+std::unique_ptr<Desktop> createDesktop();
+
+// The executable's name in the program folder.
+QString executableName();
+
+}  // namespace quorvalis

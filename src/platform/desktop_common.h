@@ -1,0 +1,16 @@
+// Parts of the desktop that Qt covers the same way on every platform.
+#pragma once
+
+#include "platform/desktop.h"
+
+namespace quorvalis {
+
+class QtDesktop : public Desktop {
+ public:
+  QSize screenSize() override;
+  bool startProgram(const QString& program, const QStringList& args) override;
+  void beep() override;
+  void endProgram() override;
+};
+
+}  // namespace quorvalis

@@ -1,0 +1,23 @@
+// Platforms without window or input access: the desktop does what Qt alone can.
+#include "platform/desktop_common.h"
+
+namespace quorvalis {
+namespace {
+
+class PlainDesktop : public QtDesktop {
+ public:
+  QString foregroundTitle() override { return {}; }
+  void setCursorPos(QPoint) override {}
+  void mouseMoveNormalised(int, int) override {}
+  void mouseClick(int) override {}
+  void startOnScreenKeyboard() override {}
+  void setAutostart(const QString&) override {}
+};
+
+}  // namespace
+
+std::unique_ptr<Desktop> createDesktop() { return std::make_unique<PlainDesktop>(); }
+
+QString executableName() { return QStringLiteral("quorval"); }
+
+}  // namespace quorvalis

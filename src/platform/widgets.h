@@ -1,0 +1,37 @@
+// Small helpers every screen uses: twips geometry and touchable pictures.
+#pragma once
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QRect>
+#include <QWidget>
+
+namespace quorvalis {
+
+inline constexpr int kTwipsPerPixel = 15;
+
+inline int toPixels(int twips) { return twips / kTwipsPerPixel; }
+inline QRect twipsToPixels(const QRect& r) {
+  return {toPixels(r.x()), toPixels(r.y()), toPixels(r.width()), toPixels(r.height())};
+}
+inline void placeTwips(QWidget* w, int left, int top, int width, int height) {
+  w->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+}
+
+// A picture that reacts to a touch like the pictures of the branch screens.
+class ClickLabel : public QLabel {
+  Q_OBJECT
+ public:
+  using QLabel::QLabel;
+ signals:
+  void clicked();
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+      emit clicked();
+    QLabel::mouseReleaseEvent(event);
+  }
+};
+
+}  // namespace quorvalis

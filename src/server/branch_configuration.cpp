@@ -1,0 +1,91 @@
+#include "server/branch_configuration.h"
+
+#include <QFile>
+
+#include "common/text.h"
+#include "platform/file_write.h"
+#include "platform/program_folder.h"
+#include "settings/settings_files.h"
+
+namespace quorvalis {
+namespace {
+
+const QString kData = QStringLiteral("/quorvalis/DATA/");
+
+// A downloaded file is written whole, as one printed line.
+bool writeDownloaded(const QString& name, const QString& reply) {
+  ensureProgramFolder();
+  return writeFileAtomically(programFile(name), toCp1252(reply + QStringLiteral("\r\n")));
+}
+
+}  // namespace
+
+QString branchLookupPath(const QString& branchId) { return kData + "filiale.cgi?" + branchId; }
+
+BranchInfo parseBranchReply(const QString& reply) {
+  BranchInfo info;
+  if (reply.isEmpty()) return info;
+  info.answered = true;
+  if (reply.trimmed() == QStringLiteral("-")) return info;  // unknown branch: no directory
+  const QStringList f = reply.split(u';');
+  info.directory = restoreBlanks(f.value(0)).trimmed();
+  info.displayName = restoreBlanks(f.value(1));
+  info.branchName = restoreBlanks(f.value(2));
+  info.postcode = restoreBlanks(f.value(3)).trimmed();
+  return info;
+}
+
+bool isUsableFileReply(const QString& reply) {
+  return !reply.isEmpty() && !reply.contains(QStringLiteral("File Not"));
+}
+
+Download downloadBranchConfiguration(CentralServer& server, const QString& directory,
+                                     const QString& fileNumber) {
+  const QString numbered = server.get(kData + directory + "/filialen/" + fileNumber + ".ini");
+  if (isUsableFileReply(numbered) && writeDownloaded(files::kFilial, numbered))
+    return Download::kWritten;
+  const QString common = server.get(kData + directory + "/filial.ini");
+  if (isUsableFileReply(common) && writeDownloaded(files::kFilial, common))
+    return Download::kWritten;
+  if (numbered.isEmpty() || common.isEmpty()) return Download::kNoAnswer;
+  QFile::remove(programFile(files::kFilial));
+  return Download::kNotFound;
+}
+
+Download downloadTickerSettings(CentralServer& server, const QString& directory) {
+  const QString reply = server.get(kData + directory + "/rss.ini");
+  if (reply.isEmpty()) return Download::kNoAnswer;
+  if (!isUsableFileReply(reply)) {
+    QFile::remove(programFile(files::kRss));
+    return Download::kNotFound;
+  }
+  return writeDownloaded(files::kRss, reply) ? Download::kWritten : Download::kNoAnswer;
+}
+
+QString unscramblePassword(const QString& pass) {
+  if (pass.size() < 3) return {};
+  const QByteArray bytes = toCp1252(pass);
+  const int a = static_cast<int>(readNumber(QString(pass.front())));
+  const int b = static_cast<int>(readNumber(pass.right(2)));
+  QByteArray plain;
+  for (qsizetype i = 1; i < bytes.size() - 2; ++i) {
+    const int code = static_cast<unsigned char>(bytes[i]) + static_cast<int>(i) - a - b;
+    if (code > 0 && code < 256) plain += static_cast<char>(code);
+  }
+  return fromCp1252(plain.mid(9));
+}
+
+UpdateCheck checkVersionReply(const QString& reply, const QString& installed) {
+  if (reply.isEmpty() || reply.size() > 15) return UpdateCheck::kNoReply;
+  return reply == installed ? UpdateCheck::kCurrent : UpdateCheck::kNewer;
+}
+
+QString updateProgramPath(const QString& version) {
+  return QStringLiteral("/quorvalis/update/") + version + ".exe";
+}
+
+QString updateProgramFile(const QString& version) {
+  return programFolder() + QStringLiteral("/ ") + version + ".exe";
+}
+
+}  // namespace quorvalis

@@ -1,0 +1,442 @@
+#include "shell/main_screen.h"
+
+#include <QEvent>
+#include <QFile>
+
+#include "common/text.h"
+#include "platform/program_folder.h"
+#include "platform/window.h"
+#include "server/branch_configuration.h"
+#include "settings/settings_files.h"
+#include "shell/band_layout.h"
+#include "shell/pictures.h"
+#include "shell/texts.h"
+#include "shell/watchdog.h"
+
+namespace quorvalis {
+namespace {
+
+QString text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+}  // namespace
+
+MainScreen::MainScreen(Services& services, TerminalState& state, const QString& branchId,
+                       QWidget* parent)
+    : QWidget(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      services_(services),
+      state_(state) {
+  setObjectName(QStringLiteral("main"));
+  setWindowTitle(text(texts::kMainCaption));
+  setAutoFillBackground(true);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, QColor(0, 62, 110));
+  pal.setColor(QPalette::WindowText, Qt::white);
+  setPalette(pal);
+
+  mainbackgr = label("mainbackgr");
+  mainbackgr->setStyleSheet(QStringLiteral("background-color: rgb(0, 92, 153); border-radius: 8px;"));
+  Butt1 = button("Butt1", text(texts::kNewGuest));
+  Butt2 = button("Butt2", text(texts::kRedeem));
+  for (QPushButton* b : {Butt1, Butt2}) {
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(20);
+    f.setBold(true);
+    b->setFont(f);
+  }
+  moment = label("moment", text(texts::kMoment));
+  moment->setAlignment(Qt::AlignCenter);
+  quorvalName = label("quorvalName");
+  QFont nameFont(QStringLiteral("Arial"));
+  nameFont.setPixelSize(20);
+  nameFont.setBold(true);
+  quorvalName->setFont(nameFont);
+  quorvalStatus = label("quorvalStatus", text(texts::kServerFailed));
+  vers = label("vers");
+  versinfo = label("versinfo");
+  versinfo->setAlignment(Qt::AlignCenter);
+  Picture1 = new ClickLabel(this);
+  Picture1->setObjectName(QStringLiteral("Picture1"));
+  Picture2 = new ClickLabel(this);
+  Picture2->setObjectName(QStringLiteral("Picture2"));
+  Picture3 = new ClickLabel(this);
+  Picture3->setObjectName(QStringLiteral("Picture3"));
+  pwd = new QLineEdit(this);
+  pwd->setObjectName(QStringLiteral("pwd"));
+  pwd->setEchoMode(QLineEdit::Password);
+  pwdok = button("pwdok", text(texts::kOk));
+  tasta2 = button("tasta2", text(texts::kKeyboard));
+  gpwd = new QLineEdit(this);
+  gpwd->setObjectName(QStringLiteral("gpwd"));
+  gpwd->setEchoMode(QLineEdit::Password);
+  gpwdok = button("gpwdok", text(texts::kOk));
+  tasta3 = button("tasta3", text(texts::kKeyboard));
+  ende = button("ende", text(texts::kQuit));
+  ProgressBar1 = new QProgressBar(this);
+  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setTextVisible(false);
+  for (QWidget* hidden : std::initializer_list<QWidget*>{pwd, pwdok, tasta2, gpwd, gpwdok, tasta3,
+                                                          Picture3, ProgressBar1, moment})
+    hidden->hide();
+
+  Timer1.setObjectName(QStringLiteral("Timer1"));
+  Timer2.setObjectName(QStringLiteral("Timer2"));
+  TimerWin.setObjectName(QStringLiteral("TimerWin"));
+  TimerUpdate.setObjectName(QStringLiteral("TimerUpdate"));
+  connect(&Timer1, &QTimer::timeout, this, &MainScreen::timer1Tick);
+  connect(&Timer2, &QTimer::timeout, this, &MainScreen::timer2Tick);
+  connect(&TimerWin, &QTimer::timeout, this, &MainScreen::timerWinTick);
+  connect(&TimerUpdate, &QTimer::timeout, this, &MainScreen::timerUpdateTick);
+
+  connect(Butt1, &QPushButton::clicked, this, &MainScreen::Butt1_Click);
+  connect(Butt2, &QPushButton::clicked, this, &MainScreen::Butt2_Click);
+  connect(Picture1, &ClickLabel::clicked, this, &MainScreen::Picture1_Click);
+  connect(Picture2, &ClickLabel::clicked, this, &MainScreen::Picture2_Click);
+  connect(Picture3, &ClickLabel::clicked, this, &MainScreen::Picture3_Click);
+  connect(pwdok, &QPushButton::clicked, this, &MainScreen::pwdok_Click);
+  connect(pwd, &QLineEdit::returnPressed, this, &MainScreen::pwdok_Click);
+  connect(tasta2, &QPushButton::clicked, this, &MainScreen::tasta2_Click);
+  // Nothing shows the new-guest password row; its OK runs the new-guest button unchecked.
+  connect(gpwdok, &QPushButton::clicked, this, &MainScreen::Butt1_Click);
+  connect(gpwd, &QLineEdit::returnPressed, this, &MainScreen::Butt1_Click);
+  connect(tasta3, &QPushButton::clicked, this, [this] {
+    services_.desktop.startOnScreenKeyboard();
+    gpwd->setFocus();
+  });
+  connect(ende, &QPushButton::clicked, this, &MainScreen::ende_Click);
+
+  // Form load.
+  placeTwips(this, 0, 0, 4140, 2500);
+  placeTwips(mainbackgr, 150, 150, 4140 - 300, 2500 - 300);
+  placeTwips(ende, 4140 - 360, 150, 360, 360);
+  versinfo->hide();
+  state_.versinfo = QStringLiteral("quorvalis - Tarvendel Coupons - Version %1")
+                        .arg(readSetting(keys::kInstalledVersion));
+  versinfo->setText(state_.versinfo);
+  state_.quorvalisID = branchId;
+  writeSetting(keys::kTempNr, QString());
+  setInterval(Timer2, 2502);
+}
+
+QLabel* MainScreen::label(const char* name, const QString& caption) {
+  auto* l = new QLabel(caption, this);
+  l->setObjectName(QString::fromLatin1(name));
+  return l;
+}
+
+QPushButton* MainScreen::button(const char* name, const QString& caption) {
+  auto* b = new QPushButton(caption, this);
+  b->setObjectName(QString::fromLatin1(name));
+  return b;
+}
+
+void MainScreen::setInterval(QTimer& timer, int ms) {
+  if (ms <= 0) {
+    timer.stop();
+    timer.setInterval(0);
+  } else {
+    timer.start(ms);
+  }
+}
+
+void MainScreen::storeScreenSize() {
+  const QSize px = services_.desktop.screenSize();
+  state_.screenW = QString::number(px.width() * kTwipsPerPixel);
+  state_.screenH = QString::number(px.height() * kTwipsPerPixel);
+}
+
+void MainScreen::endProgram() {
+  ending_ = true;
+  Timer1.stop();
+  Timer2.stop();
+  TimerWin.stop();
+  TimerUpdate.stop();
+  services_.desktop.endProgram();
+}
+
+void MainScreen::timer2Tick() {
+  const int step = Timer2.interval();
+  setInterval(Timer2, 0);
+  if (step == 2502) RunStartSequence();
+  else if (step == 2503) ArrangeMainScreen();
+}
+
+bool MainScreen::lookUpBranch(bool refreshAll) {
+  const BranchInfo info =
+      parseBranchReply(services_.server.get(branchLookupPath(state_.quorvalisID)));
+  if (!info.answered) return false;
+  if (refreshAll) {
+    state_.quorvalverz = info.directory;
+    state_.quorvalName = info.displayName;
+    quorvalName->setText(info.displayName);
+  }
+  state_.HalleName = info.branchName;
+  state_.HallePLZ = info.postcode;
+  return true;
+}
+
+void MainScreen::RunStartSequence() {
+  storeScreenSize();
+  if (!CheckForUpdate()) return;
+  const bool answered = lookUpBranch(true);
+  if (answered) {
+    quorvalStatus->setText(text(texts::kServerOk));
+    if (!LoadBranchConfiguration()) return;
+  }
+  Butt1->setEnabled(answered);
+  Butt2->setEnabled(answered);
+  ende->setVisible(!answered);
+  ArrangeMainScreen();
+}
+
+void MainScreen::placeBand() {
+  const BandLayout l = bandLayout(screenW(), screenH());
+  setGeometry(twipsToPixels(l.form));
+  const std::pair<QWidget*, QRect> places[] = {
+      {mainbackgr, l.mainbackgr}, {Butt1, l.Butt1},     {Butt2, l.Butt2},
+      {moment, l.moment},         {versinfo, l.versinfo}, {gpwd, l.gpwd},
+      {gpwdok, l.gpwdok},         {tasta3, l.tasta3},   {Picture1, l.Picture1},
+      {Picture2, l.Picture2},     {pwd, l.pwd},         {pwdok, l.pwdok},
+      {tasta2, l.tasta2},         {ProgressBar1, l.ProgressBar1}, {ende, l.ende},
+      {quorvalName, l.quorvalName}, {quorvalStatus, l.quorvalStatus}, {vers, l.vers}};
+  for (const auto& [widget, rect] : places) widget->setGeometry(twipsToPixels(rect));
+  const int picture = toPixels(l.Picture1.width());
+  Picture1->setPixmap(pictures::shrink(picture));
+  Picture2->setPixmap(pictures::settings(picture));
+}
+
+void MainScreen::ArrangeMainScreen() {
+  SetTopmost(this);
+  storeScreenSize();
+  if (!screenLargeEnough(screenW(), screenH())) {
+    setInterval(Timer2, 2503);
+    ende->show();
+    return;
+  }
+  placeBand();
+  show();
+  moment->hide();
+  versinfo->show();
+  ende->hide();
+  SetTopmost(this);
+  if (settingOn(keys::kAutomin)) startAutoShrink();
+  setWatchdog();
+  if (quorvalStatus->text() == text(texts::kServerFailed)) {
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+    setInterval(Timer1, 333);
+    quorvalName->setText(text(texts::kWaitingForServer));
+    ende->show();
+  } else if (settingOn(keys::kClub) && screens.club) {
+    screens.club(true);
+  }
+  setInterval(TimerUpdate, 10000);
+}
+
+void MainScreen::startAutoShrink() {
+  ProgressBar1->setValue(0);
+  ProgressBar1->show();
+  setInterval(Timer1, 100);
+}
+
+void MainScreen::setWatchdog() { setInterval(TimerWin, settingOn(keys::kWinb) ? 500 : 0); }
+
+void MainScreen::timer1Tick() {
+  if (state_.nominimize == QStringLiteral("1")) return;
+  ProgressBar1->setValue(ProgressBar1->value() + 1);
+  if (ProgressBar1->value() <= 98) return;
+  if (Timer1.interval() == 333) {
+    setInterval(Timer1, 0);
+    setInterval(Timer2, 2502);
+    return;
+  }
+  setInterval(Timer1, 0);
+  ProgressBar1->hide();
+  pwd->hide();
+  pwdok->hide();
+  tasta2->hide();
+  pwd->clear();
+  if (settingOn(keys::kAutomin)) Picture1_Click();
+}
+
+void MainScreen::Picture1_Click() {
+  if (settingOn(keys::kNomin) || state_.nominimize == QStringLiteral("1")) return;
+  setGeometry(twipsToPixels(tileRect(screenW(), screenH())));
+  Picture3->setGeometry(0, 0, toPixels(kTileSize), toPixels(kTileSize));
+  Picture3->setPixmap(pictures::tile(toPixels(kTileSize)));
+  Picture3->show();
+  Picture3->raise();
+  setInterval(Timer1, 0);
+  ProgressBar1->setValue(0);
+  SetTopmost(this);
+  if (settingOn(keys::kClub) && screens.club) screens.club(false);
+}
+
+void MainScreen::Picture3_Click() {
+  Picture3->hide();
+  setGeometry(twipsToPixels(bandLayout(screenW(), screenH()).form));
+  show();
+  const bool ticker = readNumber(readSetting(keys::kRssMain)) > 0;
+  if (ticker && screens.ticker) screens.ticker(true);
+  if (settingOn(keys::kAutomin)) startAutoShrink();
+  setWatchdog();
+  SetTopmost(this);
+  if (ticker && screens.ticker) screens.ticker(true);
+  if (settingOn(keys::kClub) && screens.club) screens.club(true);
+}
+
+void MainScreen::Form_Activate() {
+  state_.nominimize = QStringLiteral("0");
+  if (screens.unloadModal) screens.unloadModal();
+  if (settingOn(keys::kAutomin)) startAutoShrink();
+  setWatchdog();
+}
+
+void MainScreen::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && !ending_) Form_Activate();
+}
+
+void MainScreen::withMoment(const std::function<void()>& work) {
+  ProgressBar1->setValue(0);
+  Butt1->hide();
+  Butt2->hide();
+  moment->show();
+  moment->repaint();
+  work();
+  Butt1->show();
+  Butt2->show();
+  moment->hide();
+}
+
+void MainScreen::Butt1_Click() {
+  withMoment([this] { lookUpBranch(false); });
+  if (!LoadBranchConfiguration()) return;
+  state_.nominimize = QStringLiteral("1");
+  if (screens.newGuest) screens.newGuest();
+  else state_.nominimize = QStringLiteral("0");  // no screen to close and say so
+  if (settingOn(keys::kAutomin)) startAutoShrink();
+  setWatchdog();
+}
+
+void MainScreen::Butt2_Click() {
+  withMoment([this] { lookUpBranch(false); });
+  state_.nominimize = QStringLiteral("1");
+  if (screens.coupons) screens.coupons();
+  else state_.nominimize = QStringLiteral("0");
+}
+
+void MainScreen::Picture2_Click() {
+  if (state_.pwds.isEmpty() && !state_.pwdsLocked) {
+    if (screens.settings) screens.settings(false);
+    return;
+  }
+  pwd->show();
+  pwdok->show();
+  tasta2->show();
+  ProgressBar1->setValue(0);
+  ProgressBar1->show();
+  pwd->setFocus();
+  setInterval(Timer1, 200);
+}
+
+void MainScreen::pwdok_Click() {
+  const QString entry = pwd->text();
+  const bool open = (!state_.pwds.isEmpty() && entry == state_.pwds) ||
+                    entry == text(texts::kServiceCode);
+  pwd->clear();
+  pwd->hide();
+  pwdok->hide();
+  tasta2->hide();
+  if (open && screens.settings) screens.settings(true);
+}
+
+void MainScreen::tasta2_Click() {
+  services_.desktop.startOnScreenKeyboard();
+  pwd->setFocus();
+}
+
+void MainScreen::ende_Click() { endProgram(); }
+
+bool MainScreen::LoadBranchConfiguration() {
+  const Download result =
+      downloadBranchConfiguration(services_.server, state_.quorvalverz, readSetting(keys::kFl));
+  if (result != Download::kWritten && !QFile::exists(programFile(files::kFilial))) {
+    services_.dialogs.message(text(texts::kNoBranchFile), text(texts::kTitleNote));
+    endProgram();
+    return false;
+  }
+  const QString pass = readSetting(keys::kPass);
+  state_.pwds = pass.isEmpty() ? QString() : unscramblePassword(pass);
+  state_.pwdsLocked = !pass.isEmpty() && state_.pwds.isEmpty();
+  state_.pwdu.clear();
+  const QString program = settingOn(keys::kWin) ? executableName()
+                                                : QStringLiteral("no_") + executableName();
+  services_.desktop.setAutostart(programFile(program));
+  DownloadTickerSettings();
+  return true;
+}
+
+void MainScreen::DownloadTickerSettings() {
+  if (downloadTickerSettings(services_.server, state_.quorvalverz) != Download::kWritten) return;
+  if (screens.ticker) screens.ticker(readNumber(readSetting(keys::kRssMain)) > 0);
+}
+
+bool MainScreen::CheckForUpdate() {
+  const QString reply = services_.server.get(QString::fromLatin1(kVersionPath));
+  switch (checkVersionReply(reply, readSetting(keys::kInstalledVersion))) {
+    case UpdateCheck::kNoReply:
+      vers->clear();
+      return true;
+    case UpdateCheck::kCurrent:
+      vers->hide();
+      return true;
+    case UpdateCheck::kNewer:
+      vers->setText(reply);
+      vers->show();
+      return DownloadUpdate();
+  }
+  return true;
+}
+
+bool MainScreen::DownloadUpdate() {
+  const QString version = vers->text();
+  const QString file = updateProgramFile(version);
+  if (!services_.server.download(updateProgramPath(version), file)) {
+    const QDateTime now = services_.clock.now();
+    services_.dialogs.message(text(texts::kUpdateError) + dateText(now.date()) + u' ' +
+                                  timeText(now.time()),
+                              text(texts::kTitleError));
+    return true;
+  }
+  services_.desktop.startProgram(file, {});
+  endProgram();
+  return false;
+}
+
+void MainScreen::timerUpdateTick() {
+  if (++uptime_ > 8460) {
+    uptime_ = 1;
+    CheckForUpdate();
+  }
+}
+
+void MainScreen::Mausklick(int button, int x, int y) {
+  if (!(x == -1 && y == -1)) {
+    const QPoint p = normalisedPosition(x, y, screenW(), screenH());
+    services_.desktop.mouseMoveNormalised(p.x(), p.y());
+  }
+  if (button == 1 || button == 2 || button == 4) services_.desktop.mouseClick(button);
+}
+
+void MainScreen::timerWinTick() {
+  const QRect form(geometry().x() * kTwipsPerPixel, geometry().y() * kTwipsPerPixel,
+                   geometry().width() * kTwipsPerPixel, geometry().height() * kTwipsPerPixel);
+  const auto action = watchdogStep(services_.desktop.foregroundTitle(), form);
+  if (!action) return;
+  services_.desktop.setCursorPos(action->firstMove);
+  if (action->click) Mausklick(1, -1, -1);
+  if (action->secondMove) services_.desktop.setCursorPos(*action->secondMove);
+}
+
+}  // namespace quorvalis
