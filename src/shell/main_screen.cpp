@@ -79,14 +79,18 @@ MainScreen::MainScreen(Services& services, TerminalState& state, const QString& 
                                                           Picture3, ProgressBar1, moment})
     hidden->hide();
 
-  Timer1.setObjectName(QStringLiteral("Timer1"));
-  Timer2.setObjectName(QStringLiteral("Timer2"));
-  TimerWin.setObjectName(QStringLiteral("TimerWin"));
-  TimerUpdate.setObjectName(QStringLiteral("TimerUpdate"));
-  connect(&Timer1, &QTimer::timeout, this, &MainScreen::timer1Tick);
-  connect(&Timer2, &QTimer::timeout, this, &MainScreen::timer2Tick);
-  connect(&TimerWin, &QTimer::timeout, this, &MainScreen::timerWinTick);
-  connect(&TimerUpdate, &QTimer::timeout, this, &MainScreen::timerUpdateTick);
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer2 = new QTimer(this);
+  Timer2->setObjectName(QStringLiteral("Timer2"));
+  TimerWin = new QTimer(this);
+  TimerWin->setObjectName(QStringLiteral("TimerWin"));
+  TimerUpdate = new QTimer(this);
+  TimerUpdate->setObjectName(QStringLiteral("TimerUpdate"));
+  connect(Timer1, &QTimer::timeout, this, &MainScreen::timer1Tick);
+  connect(Timer2, &QTimer::timeout, this, &MainScreen::timer2Tick);
+  connect(TimerWin, &QTimer::timeout, this, &MainScreen::timerWinTick);
+  connect(TimerUpdate, &QTimer::timeout, this, &MainScreen::timerUpdateTick);
 
   connect(Butt1, &QPushButton::clicked, this, &MainScreen::Butt1_Click);
   connect(Butt2, &QPushButton::clicked, this, &MainScreen::Butt2_Click);
@@ -130,12 +134,12 @@ QPushButton* MainScreen::button(const char* name, const QString& caption) {
   return b;
 }
 
-void MainScreen::setInterval(QTimer& timer, int ms) {
+void MainScreen::setInterval(QTimer* timer, int ms) {
   if (ms <= 0) {
-    timer.stop();
-    timer.setInterval(0);
+    timer->stop();
+    timer->setInterval(0);
   } else {
-    timer.start(ms);
+    timer->start(ms);
   }
 }
 
@@ -147,15 +151,15 @@ void MainScreen::storeScreenSize() {
 
 void MainScreen::endProgram() {
   ending_ = true;
-  Timer1.stop();
-  Timer2.stop();
-  TimerWin.stop();
-  TimerUpdate.stop();
+  Timer1->stop();
+  Timer2->stop();
+  TimerWin->stop();
+  TimerUpdate->stop();
   services_.desktop.endProgram();
 }
 
 void MainScreen::timer2Tick() {
-  const int step = Timer2.interval();
+  const int step = Timer2->interval();
   setInterval(Timer2, 0);
   if (step == 2502) RunStartSequence();
   else if (step == 2503) ArrangeMainScreen();
@@ -245,7 +249,7 @@ void MainScreen::timer1Tick() {
   if (state_.nominimize == QStringLiteral("1")) return;
   ProgressBar1->setValue(ProgressBar1->value() + 1);
   if (ProgressBar1->value() <= 98) return;
-  if (Timer1.interval() == 333) {
+  if (Timer1->interval() == 333) {
     setInterval(Timer1, 0);
     setInterval(Timer2, 2502);
     return;

@@ -68,7 +68,7 @@ class MainScreen : public QWidget {
  private:
   QLabel* label(const char* name, const QString& text = {});
   QPushButton* button(const char* name, const QString& text);
-  static void setInterval(QTimer& timer, int ms);
+  static void setInterval(QTimer* timer, int ms);
   void storeScreenSize();
   int screenW() const { return state_.screenW.toInt(); }
   int screenH() const { return state_.screenH.toInt(); }
@@ -89,7 +89,7 @@ class MainScreen : public QWidget {
   QLineEdit *pwd, *gpwd;
   QLabel *moment, *quorvalName, *quorvalStatus, *vers, *versinfo, *mainbackgr;
   QProgressBar* ProgressBar1;
-  QTimer Timer1, Timer2, TimerWin, TimerUpdate;
+  QTimer *Timer1, *Timer2, *TimerWin, *TimerUpdate;
 };
 
 }  // namespace quorvalis

@@ -10,8 +10,12 @@
 #include <vector>
 
 #include "common/clock.h"
+#include "qt_printers.h"
 #include "platform/card_reader.h"
+#include "platform/desktop.h"
+#include "platform/dialogs.h"
 #include "server/central_server.h"
+#include "server/services.h"
 
 namespace quorvalis::testing {
 
@@ -50,7 +54,7 @@ class ScriptedCentralServer : public CentralServer {
   }
 
   bool download(const QString& path, const QString& file) override {
-    downloadRequests.append(path + u" -> " + file);
+    downloadRequests.append(path + QStringLiteral(" -> ") + file);
     if (!downloads_.contains(path)) return false;
     QFile out(file);
     return out.open(QIODevice::WriteOnly) && out.write(downloads_[path]) == downloads_[path].size();
@@ -98,6 +102,51 @@ class MemoryCardReader : public CardReader {
   bool failWrites = false;
   std::array<QChar, 256> memory{};
   QStringList commands;
+};
+
+// Records what the terminal asked of the desktop.
+class RecordingDesktop : public Desktop {
+ public:
+  QSize screenSize() override { return screen; }
+  QString foregroundTitle() override { return title; }
+  void setCursorPos(QPoint p) override { calls << QStringLiteral("cursor %1,%2").arg(p.x()).arg(p.y()); }
+  void mouseMoveNormalised(int x, int y) override { calls << QStringLiteral("move %1,%2").arg(x).arg(y); }
+  void mouseClick(int button) override { calls << QStringLiteral("click %1").arg(button); }
+  bool startProgram(const QString& program, const QStringList&) override {
+    started << program;
+    return true;
+  }
+  void startOnScreenKeyboard() override { ++keyboards; }
+  void setAutostart(const QString& command) override { autostart = command; }
+  void beep() override { ++beeps; }
+  void endProgram() override { ++ended; }
+
+  QSize screen{1280, 800};
+  QString title;
+  QStringList calls, started;
+  QString autostart;
+  int keyboards = 0, beeps = 0, ended = 0;
+};
+
+// Records every message box and answers as the test says.
+class ScriptedDialogs : public Dialogs {
+ public:
+  Answer message(const QString& text, const QString& title, Buttons) override {
+    messages << title + QStringLiteral(": ") + text;
+    return answer;
+  }
+  Answer answer = kAnswerOk;
+  QStringList messages;
+};
+
+// All services as doubles, ready to hand to a screen.
+struct FakeServices {
+  FixedClock clock;
+  ScriptedCentralServer server;
+  MemoryCardReader cardReader;
+  RecordingDesktop desktop;
+  ScriptedDialogs dialogs;
+  Services services{clock, server, cardReader, desktop, dialogs};
 };
 
 }  // namespace quorvalis::testing

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "qt_printers.h"
+
 namespace quorvalis::testing {
 
 class ProgramFolderTest : public ::testing::Test {

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Start-up time (process start to the band on screen) and resident memory of the idle band,
+# beside a bare Qt window built the same way, measured in the same run under Xvfb.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+command -v xdotool >/dev/null || { apt-get install -y -qq xdotool >/dev/null; }
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVALIS_TESTS=OFF >/dev/null
+cmake --build build-bench -j "$(nproc)" >/dev/null
+runs=${RUNS:-5}
+work=$(mktemp -d)
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
+trap cleanup EXIT
+
+build-bench/tools/zentrale/zentrale --data "$work/zentrale" --port 0 --seed-demo >"$work/z.out" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do grep -q listening "$work/z.out" && break; sleep 0.1; done
+host=$(sed -n 's#.*http://\(.*\)$#\1#p' "$work/z.out")
+for n in $(seq 110 130); do [ -e /tmp/.X11-unix/X$n ] || { display=:$n; break; }; done
+Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+
+now_ms() { date +%s%3N; }
+# Waits until a window with the title is mapped at the bottom of the screen with band height.
+wait_band() {
+  local title=$1 deadline=$(( $(now_ms) + 30000 ))
+  while [ "$(now_ms)" -lt "$deadline" ]; do
+    for w in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
+      local geo; geo=$(xdotool getwindowgeometry "$w" 2>/dev/null) || continue
+      if echo "$geo" | grep -q 'Geometry: 1366x166'; then return 0; fi
+    done
+    sleep 0.01
+  done
+  return 1
+}
+rss_kb() { awk '/VmRSS/ {print $2}' "/proc/$1/status"; }
+
+measure() {  # name command title
+  local name=$1 cmd=$2 title=$3 total=0 mem=0
+  for i in $(seq "$runs"); do
+    local home="$work/home-$name-$i"
+    mkdir -p "$home"
+    printf '[server]\r\nhost=%s\r\n' "$host" >"$home/install.ini"
+    printf '[start]\r\nlog=1\r\nID=DEMO01\r\n' >"$home/cl.ini"
+    local t0; t0=$(now_ms)
+    QUORVALIS_HOME=$home $cmd >/dev/null 2>&1 &
+    local pid=$!
+    wait_band "$title"
+    local t1; t1=$(now_ms)
+    sleep 2
+    mem=$(( mem + $(rss_kb $pid) ))
+    total=$(( total + t1 - t0 ))
+    kill $pid; wait $pid 2>/dev/null || true
+  done
+  echo "$name $(( total / runs )) $(( mem / runs ))"
+}
+
+bare=$(measure bare build-bench/bench/bare_window "bare window")
+band=$(measure terminal build-bench/app/quorval "quorvalis - Tarvendels via SMS")
+read -r _ bare_ms bare_kb <<<"$bare"
+read -r _ band_ms band_kb <<<"$band"
+printf '%-34s %10s %14s\n' "program (mean of $runs runs)" "start ms" "idle RSS KiB"
+printf '%-34s %10d %14d\n' "bare Qt window" "$bare_ms" "$bare_kb"
+printf '%-34s %10d %14d\n' "terminal band (incl. 2.5 s wait)" "$band_ms" "$band_kb"
+printf '%-34s %10d\n' "terminal band without the wait" "$(( band_ms - 2502 ))"
