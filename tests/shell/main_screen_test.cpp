@@ -181,7 +181,9 @@ TEST_F(MainScreenTest, SettingsPasswordEntry) {
     EXPECT_EQ(timer("Timer1")->interval(), 200);
     child<QLineEdit>("pwd")->setText(c.entry);
     QTest::keyClick(child("pwd"), Qt::Key_Return);
-    EXPECT_EQ(settingsOpened, c.opens ? QList<bool>{true} : QList<bool>{}) << c.entry;
+    // Only a modal opening counts here; an empty QList comparison trips UBSan inside Qt.
+    EXPECT_EQ(settingsOpened.count(true), c.opens ? 1 : 0) << c.entry;
+    EXPECT_EQ(settingsOpened.count(false), 0) << c.entry;
     EXPECT_TRUE(child("pwd")->isHidden());
     EXPECT_TRUE(child("pwdok")->isHidden());
     EXPECT_EQ(child<QLineEdit>("pwd")->text(), "");
