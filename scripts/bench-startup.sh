@@ -51,6 +51,7 @@ measure() {  # name command title
     wait_band "$title"
     local t1; t1=$(now_ms)
     sleep 2
+    [ -e "/proc/$pid/status" ] || { echo "$name ended before it could be measured" >&2; exit 1; }
     mem=$(( mem + $(rss_kb $pid) ))
     total=$(( total + t1 - t0 ))
     kill $pid; wait $pid 2>/dev/null || true
