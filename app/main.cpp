@@ -10,6 +10,7 @@
 #include "server/http_central_server.h"
 #include "server/services.h"
 #include "server/terminal_state.h"
+#include "guests/new_guest_screen.h"
 #include "shell/main_screen.h"
 #include "shell/start_form.h"
 
@@ -38,6 +39,10 @@ int main(int argc, char** argv) {
   QObject::connect(start.get(), &StartForm::login, [&](const QString& id) {
     if (band) return;
     band = std::make_unique<MainScreen>(services, state, id);
+    band->screens.newGuest = [&] {
+      NewGuestScreen screen(services, state);
+      screen.exec();
+    };
     band->show();
     QTimer::singleShot(0, [&] { start.reset(); });
   });

@@ -63,8 +63,19 @@ static QNetworkRequest requestFor(const QString& host, const QString& path) {
   return request;
 }
 
-QString HttpCentralServer::get(const QString& path) {
-  ReplyPtr reply(manager_.get(requestFor(settings_.host, path)));
+QString HttpCentralServer::get(const QString& path) { return fetch(settings_.host, path); }
+
+QString HttpCentralServer::getUrl(const QString& url) {
+  const QString scheme = QStringLiteral("http://");
+  if (!url.startsWith(scheme, Qt::CaseInsensitive)) return {};
+  const qsizetype slash = url.indexOf(u'/', scheme.size());
+  const QString host = url.mid(scheme.size(), slash < 0 ? -1 : slash - scheme.size());
+  if (host.isEmpty()) return {};
+  return fetch(host, slash < 0 ? QStringLiteral("/") : url.mid(slash));
+}
+
+QString HttpCentralServer::fetch(const QString& host, const QString& target) {
+  ReplyPtr reply(manager_.get(requestFor(host, target)));
   QTimer timer;
   timer.setSingleShot(true);
   timer.start(settings_.timeoutMs);

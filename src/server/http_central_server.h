@@ -19,9 +19,11 @@ class HttpCentralServer : public CentralServer {
  public:
   explicit HttpCentralServer(ServerSettings settings);
   QString get(const QString& path) override;
+  QString getUrl(const QString& url) override;
   bool download(const QString& path, const QString& file) override;
 
  private:
+  QString fetch(const QString& host, const QString& target);
   QNetworkAccessManager manager_;
   ServerSettings settings_;
 };

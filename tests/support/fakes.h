@@ -53,6 +53,9 @@ class ScriptedCentralServer : public CentralServer {
     return bodies.size() > 1 ? bodies.takeFirst() : bodies.value(0);
   }
 
+  // Full addresses are scripted and recorded the same way, by their whole text.
+  QString getUrl(const QString& url) override { return get(url); }
+
   bool download(const QString& path, const QString& file) override {
     downloadRequests.append(path + QStringLiteral(" -> ") + file);
     if (!downloads_.contains(path)) return false;

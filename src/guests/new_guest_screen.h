@@ -1,0 +1,91 @@
+// newclient: registers a guest for the branch's SMS newsletter.
+#pragma once
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <array>
+#include <memory>
+
+#include "guests/entry_checks.h"
+#include "keyboard/touch_keyboard.h"
+#include "platform/widgets.h"
+#include "server/services.h"
+#include "server/terminal_state.h"
+
+namespace quorvalis {
+
+class NewGuestScreen : public QDialog {
+  Q_OBJECT
+ public:
+  NewGuestScreen(Services& services, TerminalState& state, QWidget* parent = nullptr);
+  ~NewGuestScreen() override;
+
+  // Procedures of the screen.
+  void InitGuestForm();
+  void ShowAlphaKeyboard(int flag);
+  void ShowNumericKeypad(int flag);
+  void ShowEntryFields(int flag);
+  void CheckEntries();
+  void ApplyCheckResult();
+  void BeginClosingCountdown();
+  void BuildGuestRecord();
+
+  // Events.
+  void DATA_GotFocus(int index);
+  void DATA_Change(int index);
+  void DATA_LostFocus(int index);
+  void enterPressed();
+  void sexPictureTouched(bool woman);
+  void Datapr_Click();
+  void ABBRUCH_Click();
+
+  void timer1Tick();
+  void timer2Tick();
+  void timer3Tick();
+
+  int currentField() const { return current_; }
+  int idleSeconds() const { return timerc_; }
+  bool closedItself() const { return closed_; }
+  const QString& datensatz() const { return datensatz_; }
+  const QString& couponcode() const { return couponcode_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QLabel* makeLabel(const char* name, const QString& text = {});
+  QLineEdit* field(int i) const { return DATA[static_cast<size_t>(i)]; }
+  bool manChosen() const;
+  bool womanChosen() const;
+  void moveLabel1(int yTwips);
+  void closeScreen();
+  void welcome();
+  QString sendToGateway(QString request);
+
+  Services& services_;
+  TerminalState& state_;
+  int current_ = -1;
+  int timerc_ = 0;
+  bool closed_ = false;
+  int screenWidth_ = 0;
+  QString Absender_, message_, coupon_, euro_, Drucken_, pruefen_, HallePLZ_;
+  QString datensatz_, couponcode_, gueltigbistemp_;
+
+  std::array<QLineEdit*, kGuestFields> DATA{};
+  std::array<QLabel*, kGuestFields> data_label{}, ok{};
+  std::array<QCheckBox*, 6> kat{};
+  QLabel *Label1, *Label3, *Label4, *background, *versinfo, *mainbackgr;
+  ClickLabel *m0, *m1, *m02, *w0, *w1, *w02;
+  QPushButton *Datapr, *ABBRUCH;
+  QProgressBar* ProgressBar1;
+  QTimer *Timer1, *Timer2, *Timer3;
+  std::unique_ptr<AlphaKeyboard> alpha_;
+  std::unique_ptr<NumericKeypad> numeric_;
+};
+
+}  // namespace quorvalis
