@@ -23,7 +23,8 @@ bool digitsOnly(const QString& s) {
 }
 
 bool checkName(QString& name) {
-  bool failed = name.size() < 3 || !nameCharactersOnly(name);
+  // "---" separates the values of a request: a name holding it would shift the fields.
+  bool failed = name.size() < 3 || !nameCharactersOnly(name) || name.contains(QStringLiteral("---"));
   if (name.contains(u' ')) {
     name.replace(u' ', u'-');
     for (int i = 0; i < 10 && name.endsWith(u'-'); ++i) name.chop(1);

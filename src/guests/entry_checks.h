@@ -15,7 +15,8 @@ QString tidyName(const QString& name);
 
 // Checks every field; names get "-" for blanks and lose trailing "-" (written back). Returns
 // which fields failed. Beyond the length and range rules, a name may hold only letters, blanks,
-// "-", "'" and ".", and the number fields only digits: anything else could change the requests.
+// "-", "'" and "." (never the separator "---"), and the number fields only digits: anything
+// else could change the requests.
 std::array<bool, kGuestFields> checkEntries(GuestFields& fields, int currentYear);
 
 }  // namespace quorvalis
