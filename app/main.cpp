@@ -6,10 +6,12 @@
 #include "platform/card_reader.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "platform/printer_system.h"
 #include "platform/single_instance.h"
 #include "server/http_central_server.h"
 #include "server/services.h"
 #include "server/terminal_state.h"
+#include "coupons/coupon_screen.h"
 #include "guests/new_guest_screen.h"
 #include "shell/main_screen.h"
 #include "shell/start_form.h"
@@ -31,7 +33,8 @@ int main(int argc, char** argv) {
   LibraryCardReader reader;
   const auto desktop = createDesktop();
   MessageBoxDialogs dialogs;
-  Services services{clock, server, reader, *desktop, dialogs};
+  QtPrinterSystem printers;
+  Services services{clock, server, reader, *desktop, dialogs, printers};
   TerminalState state;
 
   auto start = std::make_unique<StartForm>(services);
@@ -41,6 +44,10 @@ int main(int argc, char** argv) {
     band = std::make_unique<MainScreen>(services, state, id);
     band->screens.newGuest = [&] {
       NewGuestScreen screen(services, state);
+      screen.exec();
+    };
+    band->screens.coupons = [&] {
+      CouponScreen screen(services, state);
       screen.exec();
     };
     band->show();

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
   xvfb xauth imagemagick
+  cups cups-client printer-driver-cups-pdf poppler-utils
 )
 
 missing=()

@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+scripts/setup-printers.sh
 
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)

@@ -5,6 +5,7 @@
 #include "platform/card_reader.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "platform/printer_system.h"
 #include "server/central_server.h"
 
 namespace quorvalis {
@@ -15,6 +16,7 @@ struct Services {
   CardReader& cardReader;
   Desktop& desktop;
   Dialogs& dialogs;
+  PrinterSystem& printers;
 };
 
 }  // namespace quorvalis

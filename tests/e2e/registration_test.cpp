@@ -48,7 +48,8 @@ class RegistrationE2E : public testing::ProgramFolderTest {
   testing::MemoryCardReader reader;
   testing::RecordingDesktop desktop;
   testing::ScriptedDialogs dialogs;
-  Services services{clock, server, reader, desktop, dialogs};
+  testing::RecordingPrinterSystem printers;
+  Services services{clock, server, reader, desktop, dialogs, printers};
   TerminalState state;
 };
 

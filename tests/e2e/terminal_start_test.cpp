@@ -36,7 +36,8 @@ TEST_F(TerminalStartTest, BandReachesTheServerOverRealHttp) {
   LibraryCardReader reader;
   testing::RecordingDesktop desktop;
   testing::ScriptedDialogs dialogs;
-  Services services{clock, server, reader, desktop, dialogs};
+  testing::RecordingPrinterSystem printers;
+  Services services{clock, server, reader, desktop, dialogs, printers};
   TerminalState state;
   MainScreen band(services, state, "DEMO01");
   band.show();

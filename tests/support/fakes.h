@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QStringList>
 #include <array>
+#include <deque>
 #include <vector>
 
 #include "common/clock.h"
@@ -14,6 +15,7 @@
 #include "platform/card_reader.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "platform/printer_system.h"
 #include "server/central_server.h"
 #include "server/services.h"
 
@@ -142,6 +144,77 @@ class ScriptedDialogs : public Dialogs {
   QStringList messages;
 };
 
+// A page of a recorded document: the lines as printed, with their positions.
+struct RecordedLine {
+  QString text;
+  double x, y;
+};
+struct RecordedDocument {
+  QString printer, title;
+  bool millimetres = false;
+  int fontSize = 0;
+  bool logo = false;
+  QList<QList<RecordedLine>> pages{{}};
+  bool ended = false;
+  QStringList lines() const {
+    QStringList all;
+    for (const auto& page : pages)
+      for (const auto& line : page) all << line.text;
+    return all;
+  }
+};
+
+// A printer with a fixed-width font: every character is charWidth wide, every line lineHeight
+// high, at any size, so tests can count where lines break.
+class RecordingPrinterSystem : public PrinterSystem {
+ public:
+  QStringList printerNames() override { return names; }
+  QString currentPrinter() override { return current; }
+  void setCurrentPrinter(const QString& name) override { current = name; }
+  std::unique_ptr<PrintDocument> newDocument(const QString& title) override;
+
+  QStringList names{"Standard", "BON"};
+  QString current = "Standard";
+  double charWidth = 2, lineHeight = 5, pageWidth = 200, pageHeight = 280;
+  std::deque<RecordedDocument> documents;  // stable references for open documents
+};
+
+class RecordingDocument : public PrintDocument {
+ public:
+  RecordingDocument(RecordingPrinterSystem& system, RecordedDocument& doc) : system_(system), doc_(doc) {}
+  void setMillimetres() override { doc_.millimetres = true; }
+  void setFont(const QString&, int pointSize) override { doc_.fontSize = pointSize; }
+  void drawImage(const QImage&, double, double) override { doc_.logo = true; }
+  double textWidth(const QString& text) const override { return text.size() * system_.charWidth; }
+  double textHeight(const QString&) const override { return system_.lineHeight; }
+  double printableWidth() const override { return system_.pageWidth; }
+  double printableHeight() const override { return system_.pageHeight; }
+  double currentX() const override { return x_; }
+  double currentY() const override { return y_; }
+  void setCurrentX(double x) override { x_ = x; }
+  void setCurrentY(double y) override { y_ = y; }
+  void printLine(const QString& text) override {
+    doc_.pages.back().append({text, x_, y_});
+    x_ = 0;
+    y_ += system_.lineHeight;
+  }
+  void newPage() override {
+    doc_.pages.append(QList<RecordedLine>());
+    x_ = y_ = 0;
+  }
+  void end() override { doc_.ended = true; }
+
+ private:
+  RecordingPrinterSystem& system_;
+  RecordedDocument& doc_;
+  double x_ = 0, y_ = 0;
+};
+
+inline std::unique_ptr<PrintDocument> RecordingPrinterSystem::newDocument(const QString& title) {
+  documents.push_back({current, title});
+  return std::make_unique<RecordingDocument>(*this, documents.back());
+}
+
 // All services as doubles, ready to hand to a screen.
 struct FakeServices {
   FixedClock clock;
@@ -149,7 +222,8 @@ struct FakeServices {
   MemoryCardReader cardReader;
   RecordingDesktop desktop;
   ScriptedDialogs dialogs;
-  Services services{clock, server, cardReader, desktop, dialogs};
+  RecordingPrinterSystem printers;
+  Services services{clock, server, cardReader, desktop, dialogs, printers};
 };
 
 }  // namespace quorvalis::testing

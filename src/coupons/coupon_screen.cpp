@@ -1,0 +1,354 @@
+#include "coupons/coupon_screen.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+
+#include "common/text.h"
+#include "coupons/print_receipt.h"
+#include "coupons/receipts.h"
+#include "coupons/texts.h"
+#include "platform/file_write.h"
+#include "platform/program_folder.h"
+#include "platform/widgets.h"
+#include "platform/window.h"
+#include "settings/ini.h"
+#include "settings/settings_files.h"
+
+namespace quorvalis {
+namespace {
+
+namespace t = coupon_texts;
+QString text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+constexpr QRect kFieldPlace[kCouponFields] = {
+    {480, 1560, 1215, 495}, {1920, 1560, 2775, 495}, {480, 3000, 1215, 495}};
+const QString kRed = QStringLiteral("color: rgb(200, 0, 0);");
+
+}  // namespace
+
+CouponScreen::CouponScreen(Services& services, TerminalState& state, QWidget* parent)
+    : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      services_(services),
+      state_(state),
+      logo_(receiptLogo()) {
+  setObjectName(QStringLiteral("coupons"));
+  setWindowTitle(text(t::kCaption));
+  setModal(true);
+  setStyleSheet(QStringLiteral("QDialog { background: rgb(240, 244, 248); }"));
+
+  mainbackgr = makeLabel("mainbackgr");
+  mainbackgr->setStyleSheet(QStringLiteral("background: white; border: 1px solid rgb(0,92,153); border-radius: 8px;"));
+  background = makeLabel("background");
+  background->setStyleSheet(QStringLiteral("border: 3px solid rgb(255,170,0); border-radius: 6px;"));
+  background->hide();
+  Label3 = makeLabel("Label3", text(t::kTitle));
+  Label3->setStyleSheet(QStringLiteral("font: bold 20px 'Arial'; color: rgb(0,62,110);"));
+  placeTwips(Label3, 480, 300, 8000, 500);
+
+  for (int i = 0; i < kCouponFields; ++i) {
+    const QRect place = kFieldPlace[i];
+    auto* label = makeLabel(qPrintable(QStringLiteral("data_label_%1").arg(i)), text(t::kLabels[i]));
+    label->setStyleSheet(QStringLiteral("font: 12px 'Arial';"));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    placeTwips(label, place.x(), place.y() - 520, place.width() + 200, 480);
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QStringLiteral("DATA_%1").arg(i));
+    edit->setGeometry(twipsToPixels(place));
+    edit->setStyleSheet(QStringLiteral("font: 18px 'Arial';"));
+    edit->installEventFilter(this);
+    DATA[static_cast<size_t>(i)] = edit;
+  }
+  Label1 = makeLabel("Label1", text(t::kEingabe));
+  Label2 = makeLabel("Label2");
+  Label4 = makeLabel("Label4", QStringLiteral("Hinweis"));
+  Label5 = makeLabel("Label5", QStringLiteral("Euro"));
+  int y = 3900;
+  for (QLabel* l : {Label1, Label2, Label4, Label5}) {
+    l->setStyleSheet(QStringLiteral("font: bold 17px 'Arial'; color: rgb(0,62,110);"));
+    l->setWordWrap(true);
+    placeTwips(l, 480, y, 8200, 560);
+    y += 600;
+  }
+  for (QLabel* l : {Label2, Label4, Label5}) l->hide();
+  pname = makeLabel("pname");
+  pname->setStyleSheet(QStringLiteral("font: 12px 'Arial'; color: rgb(90,90,90);"));
+  Datapr = makeKey(this, QStringLiteral("Datapr"), text(t::kSearch));
+  Datapr->setGeometry(twipsToPixels(QRect(2160, 2880, 3600, 735)));
+  Datapr->hide();
+  connect(Datapr, &QPushButton::clicked, this, &CouponScreen::Datapr_Click);
+  guteinl = makeKey(this, QStringLiteral("guteinl"), text(t::kRedeem));
+  guteinl->setGeometry(twipsToPixels(QRect(480, 6400, 5400, 900)));
+  guteinl->hide();
+  connect(guteinl, &QPushButton::clicked, this, &CouponScreen::guteinl_Click);
+  ABBRUCH = makeKey(this, QStringLiteral("ABBRUCH"), text(t::kCancel));
+  ABBRUCH->setFocusPolicy(Qt::StrongFocus);
+  connect(ABBRUCH, &QPushButton::clicked, this, &CouponScreen::ABBRUCH_Click);
+  ProgressBar1 = new QProgressBar(this);
+  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setTextVisible(false);
+  ProgressBar1->hide();
+  Quittung = new QListWidget(this);
+  Quittung->setObjectName(QStringLiteral("Quittung"));
+  Quittung->hide();
+  versinfo = makeLabel("versinfo");
+  versinfo->setAlignment(Qt::AlignCenter);
+
+  KeyboardHooks hooks;
+  hooks.currentField = [this] { return field(current_); };
+  hooks.resetIdle = [this] { timerc_ = 0; };
+  hooks.enter = [this] { cmdEnterNum_Click(); };
+  keypad_ = std::make_unique<NumericKeypad>(this, hooks);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer2 = new QTimer(this);
+  Timer2->setObjectName(QStringLiteral("Timer2"));
+  connect(Timer1, &QTimer::timeout, this, &CouponScreen::timer1Tick);
+  connect(Timer2, &QTimer::timeout, this, &CouponScreen::timer2Tick);
+
+  // Form load.
+  SetTopmost(this);
+  const int w = state_.screenW.toInt();
+  versinfo->setText(state_.versinfo);
+  loading_ = true;
+  LayoutScreen();
+  loading_ = false;
+  const QString handedOver = readSetting(keys::kTempNr);
+  if (!handedOver.isEmpty()) {
+    const auto [prefix, number] = splitHandedOverNumber(handedOver);
+    field(0)->setText(prefix);
+    field(1)->setText(number);
+  }
+  placeTwips(pname, w - 6400, 300, 6000, 400);
+  pname->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  setTimer1(500);
+  Timer2->start(1000);
+}
+
+CouponScreen::~CouponScreen() = default;
+
+QLabel* CouponScreen::makeLabel(const char* name, const QString& caption) {
+  auto* l = new QLabel(caption, this);
+  l->setObjectName(QString::fromLatin1(name));
+  return l;
+}
+
+void CouponScreen::LayoutScreen() {
+  const int w = state_.screenW.toInt();
+  const int top = std::max(0, state_.screenH.toInt() - 9000);
+  setGeometry(twipsToPixels(QRect(0, top, w, 9000)));
+  placeTwips(mainbackgr, 150, 150, w - 300, 8700);
+  mainbackgr->lower();
+  ProgressBar1->setGeometry(twipsToPixels(QRect(500, 8100, w - 1000, 300)));
+  placeTwips(versinfo, 0, 8520, w, 300);
+  ABBRUCH->setGeometry(twipsToPixels(QRect(w - 2900, 7200, 2500, 800)));
+  ShowKeypad(1);
+  Drucken_ = readSetting(keys::kPrint);
+  druckQ_ = readSetting(keys::kQuitt);
+  ShowPrinterName();
+}
+
+void CouponScreen::ShowKeypad(int flag) {
+  keypad_->setVisible(flag == 1);
+  keypad_->enterKey()->setVisible(flag == 1);
+}
+
+void CouponScreen::ShowPrinterName() {
+  const QString printer = services_.printers.currentPrinter();
+  if (printer.isEmpty()) {
+    pname->setText(text(t::kNoPrinter));
+    Drucken_ = QStringLiteral("0");
+  } else {
+    pname->setText(printer);
+  }
+}
+
+CouponFields CouponScreen::fields() const {
+  return {field(0)->text(), field(1)->text(), field(2)->text()};
+}
+
+void CouponScreen::setTimer1(int ms) {
+  if (ms <= 0) {
+    Timer1->stop();
+    Timer1->setInterval(0);
+  } else {
+    Timer1->start(ms);
+  }
+}
+
+void CouponScreen::DATA_GotFocus(int i) {
+  timerc_ = 0;
+  current_ = i;
+  Label1->setText(text(t::kPrompts[i]));
+  Label1->show();
+  const QRect f = kFieldPlace[i];
+  background->setGeometry(twipsToPixels(QRect(f.left() - 150, f.top() - 370, f.width() + 300, f.height() + 520)));
+  background->show();
+  background->stackUnder(field(i));
+}
+
+bool CouponScreen::eventFilter(QObject* watched, QEvent* event) {
+  for (int i = 0; i < kCouponFields; ++i) {
+    if (watched != field(i)) continue;
+    if (event->type() == QEvent::FocusIn) DATA_GotFocus(i);
+    if (event->type() == QEvent::KeyPress) {
+      timerc_ = 0;
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !loading_) {
+        cmdEnterNum_Click();
+        return true;
+      }
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void CouponScreen::cmdEnterNum_Click() {
+  timerc_ = 0;
+  const int failing = firstFailingCouponField(fields());
+  if (failing >= 0) {
+    field(failing)->clear();
+    field(failing)->setFocus();
+    DATA_GotFocus(failing);
+    return;
+  }
+  Datapr->show();
+}
+
+void CouponScreen::startCountdown(int ms) {
+  ProgressBar1->setValue(1);
+  setTimer1(ms);
+  ProgressBar1->show();
+}
+
+void CouponScreen::Datapr_Click() {
+  timerc_ = 0;
+  ABBRUCH->setFocus();
+  Datapr->hide();
+  ShowKeypad(0);
+  Label1->setText(text(t::kMoment));
+  Label1->repaint();
+  startCountdown(100);
+  for (QLineEdit* f : DATA) f->setEnabled(false);
+  background->hide();
+
+  const QString reply = services_.server.get(lookupPath(state_.quorvalisID, fields()));
+  const CouponEvaluation e =
+      evaluateCoupon(reply, field(2)->text(), services_.clock.today(), state_.HalleName);
+  Label1->setText(e.label1);
+  if (e.result != CouponEvaluation::kNotFound && e.result != CouponEvaluation::kRedeemed) {
+    Label2->setText(e.label2);
+    Label2->show();
+  }
+  if (e.result == CouponEvaluation::kValidHere) {
+    Label4->setText(e.label4);
+    Label4->show();
+    Label5->setText(e.label5);
+    Label5->show();
+    geldwert_ = e.value;
+    guteinl->show();
+  }
+  startCountdown(e.countdownMs);
+}
+
+void CouponScreen::buildReceipt() {
+  const QDateTime now = services_.clock.now();
+  const ReceiptValues v{geldwert_,        field(0)->text(),   field(1)->text(),
+                        state_.HallePLZ,  state_.HalleName,   dateText(now.date()),
+                        timeText(now.time()), readSetting(keys::kCla)};
+  QStringList lines;
+  if (readNumber(geldwert_) > 0) {
+    const bool slip = readSetting(keys::kQPrinter) != QStringLiteral("-");
+    const double layout = readNumber(druckQ_);
+    if (layout == 0) lines = slip ? BuildPlainSlip(v) : BuildPlainReceipt(v);
+    else if (layout == 1) lines = slip ? BuildNoteSlip(v) : BuildNoteReceipt(v);
+  } else {
+    lines = BuildConfirmation(v);
+  }
+  Quittung->clear();
+  Quittung->addItems(lines);
+}
+
+QStringList CouponScreen::receipt() const {
+  QStringList lines;
+  for (int i = 0; i < Quittung->count(); ++i) lines << Quittung->item(i)->text();
+  return lines;
+}
+
+void CouponScreen::guteinl_Click() {
+  timerc_ = 0;
+  ABBRUCH->setFocus();
+  guteinl->hide();
+  Label1->setText(text(t::kMoment));
+  Label1->setStyleSheet(Label1->styleSheet() + kRed);
+  Label1->repaint();
+  Label2->setText(text(t::kDeleting));
+  Label2->setStyleSheet(Label2->styleSheet() + kRed);
+  Label2->repaint();
+  startCountdown(100);
+
+  const QString reply =
+      services_.server.get(deletionPath(state_.quorvalisID, fields(), services_.clock.today()));
+  if (reply == QStringLiteral("OK")) {
+    Label1->setText(text(t::kRedeemed));
+    Label2->clear();
+    if (Drucken_ == QStringLiteral("1")) {
+      buildReceipt();
+      const QString counter = IniRead(programFile(files::kCl), "start", "cla", "-");
+      if (counter != QStringLiteral("-")) writeSetting(keys::kCla, writeNumber(readNumber(counter) + 1));
+      PrintReceipt(services_.printers, services_.dialogs, receipt(), readSetting(keys::kQPrinter), logo_);
+      Label1->setText(Label1->text() + text(t::kPrinted));
+    }
+    if (!LogRedemption()) Label2->setText(text(t::kNotLogged));
+  } else {
+    Label1->setText(text(t::kError));
+    Label2->clear();
+    Label4->setText(text(t::kNotDeleted));
+    Label4->show();
+    Label5->clear();
+  }
+  startCountdown(200);
+}
+
+bool CouponScreen::LogRedemption() {
+  ensureProgramFolder();
+  const QString line = redemptionLogLine(fields(), geldwert_, services_.clock.today());
+  return appendDurably(programFile(files::kCouponsLog), toCp1252(line + QStringLiteral("\r\n")));
+}
+
+void CouponScreen::timer1Tick() {
+  if (Timer1->interval() == 500) {
+    setTimer1(0);
+    field(0)->setFocus();
+    DATA_GotFocus(0);
+    return;
+  }
+  if (ProgressBar1->value() > 98) {
+    if (Timer1->interval() >= 200) {
+      setTimer1(0);
+      ProgressBar1->hide();
+      closeScreen();
+      return;
+    }
+    ProgressBar1->setValue(1);
+  }
+  ProgressBar1->setValue(ProgressBar1->value() + 1);
+}
+
+void CouponScreen::timer2Tick() {
+  if (++timerc_ > 120) ABBRUCH_Click();
+}
+
+void CouponScreen::ABBRUCH_Click() { closeScreen(); }
+
+void CouponScreen::closeScreen() {
+  if (closed_) return;
+  closed_ = true;
+  state_.nominimize = QStringLiteral("0");
+  setTimer1(0);
+  Timer2->stop();
+  done(QDialog::Accepted);
+}
+
+}  // namespace quorvalis

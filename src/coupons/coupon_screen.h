@@ -1,0 +1,74 @@
+// coupons: looks up a guest's SMS coupon and redeems it.
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <array>
+#include <memory>
+
+#include "coupons/coupon_record.h"
+#include "keyboard/touch_keyboard.h"
+#include "server/services.h"
+#include "server/terminal_state.h"
+
+namespace quorvalis {
+
+class CouponScreen : public QDialog {
+  Q_OBJECT
+ public:
+  CouponScreen(Services& services, TerminalState& state, QWidget* parent = nullptr);
+  ~CouponScreen() override;
+
+  void LayoutScreen();
+  void ShowKeypad(int flag);
+  void ShowPrinterName();
+  void DATA_GotFocus(int index);
+  void cmdEnterNum_Click();
+  void Datapr_Click();
+  void guteinl_Click();
+  bool LogRedemption();
+  void ABBRUCH_Click();
+  void timer1Tick();
+  void timer2Tick();
+
+  bool closedItself() const { return closed_; }
+  QString geldwert() const { return geldwert_; }
+  QStringList receipt() const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QLabel* makeLabel(const char* name, const QString& text = {});
+  QLineEdit* field(int i) const { return DATA[static_cast<size_t>(i)]; }
+  CouponFields fields() const;
+  void setTimer1(int ms);
+  void startCountdown(int ms);
+  void closeScreen();
+  void buildReceipt();
+
+  Services& services_;
+  TerminalState& state_;
+  int current_ = 0;
+  bool loading_ = false;
+  bool closed_ = false;
+  int timerc_ = 0;
+  QString geldwert_ = QStringLiteral("0");
+  QString Drucken_, druckQ_;
+  QImage logo_;
+
+  std::array<QLineEdit*, kCouponFields> DATA{};
+  QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *pname, *background, *versinfo, *mainbackgr;
+  QPushButton *Datapr, *guteinl, *ABBRUCH;
+  QProgressBar* ProgressBar1;
+  QListWidget* Quittung;
+  QTimer *Timer1, *Timer2;
+  std::unique_ptr<NumericKeypad> keypad_;
+};
+
+}  // namespace quorvalis

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QImage>
+#include <QStringList>
+
+#include "platform/dialogs.h"
+#include "platform/printer_system.h"
+
+namespace quorvalis {
+
+// One document per receipt: on the receipt printer (qprinter, "-" for none) narrow and without
+// margins, else full-page with the logo; the printer current before is current again after.
+void PrintReceipt(PrinterSystem& printers, Dialogs& dialogs, const QStringList& entries,
+                  const QString& qprinter, const QImage& logo);
+
+// The product's logo for full-page receipts.
+QImage receiptLogo();
+
+}  // namespace quorvalis
