@@ -297,7 +297,9 @@ void CouponScreen::guteinl_Click() {
       buildReceipt();
       const QString counter = IniRead(programFile(files::kCl), "start", "cla", "-");
       if (counter != QStringLiteral("-")) writeSetting(keys::kCla, writeNumber(readNumber(counter) + 1));
-      PrintReceipt(services_.printers, services_.dialogs, receipt(), readSetting(keys::kQPrinter), logo_);
+      // The job's name tells the receipts apart in the printer queue.
+      PrintReceipt(services_.printers, services_.dialogs, receipt(), readSetting(keys::kQPrinter),
+                   logo_, QStringLiteral("quorvalis Quittung ") + field(2)->text());
       Label1->setText(Label1->text() + text(t::kPrinted));
     }
     if (!LogRedemption()) Label2->setText(text(t::kNotLogged));

@@ -7,14 +7,14 @@
 namespace quorvalis {
 
 void PrintReceipt(PrinterSystem& printers, Dialogs& dialogs, const QStringList& entries,
-                  const QString& qprinter, const QImage& logo) {
+                  const QString& qprinter, const QImage& logo, const QString& title) {
   const QString text = joinReceipt(entries);
   const bool receiptPrinter = qprinter != QStringLiteral("-");
   const QString remembered = printers.currentPrinter();
   if (receiptPrinter && qprinter != remembered && !SelectPrinterByName(printers, qprinter))
     dialogs.message(QStringLiteral("Drucker nicht gefunden !"), QStringLiteral("Hinweis"));
 
-  const auto doc = printers.newDocument(QStringLiteral("quorvalis Quittung"));
+  const auto doc = printers.newDocument(title);
   if (!receiptPrinter) doc->drawImage(logo, 20, 10);  // still in twips, as the layout expects
   doc->setMillimetres();
   doc->setFont(QStringLiteral("Arial"), receiptPrinter ? 10 : 12);

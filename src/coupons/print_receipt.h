@@ -11,7 +11,7 @@ namespace quorvalis {
 // One document per receipt: on the receipt printer (qprinter, "-" for none) narrow and without
 // margins, else full-page with the logo; the printer current before is current again after.
 void PrintReceipt(PrinterSystem& printers, Dialogs& dialogs, const QStringList& entries,
-                  const QString& qprinter, const QImage& logo);
+                  const QString& qprinter, const QImage& logo, const QString& title);
 
 // The product's logo for full-page receipts.
 QImage receiptLogo();

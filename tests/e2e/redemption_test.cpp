@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include "coupons/coupon_screen.h"
+#include "fakes.h"
+#include "program_folder_test.h"
+#include "server/branch_configuration.h"
+#include "server/http_central_server.h"
+#include "zentrale_process.h"
+
+namespace quorvalis {
+namespace {
+
+bool printersInstalled() {
+  QProcess lpstat;
+  lpstat.start("lpstat", {"-p", "BON", "Standard"});
+  return lpstat.waitForFinished(10000) && lpstat.exitCode() == 0;
+}
+
+// cups-pdf writes into the printing user's ~/PDF, named after the job.
+QString pdfFolder() { return QString::fromLocal8Bit(getpwuid(getuid())->pw_dir) + "/PDF"; }
+
+QString pdfText(const QString& file) {
+  QProcess p;
+  p.start("pdftotext", {file, "-"});
+  p.waitForFinished(20000);
+  return QString::fromUtf8(p.readAllStandardOutput()).simplified();
+}
+
+// Redeems the demo's valid coupon with the real screen, real HTTP and the real CUPS printers.
+class RedemptionE2E : public testing::ProgramFolderTest {
+ protected:
+  void SetUp() override {
+    ProgramFolderTest::SetUp();
+    if (!printersInstalled())
+      GTEST_SKIP() << "no CUPS printers Standard and BON: run scripts/setup-printers.sh";
+    ASSERT_TRUE(zentrale.started());
+    const BranchInfo branch = parseBranchReply(server.get(branchLookupPath("DEMO01")));
+    state.quorvalisID = "DEMO01";
+    state.quorvalverz = branch.directory;
+    state.HalleName = branch.branchName;
+    state.HallePLZ = branch.postcode;
+    state.screenW = "19200";
+    state.screenH = "12000";
+    ASSERT_EQ(downloadBranchConfiguration(server, branch.directory, ""), Download::kWritten);
+    clock.set(QDateTime::currentDateTime());
+  }
+
+  QString redeem(const QString& code, bool press = true) {
+    CouponScreen screen(services, state);
+    const QStringList values{"0171", "1234567", code};
+    for (int i = 0; i < 3; ++i)
+      screen.findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i))->setText(values[i]);
+    screen.cmdEnterNum_Click();
+    screen.Datapr_Click();
+    if (press) screen.guteinl_Click();
+    return screen.findChild<QLabel*>("Label1")->text();
+  }
+
+  QString waitForPdf(const QString& code) {
+    QString found;
+    (void)QTest::qWaitFor(
+        [&] {
+          const QStringList files = QDir(pdfFolder()).entryList({"quorvalis_Quittung_" + code + "*.pdf"},
+                                                              QDir::Files, QDir::Time);
+          for (const QString& f : files)
+            if (QFileInfo(pdfFolder() + "/" + f).lastModified() >= started) found = pdfFolder() + "/" + f;
+          // cups-pdf writes the file while the job runs: wait until it reads as a whole.
+          return !found.isEmpty() && pdfText(found).contains("A B C D E F");
+        },
+        30000);
+    return found;
+  }
+
+  QDateTime started = QDateTime::currentDateTime().addSecs(-1);
+  testing::ZentraleProcess zentrale;
+  HttpCentralServer server{{zentrale.host(), 10000}};
+  testing::FixedClock clock;
+  testing::MemoryCardReader reader;
+  testing::RecordingDesktop desktop;
+  testing::ScriptedDialogs dialogs;
+  QtPrinterSystem printers;
+  Services services{clock, server, reader, desktop, dialogs, printers};
+  TerminalState state;
+};
+
+TEST_F(RedemptionE2E, CouponIsDeletedPrintedAndLogged) {
+  EXPECT_EQ(redeem("1234"), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt !"));
+  const QString today = clock.now().date().toString("dd.MM.yyyy");
+
+  EXPECT_EQ(zentrale.query("SELECT redeemed FROM coupons WHERE code = '1234'").value(0).value(0), today);
+  EXPECT_EQ(readBytes("coupons.ini"), (today + ";1234;00491711234567;5\r\n").toLatin1());
+
+  const QString pdf = waitForPdf("1234");
+  ASSERT_FALSE(pdf.isEmpty()) << "no receipt in " << pdfFolder().toStdString();
+  const QString text = pdfText(pdf);
+  for (const char* expected :
+       {"quorvalis - Tarvendel Coupons - System", "- Quittung -", "über : 5,- EURO",
+        "von : ___________________ 12345 Bar Nord Demo", "Handynummer : 0171 1234567",
+        "dankend erhalten", "Name Servicepersonal", "A B C D E F"})
+    EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << " in: " << text.toStdString();
+
+  // The same coupon again: the server says it is gone.
+  EXPECT_EQ(redeem("1234", false),
+            QString::fromUtf8("Der Gutschein wurde bereits am ") + today + QString::fromUtf8(" eingelöst !"));
+}
+
+TEST_F(RedemptionE2E, ReceiptPrinterGetsTheSlip) {
+  writeBytes("cl.ini", "[Settings]\r\nQPrinter=BON\r\n");
+  EXPECT_EQ(redeem("0042"), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt !"));
+  const QString pdf = waitForPdf("0042");
+  ASSERT_FALSE(pdf.isEmpty());
+  const QString text = pdfText(pdf);
+  EXPECT_TRUE(text.startsWith("quorvalis - System")) << text.toStdString();
+  EXPECT_TRUE(text.contains("Tarvendel Coupons")) << text.toStdString();
+  EXPECT_TRUE(text.contains(QString::fromUtf8("für Handynr. : 0171 1234567"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QString::fromUtf8("über: 7.5,- EURO"))) << text.toStdString();
+  EXPECT_TRUE(dialogs.messages.isEmpty());
+  EXPECT_EQ(printers.currentPrinter(), "Standard");
+}
+
+}  // namespace
+}  // namespace quorvalis
