@@ -7,6 +7,7 @@
 #include "coupons/print_receipt.h"
 #include "coupons/receipts.h"
 #include "coupons/texts.h"
+#include "keyboard/entry_widgets.h"
 #include "platform/file_write.h"
 #include "platform/program_folder.h"
 #include "platform/widgets.h"
@@ -36,32 +37,15 @@ CouponScreen::CouponScreen(Services& services, TerminalState& state, QWidget* pa
   setModal(true);
   setStyleSheet(QStringLiteral("QDialog { background: rgb(240, 244, 248); }"));
 
-  mainbackgr = makeLabel("mainbackgr");
-  mainbackgr->setStyleSheet(QStringLiteral("background: white; border: 1px solid rgb(0,92,153); border-radius: 8px;"));
-  background = makeLabel("background");
-  background->setStyleSheet(QStringLiteral("border: 3px solid rgb(255,170,0); border-radius: 6px;"));
-  background->hide();
-  Label3 = makeLabel("Label3", text(t::kTitle));
-  Label3->setStyleSheet(QStringLiteral("font: bold 20px 'Arial'; color: rgb(0,62,110);"));
-  placeTwips(Label3, 480, 300, 8000, 500);
-
-  for (int i = 0; i < kCouponFields; ++i) {
-    const QRect place = kFieldPlace[i];
-    auto* label = makeLabel(qPrintable(QStringLiteral("data_label_%1").arg(i)), text(t::kLabels[i]));
-    label->setStyleSheet(QStringLiteral("font: 12px 'Arial';"));
-    label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    placeTwips(label, place.x(), place.y() - 520, place.width() + 200, 480);
-    auto* edit = new QLineEdit(this);
-    edit->setObjectName(QStringLiteral("DATA_%1").arg(i));
-    edit->setGeometry(twipsToPixels(place));
-    edit->setStyleSheet(QStringLiteral("font: 18px 'Arial';"));
-    edit->installEventFilter(this);
-    DATA[static_cast<size_t>(i)] = edit;
-  }
-  Label1 = makeLabel("Label1", text(t::kEingabe));
-  Label2 = makeLabel("Label2");
-  Label4 = makeLabel("Label4", QStringLiteral("Hinweis"));
-  Label5 = makeLabel("Label5", QStringLiteral("Euro"));
+  mainbackgr = makeScreenBackground(this);
+  background = makeFocusFrame(this);
+  Label3 = makeTitle(this, text(t::kTitle));
+  for (int i = 0; i < kCouponFields; ++i)
+    DATA[static_cast<size_t>(i)] = makeEntryField(this, i, kFieldPlace[i], text(t::kLabels[i]), this);
+  Label1 = makeLabel(this, "Label1", text(t::kEingabe));
+  Label2 = makeLabel(this, "Label2");
+  Label4 = makeLabel(this, "Label4", QStringLiteral("Hinweis"));
+  Label5 = makeLabel(this, "Label5", QStringLiteral("Euro"));
   int y = 3900;
   for (QLabel* l : {Label1, Label2, Label4, Label5}) {
     l->setStyleSheet(QStringLiteral("font: bold 17px 'Arial'; color: rgb(0,62,110);"));
@@ -70,7 +54,7 @@ CouponScreen::CouponScreen(Services& services, TerminalState& state, QWidget* pa
     y += 600;
   }
   for (QLabel* l : {Label2, Label4, Label5}) l->hide();
-  pname = makeLabel("pname");
+  pname = makeLabel(this, "pname");
   pname->setStyleSheet(QStringLiteral("font: 12px 'Arial'; color: rgb(90,90,90);"));
   Datapr = makeKey(this, QStringLiteral("Datapr"), text(t::kSearch));
   Datapr->setGeometry(twipsToPixels(QRect(2160, 2880, 3600, 735)));
@@ -83,15 +67,11 @@ CouponScreen::CouponScreen(Services& services, TerminalState& state, QWidget* pa
   ABBRUCH = makeKey(this, QStringLiteral("ABBRUCH"), text(t::kCancel));
   ABBRUCH->setFocusPolicy(Qt::StrongFocus);
   connect(ABBRUCH, &QPushButton::clicked, this, &CouponScreen::ABBRUCH_Click);
-  ProgressBar1 = new QProgressBar(this);
-  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-  ProgressBar1->setRange(0, 100);
-  ProgressBar1->setTextVisible(false);
-  ProgressBar1->hide();
+  ProgressBar1 = makeProgressBar(this);
   Quittung = new QListWidget(this);
   Quittung->setObjectName(QStringLiteral("Quittung"));
   Quittung->hide();
-  versinfo = makeLabel("versinfo");
+  versinfo = makeLabel(this, "versinfo");
   versinfo->setAlignment(Qt::AlignCenter);
 
   KeyboardHooks hooks;
@@ -122,17 +102,11 @@ CouponScreen::CouponScreen(Services& services, TerminalState& state, QWidget* pa
   }
   placeTwips(pname, w - 6400, 300, 6000, 400);
   pname->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  setTimer1(500);
+  setTimerInterval(Timer1, 500);
   Timer2->start(1000);
 }
 
 CouponScreen::~CouponScreen() = default;
-
-QLabel* CouponScreen::makeLabel(const char* name, const QString& caption) {
-  auto* l = new QLabel(caption, this);
-  l->setObjectName(QString::fromLatin1(name));
-  return l;
-}
 
 void CouponScreen::LayoutScreen() {
   const int w = state_.screenW.toInt();
@@ -168,24 +142,12 @@ CouponFields CouponScreen::fields() const {
   return {field(0)->text(), field(1)->text(), field(2)->text()};
 }
 
-void CouponScreen::setTimer1(int ms) {
-  if (ms <= 0) {
-    Timer1->stop();
-    Timer1->setInterval(0);
-  } else {
-    Timer1->start(ms);
-  }
-}
-
 void CouponScreen::DATA_GotFocus(int i) {
   timerc_ = 0;
   current_ = i;
   Label1->setText(text(t::kPrompts[i]));
   Label1->show();
-  const QRect f = kFieldPlace[i];
-  background->setGeometry(twipsToPixels(QRect(f.left() - 150, f.top() - 370, f.width() + 300, f.height() + 520)));
-  background->show();
-  background->stackUnder(field(i));
+  placeFocusFrame(background, kFieldPlace[i], field(i));
 }
 
 bool CouponScreen::eventFilter(QObject* watched, QEvent* event) {
@@ -218,7 +180,7 @@ void CouponScreen::cmdEnterNum_Click() {
 
 void CouponScreen::startCountdown(int ms) {
   ProgressBar1->setValue(1);
-  setTimer1(ms);
+  setTimerInterval(Timer1, ms);
   ProgressBar1->show();
 }
 
@@ -321,14 +283,14 @@ bool CouponScreen::LogRedemption() {
 
 void CouponScreen::timer1Tick() {
   if (Timer1->interval() == 500) {
-    setTimer1(0);
+    setTimerInterval(Timer1, 0);
     field(0)->setFocus();
     DATA_GotFocus(0);
     return;
   }
   if (ProgressBar1->value() > 98) {
     if (Timer1->interval() >= 200) {
-      setTimer1(0);
+      setTimerInterval(Timer1, 0);
       ProgressBar1->hide();
       closeScreen();
       return;
@@ -348,7 +310,7 @@ void CouponScreen::closeScreen() {
   if (closed_) return;
   closed_ = true;
   state_.nominimize = QStringLiteral("0");
-  setTimer1(0);
+  setTimerInterval(Timer1, 0);
   Timer2->stop();
   done(QDialog::Accepted);
 }

@@ -44,10 +44,8 @@ class CouponScreen : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  QLabel* makeLabel(const char* name, const QString& text = {});
   QLineEdit* field(int i) const { return DATA[static_cast<size_t>(i)]; }
   CouponFields fields() const;
-  void setTimer1(int ms);
   void startCountdown(int ms);
   void closeScreen();
   void buildReceipt();

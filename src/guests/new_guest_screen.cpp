@@ -7,6 +7,7 @@
 #include "guests/guest_pictures.h"
 #include "guests/registration.h"
 #include "guests/texts.h"
+#include "keyboard/entry_widgets.h"
 #include "platform/window.h"
 #include "settings/settings_files.h"
 
@@ -23,15 +24,6 @@ constexpr QRect kFieldPlace[kGuestFields] = {
     {6720, 3000, 975, kFieldH}};
 constexpr int kPictureW = 1440, kPictureH = 2400, kPictureTop = 1200;
 
-void setTimer(QTimer* timer, int ms) {
-  if (ms <= 0) {
-    timer->stop();
-    timer->setInterval(0);
-  } else {
-    timer->start(ms);
-  }
-}
-
 }  // namespace
 
 NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget* parent)
@@ -43,32 +35,22 @@ NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget
   setModal(true);
   setStyleSheet(QStringLiteral("QDialog { background: rgb(240, 244, 248); }"));
 
-  mainbackgr = makeLabel("mainbackgr");
-  mainbackgr->setStyleSheet(QStringLiteral("background: white; border: 1px solid rgb(0,92,153); border-radius: 8px;"));
-  background = makeLabel("background");
-  background->setStyleSheet(QStringLiteral("border: 3px solid rgb(255,170,0); border-radius: 6px;"));
-  Label3 = makeLabel("Label3", text(t::kTitle));
-  Label3->setStyleSheet(QStringLiteral("font: bold 20px 'Arial'; color: rgb(0,62,110);"));
-  placeTwips(Label3, 480, 300, 11000, 500);
+  mainbackgr = makeScreenBackground(this);
+  background = makeFocusFrame(this);
+  Label3 = makeTitle(this, text(t::kTitle));
 
   for (int i = 0; i < kGuestFields; ++i) {
     const QRect place = kFieldPlace[i];
-    auto* label = makeLabel(qPrintable(QStringLiteral("data_label_%1").arg(i)), text(t::kLabels[i]));
-    // The narrow birthday fields stand 840 twips apart: their labels wrap onto two lines.
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    label->setStyleSheet(QStringLiteral("font: 12px 'Arial';"));
-    placeTwips(label, place.x(), place.y() - 520, i >= 4 ? 840 : place.width() + 200, 480);
-    if (i >= 4) label->setStyleSheet(QStringLiteral("font: 11px 'Arial';"));
+    auto* edit = makeEntryField(this, i, place, text(t::kLabels[i]), this);
+    auto* label = findChild<QLabel*>(QStringLiteral("data_label_%1").arg(i));
+    if (i >= 4) {  // the narrow birthday fields stand 840 twips apart
+      label->setStyleSheet(QStringLiteral("font: 11px 'Arial';"));
+      label->resize(toPixels(840), label->height());
+    }
     data_label[static_cast<size_t>(i)] = label;
-    auto* edit = new QLineEdit(this);
-    edit->setObjectName(QStringLiteral("DATA_%1").arg(i));
-    edit->setGeometry(twipsToPixels(place));
-    edit->setStyleSheet(QStringLiteral("font: 18px 'Arial';"));
-    edit->installEventFilter(this);
     connect(edit, &QLineEdit::textChanged, this, [this, i] { DATA_Change(i); });
     DATA[static_cast<size_t>(i)] = edit;
-    auto* marker = makeLabel(qPrintable(QStringLiteral("ok_%1").arg(i)), QStringLiteral("x"));
+    auto* marker = makeLabel(this, qPrintable(QStringLiteral("ok_%1").arg(i)), QStringLiteral("x"));
     marker->setStyleSheet(QStringLiteral("color: red; font: bold 22px 'Arial';"));
     placeTwips(marker, place.right() + 1 + 45, place.y(), 300, kFieldH);
     marker->hide();
@@ -82,10 +64,10 @@ NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget
     kat[static_cast<size_t>(i)] = box;
   }
 
-  Label1 = makeLabel("Label1");
+  Label1 = makeLabel(this, "Label1");
   Label1->setStyleSheet(QStringLiteral("font: bold 17px 'Arial'; color: rgb(0,62,110);"));
   Label1->setWordWrap(true);
-  Label4 = makeLabel("Label4", text(t::kPointAtPictures));
+  Label4 = makeLabel(this, "Label4", text(t::kPointAtPictures));
   Label4->setStyleSheet(QStringLiteral("font: bold 18px 'Arial'; color: rgb(200,60,0);"));
   placeTwips(Label4, 8900, 700, 3300, 450);
 
@@ -116,12 +98,8 @@ NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget
   ABBRUCH = makeKey(this, QStringLiteral("ABBRUCH"), text(t::kCancel));
   ABBRUCH->setFocusPolicy(Qt::StrongFocus);
   connect(ABBRUCH, &QPushButton::clicked, this, &NewGuestScreen::ABBRUCH_Click);
-  ProgressBar1 = new QProgressBar(this);
-  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-  ProgressBar1->setRange(0, 100);
-  ProgressBar1->setTextVisible(false);
-  ProgressBar1->hide();
-  versinfo = makeLabel("versinfo");
+  ProgressBar1 = makeProgressBar(this);
+  versinfo = makeLabel(this, "versinfo");
   versinfo->setAlignment(Qt::AlignCenter);
 
   KeyboardHooks hooks;
@@ -140,7 +118,7 @@ NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget
   connect(Timer1, &QTimer::timeout, this, &NewGuestScreen::timer1Tick);
   connect(Timer2, &QTimer::timeout, this, &NewGuestScreen::timer2Tick);
   connect(Timer3, &QTimer::timeout, this, &NewGuestScreen::timer3Tick);
-  setTimer(Timer3, 750);  // the pictures blink from the start
+  setTimerInterval(Timer3, 750);  // the pictures blink from the start
 
   // Opening.
   SetTopmost(this);
@@ -148,17 +126,11 @@ NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget
   versinfo->setText(state_.versinfo);
   InitGuestForm();
   HallePLZ_ = state_.HallePLZ;
-  setTimer(Timer1, 500);
-  setTimer(Timer2, 1000);
+  setTimerInterval(Timer1, 500);
+  setTimerInterval(Timer2, 1000);
 }
 
 NewGuestScreen::~NewGuestScreen() = default;
-
-QLabel* NewGuestScreen::makeLabel(const char* name, const QString& caption) {
-  auto* l = new QLabel(caption, this);
-  l->setObjectName(QString::fromLatin1(name));
-  return l;
-}
 
 void NewGuestScreen::InitGuestForm() {
   const int w = screenWidth_;
@@ -244,10 +216,7 @@ void NewGuestScreen::DATA_GotFocus(int i) {
   }
   current_ = i;
   Label1->setText(text(t::kPrompts[i]));
-  const QRect f = kFieldPlace[i];
-  background->setGeometry(twipsToPixels(QRect(f.left() - 150, f.top() - 370, f.width() + 300, f.height() + 520)));
-  background->show();
-  background->stackUnder(field(i));
+  placeFocusFrame(background, kFieldPlace[i], field(i));
   Label1->setVisible(Datapr->isHidden());
   ShowAlphaKeyboard(i <= 1 ? 1 : 0);
   ShowNumericKeypad(i <= 1 ? 0 : 1);
@@ -319,7 +288,7 @@ void NewGuestScreen::ApplyCheckResult() {
 }
 
 void NewGuestScreen::sexPictureTouched(bool woman) {
-  setTimer(Timer3, 0);
+  setTimerInterval(Timer3, 0);
   (woman ? w1 : m1)->show();
   (woman ? m0 : w0)->show();
   (woman ? w0 : m0)->hide();
@@ -340,13 +309,13 @@ void NewGuestScreen::timer3Tick() {
 
 void NewGuestScreen::timer1Tick() {
   if (Timer1->interval() == 500) {
-    setTimer(Timer1, 0);
+    setTimerInterval(Timer1, 0);
     field(0)->setFocus();
     DATA_GotFocus(0);
   }
   if (ProgressBar1->value() > 98) {
     if (Timer1->interval() >= 200) {
-      setTimer(Timer1, 0);
+      setTimerInterval(Timer1, 0);
       ProgressBar1->hide();
       closeScreen();
       return;
@@ -364,7 +333,7 @@ void NewGuestScreen::BeginClosingCountdown() {
   ABBRUCH->setText(text(t::kLeave));
   ShowNumericKeypad(0);
   ShowAlphaKeyboard(0);
-  setTimer(Timer1, 200);
+  setTimerInterval(Timer1, 200);
   ProgressBar1->setValue(1);
   ProgressBar1->show();
 }
@@ -375,9 +344,9 @@ void NewGuestScreen::closeScreen() {
   if (closed_) return;
   closed_ = true;
   state_.nominimize = QStringLiteral("0");
-  setTimer(Timer1, 0);
-  setTimer(Timer2, 0);
-  setTimer(Timer3, 0);
+  setTimerInterval(Timer1, 0);
+  setTimerInterval(Timer2, 0);
+  setTimerInterval(Timer3, 0);
   done(QDialog::Accepted);
 }
 
@@ -407,7 +376,7 @@ void NewGuestScreen::Datapr_Click() {
   CheckEntries();
   if (Datapr->isHidden()) return;
 
-  setTimer(Timer1, 100);
+  setTimerInterval(Timer1, 100);
   ProgressBar1->show();
   ABBRUCH->setFocus();
   Datapr->hide();

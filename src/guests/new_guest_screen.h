@@ -58,7 +58,6 @@ class NewGuestScreen : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  QLabel* makeLabel(const char* name, const QString& text = {});
   QLineEdit* field(int i) const { return DATA[static_cast<size_t>(i)]; }
   bool manChosen() const;
   bool womanChosen() const;

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QRect>
+#include <QTimer>
 #include <QWidget>
 
 namespace quorvalis {
@@ -16,6 +17,16 @@ inline QRect twipsToPixels(const QRect& r) {
 }
 inline void placeTwips(QWidget* w, int left, int top, int width, int height) {
   w->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+}
+
+// A timer's interval as the screens use it: 0 stops the timer.
+inline void setTimerInterval(QTimer* timer, int ms) {
+  if (ms <= 0) {
+    timer->stop();
+    timer->setInterval(0);
+  } else {
+    timer->start(ms);
+  }
 }
 
 // A picture that reacts to a touch like the pictures of the branch screens.

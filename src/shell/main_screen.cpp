@@ -119,7 +119,7 @@ MainScreen::MainScreen(Services& services, TerminalState& state, const QString& 
   versinfo->setText(state_.versinfo);
   state_.quorvalisID = branchId;
   writeSetting(keys::kTempNr, QString());
-  setInterval(Timer2, 2502);
+  setTimerInterval(Timer2, 2502);
 }
 
 QLabel* MainScreen::label(const char* name, const QString& caption) {
@@ -132,15 +132,6 @@ QPushButton* MainScreen::button(const char* name, const QString& caption) {
   auto* b = new QPushButton(caption, this);
   b->setObjectName(QString::fromLatin1(name));
   return b;
-}
-
-void MainScreen::setInterval(QTimer* timer, int ms) {
-  if (ms <= 0) {
-    timer->stop();
-    timer->setInterval(0);
-  } else {
-    timer->start(ms);
-  }
 }
 
 void MainScreen::storeScreenSize() {
@@ -160,7 +151,7 @@ void MainScreen::endProgram() {
 
 void MainScreen::timer2Tick() {
   const int step = Timer2->interval();
-  setInterval(Timer2, 0);
+  setTimerInterval(Timer2, 0);
   if (step == 2502) RunStartSequence();
   else if (step == 2503) ArrangeMainScreen();
 }
@@ -213,7 +204,7 @@ void MainScreen::ArrangeMainScreen() {
   SetTopmost(this);
   storeScreenSize();
   if (!screenLargeEnough(screenW(), screenH())) {
-    setInterval(Timer2, 2503);
+    setTimerInterval(Timer2, 2503);
     ende->show();
     return;
   }
@@ -228,33 +219,33 @@ void MainScreen::ArrangeMainScreen() {
   if (quorvalStatus->text() == text(texts::kServerFailed)) {
     ProgressBar1->setValue(0);
     ProgressBar1->show();
-    setInterval(Timer1, 333);
+    setTimerInterval(Timer1, 333);
     quorvalName->setText(text(texts::kWaitingForServer));
     ende->show();
   } else if (settingOn(keys::kClub) && screens.club) {
     screens.club(true);
   }
-  setInterval(TimerUpdate, 10000);
+  setTimerInterval(TimerUpdate, 10000);
 }
 
 void MainScreen::startAutoShrink() {
   ProgressBar1->setValue(0);
   ProgressBar1->show();
-  setInterval(Timer1, 100);
+  setTimerInterval(Timer1, 100);
 }
 
-void MainScreen::setWatchdog() { setInterval(TimerWin, settingOn(keys::kWinb) ? 500 : 0); }
+void MainScreen::setWatchdog() { setTimerInterval(TimerWin, settingOn(keys::kWinb) ? 500 : 0); }
 
 void MainScreen::timer1Tick() {
   if (state_.nominimize == QStringLiteral("1")) return;
   ProgressBar1->setValue(ProgressBar1->value() + 1);
   if (ProgressBar1->value() <= 98) return;
   if (Timer1->interval() == 333) {
-    setInterval(Timer1, 0);
-    setInterval(Timer2, 2502);
+    setTimerInterval(Timer1, 0);
+    setTimerInterval(Timer2, 2502);
     return;
   }
-  setInterval(Timer1, 0);
+  setTimerInterval(Timer1, 0);
   ProgressBar1->hide();
   pwd->hide();
   pwdok->hide();
@@ -270,7 +261,7 @@ void MainScreen::Picture1_Click() {
   Picture3->setPixmap(pictures::tile(toPixels(kTileSize)));
   Picture3->show();
   Picture3->raise();
-  setInterval(Timer1, 0);
+  setTimerInterval(Timer1, 0);
   ProgressBar1->setValue(0);
   SetTopmost(this);
   if (settingOn(keys::kClub) && screens.club) screens.club(false);
@@ -341,7 +332,7 @@ void MainScreen::Picture2_Click() {
   ProgressBar1->setValue(0);
   ProgressBar1->show();
   pwd->setFocus();
-  setInterval(Timer1, 200);
+  setTimerInterval(Timer1, 200);
 }
 
 void MainScreen::pwdok_Click() {

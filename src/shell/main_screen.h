@@ -68,7 +68,6 @@ class MainScreen : public QWidget {
  private:
   QLabel* label(const char* name, const QString& text = {});
   QPushButton* button(const char* name, const QString& text);
-  static void setInterval(QTimer* timer, int ms);
   void storeScreenSize();
   int screenW() const { return state_.screenW.toInt(); }
   int screenH() const { return state_.screenH.toInt(); }

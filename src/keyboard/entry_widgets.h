@@ -1,0 +1,23 @@
+// The parts the entry screens share around their keys: fields with labels, the focus frame,
+// the background, the title and the busy and countdown bar.
+#pragma once
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRect>
+
+namespace quorvalis {
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text = {});
+QLabel* makeScreenBackground(QWidget* parent);  // "mainbackgr"
+QLabel* makeFocusFrame(QWidget* parent);        // "background", hidden until a field has focus
+QLabel* makeTitle(QWidget* parent, const QString& text);  // "Label3"
+QProgressBar* makeProgressBar(QWidget* parent);           // "ProgressBar1", hidden
+// DATA_i with its data_label_i above it; the screen watches the field's events.
+QLineEdit* makeEntryField(QWidget* parent, int index, const QRect& twips, const QString& label,
+                          QObject* eventFilter);
+// The frame around a focused field: 370 above, 150 left, 520 higher and 300 wider.
+void placeFocusFrame(QLabel* frame, const QRect& fieldTwips, QWidget* field);
+
+}  // namespace quorvalis
