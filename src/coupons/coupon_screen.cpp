@@ -288,16 +288,7 @@ void CouponScreen::timer1Tick() {
     DATA_GotFocus(0);
     return;
   }
-  if (ProgressBar1->value() > 98) {
-    if (Timer1->interval() >= 200) {
-      setTimerInterval(Timer1, 0);
-      ProgressBar1->hide();
-      closeScreen();
-      return;
-    }
-    ProgressBar1->setValue(1);
-  }
-  ProgressBar1->setValue(ProgressBar1->value() + 1);
+  if (countdownTick(ProgressBar1, Timer1)) closeScreen();
 }
 
 void CouponScreen::timer2Tick() {

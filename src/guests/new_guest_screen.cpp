@@ -313,16 +313,7 @@ void NewGuestScreen::timer1Tick() {
     field(0)->setFocus();
     DATA_GotFocus(0);
   }
-  if (ProgressBar1->value() > 98) {
-    if (Timer1->interval() >= 200) {
-      setTimerInterval(Timer1, 0);
-      ProgressBar1->hide();
-      closeScreen();
-      return;
-    }
-    ProgressBar1->setValue(1);
-  }
-  ProgressBar1->setValue(ProgressBar1->value() + 1);
+  if (countdownTick(ProgressBar1, Timer1)) closeScreen();
 }
 
 void NewGuestScreen::timer2Tick() {

@@ -54,6 +54,19 @@ QLineEdit* makeEntryField(QWidget* parent, int index, const QRect& twips, const 
   return edit;
 }
 
+bool countdownTick(QProgressBar* bar, QTimer* timer) {
+  if (bar->value() > 98) {
+    if (timer->interval() >= 200) {
+      setTimerInterval(timer, 0);
+      bar->hide();
+      return true;
+    }
+    bar->setValue(1);
+  }
+  bar->setValue(bar->value() + 1);
+  return false;
+}
+
 void placeFocusFrame(QLabel* frame, const QRect& f, QWidget* field) {
   frame->setGeometry(twipsToPixels(QRect(f.left() - 150, f.top() - 370, f.width() + 300, f.height() + 520)));
   frame->show();

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRect>
+#include <QTimer>
 
 namespace quorvalis {
 
@@ -17,6 +18,10 @@ QProgressBar* makeProgressBar(QWidget* parent);           // "ProgressBar1", hid
 // DATA_i with its data_label_i above it; the screen watches the field's events.
 QLineEdit* makeEntryField(QWidget* parent, int index, const QRect& twips, const QString& label,
                           QObject* eventFilter);
+// One tick of the busy bar and closing countdown: the bar starts again after 98 while a request
+// runs (below 200 ms); at 200 ms and more the tick that finds it above 98 stops the timer and
+// answers true: the screen closes now.
+bool countdownTick(QProgressBar* bar, QTimer* timer);
 // The frame around a focused field: 370 above, 150 left, 520 higher and 300 wider.
 void placeFocusFrame(QLabel* frame, const QRect& fieldTwips, QWidget* field);
 
