@@ -67,8 +67,10 @@ QPixmap tile(int size) {
   font.setBold(true);
   g.setFont(font);
   g.drawText(QRectF(0, size * 0.72, size, size * 0.25), Qt::AlignCenter, QStringLiteral("quorvalis"));
-  g.setPen(QPen(kBrand, size * 0.07, Qt::SolidLine, Qt::RoundCap));
-  g.drawText(QRectF(0, size * 0.2, size, size * 0.5), Qt::AlignCenter, QStringLiteral("Q"));
+  font.setPixelSize(qMax(10, static_cast<int>(size * 0.4)));
+  g.setFont(font);
+  g.setPen(kBrand);
+  g.drawText(QRectF(0, size * 0.17, size, size * 0.56), Qt::AlignCenter, QStringLiteral("Q"));
   return p;
 }
 
