@@ -11,7 +11,6 @@
 #include "platform/file_write.h"
 #include "platform/program_folder.h"
 #include "platform/widgets.h"
-#include "platform/window.h"
 #include "settings/ini.h"
 #include "settings/settings_files.h"
 
@@ -28,18 +27,9 @@ const QString kRed = QStringLiteral("color: rgb(200, 0, 0);");
 }  // namespace
 
 CouponScreen::CouponScreen(Services& services, TerminalState& state, QWidget* parent)
-    : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+    : EntryScreen(state, "coupons", text(t::kTitle), parent),
       services_(services),
-      state_(state),
       logo_(receiptLogo()) {
-  setObjectName(QStringLiteral("coupons"));
-  setWindowTitle(text(t::kCaption));
-  setModal(true);
-  setStyleSheet(QStringLiteral("QDialog { background: rgb(240, 244, 248); }"));
-
-  mainbackgr = makeScreenBackground(this);
-  background = makeFocusFrame(this);
-  Label3 = makeTitle(this, text(t::kTitle));
   for (int i = 0; i < kCouponFields; ++i)
     DATA[static_cast<size_t>(i)] = makeEntryField(this, i, kFieldPlace[i], text(t::kLabels[i]), this);
   Label1 = makeLabel(this, "Label1", text(t::kEingabe));
@@ -64,15 +54,9 @@ CouponScreen::CouponScreen(Services& services, TerminalState& state, QWidget* pa
   guteinl->setGeometry(twipsToPixels(QRect(480, 6400, 5400, 900)));
   guteinl->hide();
   connect(guteinl, &QPushButton::clicked, this, &CouponScreen::guteinl_Click);
-  ABBRUCH = makeKey(this, QStringLiteral("ABBRUCH"), text(t::kCancel));
-  ABBRUCH->setFocusPolicy(Qt::StrongFocus);
-  connect(ABBRUCH, &QPushButton::clicked, this, &CouponScreen::ABBRUCH_Click);
-  ProgressBar1 = makeProgressBar(this);
   Quittung = new QListWidget(this);
   Quittung->setObjectName(QStringLiteral("Quittung"));
   Quittung->hide();
-  versinfo = makeLabel(this, "versinfo");
-  versinfo->setAlignment(Qt::AlignCenter);
 
   KeyboardHooks hooks;
   hooks.currentField = [this] { return field(current_); };
@@ -80,17 +64,10 @@ CouponScreen::CouponScreen(Services& services, TerminalState& state, QWidget* pa
   hooks.enter = [this] { cmdEnterNum_Click(); };
   keypad_ = std::make_unique<NumericKeypad>(this, hooks);
 
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer2 = new QTimer(this);
-  Timer2->setObjectName(QStringLiteral("Timer2"));
   connect(Timer1, &QTimer::timeout, this, &CouponScreen::timer1Tick);
-  connect(Timer2, &QTimer::timeout, this, &CouponScreen::timer2Tick);
 
   // Form load.
-  SetTopmost(this);
-  const int w = state_.screenW.toInt();
-  versinfo->setText(state_.versinfo);
+  const int w = screenWidth();
   loading_ = true;
   LayoutScreen();
   loading_ = false;
@@ -103,20 +80,13 @@ CouponScreen::CouponScreen(Services& services, TerminalState& state, QWidget* pa
   placeTwips(pname, w - 6400, 300, 6000, 400);
   pname->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   setTimerInterval(Timer1, 500);
-  Timer2->start(1000);
+  setTimerInterval(Timer2, 1000);
 }
 
 CouponScreen::~CouponScreen() = default;
 
 void CouponScreen::LayoutScreen() {
-  const int w = state_.screenW.toInt();
-  const int top = std::max(0, state_.screenH.toInt() - 9000);
-  setGeometry(twipsToPixels(QRect(0, top, w, 9000)));
-  placeTwips(mainbackgr, 150, 150, w - 300, 8700);
-  mainbackgr->lower();
-  ProgressBar1->setGeometry(twipsToPixels(QRect(500, 8100, w - 1000, 300)));
-  placeTwips(versinfo, 0, 8520, w, 300);
-  ABBRUCH->setGeometry(twipsToPixels(QRect(w - 2900, 7200, 2500, 800)));
+  placeAtBottomEdge();
   ShowKeypad(1);
   Drucken_ = readSetting(keys::kPrint);
   druckQ_ = readSetting(keys::kQuitt);
@@ -289,21 +259,6 @@ void CouponScreen::timer1Tick() {
     return;
   }
   if (countdownTick(ProgressBar1, Timer1)) closeScreen();
-}
-
-void CouponScreen::timer2Tick() {
-  if (++timerc_ > 120) ABBRUCH_Click();
-}
-
-void CouponScreen::ABBRUCH_Click() { closeScreen(); }
-
-void CouponScreen::closeScreen() {
-  if (closed_) return;
-  closed_ = true;
-  state_.nominimize = QStringLiteral("0");
-  setTimerInterval(Timer1, 0);
-  Timer2->stop();
-  done(QDialog::Accepted);
 }
 
 }  // namespace quorvalis

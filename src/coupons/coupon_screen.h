@@ -1,7 +1,6 @@
 // coupons: looks up a guest's SMS coupon and redeems it.
 #pragma once
 
-#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,13 +11,14 @@
 #include <memory>
 
 #include "coupons/coupon_record.h"
+#include "keyboard/entry_screen.h"
 #include "keyboard/touch_keyboard.h"
 #include "server/services.h"
 #include "server/terminal_state.h"
 
 namespace quorvalis {
 
-class CouponScreen : public QDialog {
+class CouponScreen : public EntryScreen {
   Q_OBJECT
  public:
   CouponScreen(Services& services, TerminalState& state, QWidget* parent = nullptr);
@@ -32,11 +32,8 @@ class CouponScreen : public QDialog {
   void Datapr_Click();
   void guteinl_Click();
   bool LogRedemption();
-  void ABBRUCH_Click();
   void timer1Tick();
-  void timer2Tick();
 
-  bool closedItself() const { return closed_; }
   QString geldwert() const { return geldwert_; }
   QStringList receipt() const;
 
@@ -47,25 +44,19 @@ class CouponScreen : public QDialog {
   QLineEdit* field(int i) const { return DATA[static_cast<size_t>(i)]; }
   CouponFields fields() const;
   void startCountdown(int ms);
-  void closeScreen();
   void buildReceipt();
 
   Services& services_;
-  TerminalState& state_;
   int current_ = 0;
   bool loading_ = false;
-  bool closed_ = false;
-  int timerc_ = 0;
   QString geldwert_ = QStringLiteral("0");
   QString Drucken_, druckQ_;
   QImage logo_;
 
   std::array<QLineEdit*, kCouponFields> DATA{};
-  QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *pname, *background, *versinfo, *mainbackgr;
-  QPushButton *Datapr, *guteinl, *ABBRUCH;
-  QProgressBar* ProgressBar1;
+  QLabel *Label1, *Label2, *Label4, *Label5, *pname;
+  QPushButton *Datapr, *guteinl;
   QListWidget* Quittung;
-  QTimer *Timer1, *Timer2;
   std::unique_ptr<NumericKeypad> keypad_;
 };
 

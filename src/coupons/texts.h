@@ -3,7 +3,6 @@
 
 namespace quorvalis::coupon_texts {
 
-inline constexpr char kCaption[] = "quorvalis - Tarvendels via SMS";
 inline constexpr char kTitle[] = "SMS Gutschein einlösen";
 inline constexpr char kLabels[3][20] = {"Handy - Vorwahl", "Handy - Nummer", "Gutscheincode"};
 inline constexpr char kPrompts[3][40] = {"Bitte Handy - Vorwahlnummer eingeben.",
@@ -12,7 +11,6 @@ inline constexpr char kPrompts[3][40] = {"Bitte Handy - Vorwahlnummer eingeben."
 inline constexpr char kEingabe[] = "Eingabe";
 inline constexpr char kSearch[] = "Gutschein suchen";
 inline constexpr char kRedeem[] = "Gutschein jetzt einlösen";
-inline constexpr char kCancel[] = "Abbrechen";
 inline constexpr char kMoment[] = "Moment bitte...";
 inline constexpr char kDeleting[] = "Der Gutschein wird vom Server gelöscht.";
 inline constexpr char kRedeemed[] = "Der Gutschein ist eingelöst.";

@@ -8,7 +8,6 @@
 #include "guests/registration.h"
 #include "guests/texts.h"
 #include "keyboard/entry_widgets.h"
-#include "platform/window.h"
 #include "settings/settings_files.h"
 
 namespace quorvalis {
@@ -27,17 +26,7 @@ constexpr int kPictureW = 1440, kPictureH = 2400, kPictureTop = 1200;
 }  // namespace
 
 NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget* parent)
-    : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      services_(services),
-      state_(state) {
-  setObjectName(QStringLiteral("newclient"));
-  setWindowTitle(text(t::kCaption));
-  setModal(true);
-  setStyleSheet(QStringLiteral("QDialog { background: rgb(240, 244, 248); }"));
-
-  mainbackgr = makeScreenBackground(this);
-  background = makeFocusFrame(this);
-  Label3 = makeTitle(this, text(t::kTitle));
+    : EntryScreen(state, "newclient", text(t::kTitle), parent), services_(services) {
 
   for (int i = 0; i < kGuestFields; ++i) {
     const QRect place = kFieldPlace[i];
@@ -95,12 +84,6 @@ NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget
   Datapr->setGeometry(twipsToPixels(QRect(480, 4560, 11400, 1100)));
   Datapr->hide();
   connect(Datapr, &QPushButton::clicked, this, &NewGuestScreen::Datapr_Click);
-  ABBRUCH = makeKey(this, QStringLiteral("ABBRUCH"), text(t::kCancel));
-  ABBRUCH->setFocusPolicy(Qt::StrongFocus);
-  connect(ABBRUCH, &QPushButton::clicked, this, &NewGuestScreen::ABBRUCH_Click);
-  ProgressBar1 = makeProgressBar(this);
-  versinfo = makeLabel(this, "versinfo");
-  versinfo->setAlignment(Qt::AlignCenter);
 
   KeyboardHooks hooks;
   hooks.currentField = [this]() -> QLineEdit* { return current_ >= 0 ? field(current_) : nullptr; };
@@ -109,21 +92,13 @@ NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget
   alpha_ = std::make_unique<AlphaKeyboard>(this, hooks);
   numeric_ = std::make_unique<NumericKeypad>(this, hooks);
 
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer2 = new QTimer(this);
-  Timer2->setObjectName(QStringLiteral("Timer2"));
   Timer3 = new QTimer(this);
   Timer3->setObjectName(QStringLiteral("Timer3"));
   connect(Timer1, &QTimer::timeout, this, &NewGuestScreen::timer1Tick);
-  connect(Timer2, &QTimer::timeout, this, &NewGuestScreen::timer2Tick);
   connect(Timer3, &QTimer::timeout, this, &NewGuestScreen::timer3Tick);
   setTimerInterval(Timer3, 750);  // the pictures blink from the start
 
   // Opening.
-  SetTopmost(this);
-  screenWidth_ = state_.screenW.toInt();
-  versinfo->setText(state_.versinfo);
   InitGuestForm();
   HallePLZ_ = state_.HallePLZ;
   setTimerInterval(Timer1, 500);
@@ -133,11 +108,7 @@ NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget
 NewGuestScreen::~NewGuestScreen() = default;
 
 void NewGuestScreen::InitGuestForm() {
-  const int w = screenWidth_;
-  const int top = std::max(0, state_.screenH.toInt() - 9000);
-  setGeometry(twipsToPixels(QRect(0, top, w, 9000)));
-  placeTwips(mainbackgr, 150, 150, w - 300, 9000 - 300);
-  mainbackgr->lower();
+  placeAtBottomEdge();
   ShowAlphaKeyboard(0);
   ShowNumericKeypad(0);
   numeric_->enterKey()->hide();
@@ -145,11 +116,8 @@ void NewGuestScreen::InitGuestForm() {
   ABBRUCH->hide();
   for (QLineEdit* f : DATA) f->clear();
   background->hide();
-  ProgressBar1->setGeometry(twipsToPixels(QRect(500, 8100, w - 1000, 300)));
   ShowEntryFields(1);
   ABBRUCH->show();
-  ABBRUCH->setGeometry(twipsToPixels(QRect(w - 2900, 7200, 2500, 800)));
-  placeTwips(versinfo, 0, 8520, w, 300);
   moveLabel1(3960);
 
   Absender_ = restoreBlanks(readSetting(keys::kAbs));
@@ -316,10 +284,6 @@ void NewGuestScreen::timer1Tick() {
   if (countdownTick(ProgressBar1, Timer1)) closeScreen();
 }
 
-void NewGuestScreen::timer2Tick() {
-  if (++timerc_ > 120) ABBRUCH_Click();
-}
-
 void NewGuestScreen::BeginClosingCountdown() {
   ABBRUCH->setText(text(t::kLeave));
   ShowNumericKeypad(0);
@@ -329,16 +293,9 @@ void NewGuestScreen::BeginClosingCountdown() {
   ProgressBar1->show();
 }
 
-void NewGuestScreen::ABBRUCH_Click() { closeScreen(); }
-
 void NewGuestScreen::closeScreen() {
-  if (closed_) return;
-  closed_ = true;
-  state_.nominimize = QStringLiteral("0");
-  setTimerInterval(Timer1, 0);
-  setTimerInterval(Timer2, 0);
   setTimerInterval(Timer3, 0);
-  done(QDialog::Accepted);
+  EntryScreen::closeScreen();
 }
 
 void NewGuestScreen::BuildGuestRecord() {

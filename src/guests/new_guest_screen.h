@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QCheckBox>
-#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -12,6 +11,7 @@
 #include <memory>
 
 #include "guests/entry_checks.h"
+#include "keyboard/entry_screen.h"
 #include "keyboard/touch_keyboard.h"
 #include "platform/widgets.h"
 #include "server/services.h"
@@ -19,7 +19,7 @@
 
 namespace quorvalis {
 
-class NewGuestScreen : public QDialog {
+class NewGuestScreen : public EntryScreen {
   Q_OBJECT
  public:
   NewGuestScreen(Services& services, TerminalState& state, QWidget* parent = nullptr);
@@ -42,15 +42,10 @@ class NewGuestScreen : public QDialog {
   void enterPressed();
   void sexPictureTouched(bool woman);
   void Datapr_Click();
-  void ABBRUCH_Click();
-
   void timer1Tick();
-  void timer2Tick();
   void timer3Tick();
 
   int currentField() const { return current_; }
-  int idleSeconds() const { return timerc_; }
-  bool closedItself() const { return closed_; }
   const QString& datensatz() const { return datensatz_; }
   const QString& couponcode() const { return couponcode_; }
 
@@ -62,27 +57,22 @@ class NewGuestScreen : public QDialog {
   bool manChosen() const;
   bool womanChosen() const;
   void moveLabel1(int yTwips);
-  void closeScreen();
+  void closeScreen() override;
   void welcome();
   QString sendToGateway(QString request);
 
   Services& services_;
-  TerminalState& state_;
   int current_ = -1;
-  int timerc_ = 0;
-  bool closed_ = false;
-  int screenWidth_ = 0;
   QString Absender_, message_, coupon_, euro_, Drucken_, pruefen_, HallePLZ_;
   QString datensatz_, couponcode_, gueltigbistemp_;
 
   std::array<QLineEdit*, kGuestFields> DATA{};
   std::array<QLabel*, kGuestFields> data_label{}, ok{};
   std::array<QCheckBox*, 6> kat{};
-  QLabel *Label1, *Label3, *Label4, *background, *versinfo, *mainbackgr;
+  QLabel *Label1, *Label4;
   ClickLabel *m0, *m1, *m02, *w0, *w1, *w02;
-  QPushButton *Datapr, *ABBRUCH;
-  QProgressBar* ProgressBar1;
-  QTimer *Timer1, *Timer2, *Timer3;
+  QPushButton* Datapr;
+  QTimer* Timer3;
   std::unique_ptr<AlphaKeyboard> alpha_;
   std::unique_ptr<NumericKeypad> numeric_;
 };

@@ -3,7 +3,6 @@
 
 namespace quorvalis::guest_texts {
 
-inline constexpr char kCaption[] = "quorvalis - Tarvendels via SMS";
 inline constexpr char kTitle[] = "Stammkunde für Newsletter und Gutscheine erfassen.";
 inline constexpr char kLabels[7][20] = {"Vorname", "Nachname", "Handy - Vorwahl", "Handy - Nummer",
                                         "Geburtstag Tag", "Monat", "Jahr YYYY"};
@@ -16,7 +15,6 @@ inline constexpr char kChooseSex[] = "Bitte Mann oder Frau wählen.";
 inline constexpr char kPointAtPictures[] = "Bitte auswählen  --->";
 inline constexpr char kSave[] = "Handynummer prüfen und den Gast für die Newsletter speichern.";
 inline constexpr char kConfirm[] = "Bitte nochmals bestätigen.";
-inline constexpr char kCancel[] = "Abbrechen";
 inline constexpr char kLeave[] = "verlassen";
 
 inline constexpr char kNumberChecked[] = "Nummer geprüft.";
