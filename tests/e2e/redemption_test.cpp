@@ -12,7 +12,7 @@
 #include "coupons/coupon_screen.h"
 #include "fakes.h"
 #include "program_folder_test.h"
-#include "server/branch_configuration.h"
+#include "demo_branch.h"
 #include "server/http_central_server.h"
 #include "zentrale_process.h"
 
@@ -43,14 +43,7 @@ class RedemptionE2E : public testing::ProgramFolderTest {
     if (!printersInstalled())
       GTEST_SKIP() << "no CUPS printers Standard and BON: run scripts/setup-printers.sh";
     ASSERT_TRUE(zentrale.started());
-    const BranchInfo branch = parseBranchReply(server.get(branchLookupPath("DEMO01")));
-    state.quorvalisID = "DEMO01";
-    state.quorvalverz = branch.directory;
-    state.HalleName = branch.branchName;
-    state.HallePLZ = branch.postcode;
-    state.screenW = "19200";
-    state.screenH = "12000";
-    ASSERT_EQ(downloadBranchConfiguration(server, branch.directory, ""), Download::kWritten);
+    testing::prepareDemoBranch(server, state);
     clock.set(QDateTime::currentDateTime());
   }
 

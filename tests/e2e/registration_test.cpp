@@ -7,7 +7,7 @@
 #include "fakes.h"
 #include "guests/new_guest_screen.h"
 #include "program_folder_test.h"
-#include "server/branch_configuration.h"
+#include "demo_branch.h"
 #include "server/http_central_server.h"
 #include "zentrale_process.h"
 
@@ -20,14 +20,7 @@ class RegistrationE2E : public testing::ProgramFolderTest {
   void SetUp() override {
     ProgramFolderTest::SetUp();
     ASSERT_TRUE(zentrale.started());
-    const BranchInfo branch = parseBranchReply(server.get(branchLookupPath("DEMO01")));
-    state.quorvalisID = "DEMO01";
-    state.quorvalverz = branch.directory;
-    state.HalleName = branch.branchName;
-    state.HallePLZ = branch.postcode;
-    state.screenW = "19200";
-    state.screenH = "12000";
-    ASSERT_EQ(downloadBranchConfiguration(server, branch.directory, ""), Download::kWritten);
+    testing::prepareDemoBranch(server, state);
   }
 
   QString registerGuest(const QString& first, const QString& last, const QString& number,
