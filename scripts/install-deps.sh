@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins
-  libcpp-httplib-dev libsqlite3-dev
+  libcpp-httplib-dev libsqlite3-dev sqlite3
   libx11-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
