@@ -315,6 +315,10 @@ void NewGuestScreen::BuildGuestRecord() {
 }
 
 void NewGuestScreen::Datapr_Click() {
+  // A touch on the button takes the focus from the field first, so a name is tidied before it
+  // is checked and hyphenated, never after (which would send "Muster Meier").
+  if (QWidget* focused = focusWidget(); focused == field(0) || focused == field(1))
+    ABBRUCH->setFocus();
   moveLabel1(3960);
   if (!manChosen() && !womanChosen()) {
     Label4->show();

@@ -151,6 +151,25 @@ TEST_F(NewGuestTest, NameIsTidiedWhenItLosesTheFocus) {
   EXPECT_EQ(data(3)->text(), "hans-peter");
 }
 
+TEST_F(NewGuestTest, DoubleNameKeepsItsHyphenWhenSavedFromTheField) {
+  fakes.server.reply(kSearch, "0-0-0");
+  fakes.server.reply(kAdd, "OK");
+  open();
+  screen->show();
+  screen->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+  typeGuest();
+  data(1)->setFocus();
+  data(1)->setText("Muster Meier");
+  screen->enterPressed();  // passes: "Muster-Meier", the field keeps the focus
+  ASSERT_EQ(data(1)->text(), "Muster-Meier");
+  ASSERT_TRUE(data(1)->hasFocus());
+  screen->Datapr_Click();  // leaving the field tidies it; the record still has the hyphen
+  ASSERT_EQ(requestsTo(kAdd).size(), 1);
+  EXPECT_TRUE(requestsTo(kAdd)[0].contains(";Anna;Muster-Meier;")) << requestsTo(kAdd)[0].toStdString();
+  EXPECT_TRUE(requestsTo(kSearch)[0].contains("---Muster-Meier---"));
+}
+
 TEST_F(NewGuestTest, CategoryBoxesFromKats) {
   settings("kats=3\r\n");
   open();
