@@ -184,14 +184,14 @@ void CouponScreen::Datapr_Click() {
   startCountdown(e.countdownMs);
 }
 
-void CouponScreen::buildReceipt() {
+void CouponScreen::buildReceipt(const QString& qprinter) {
   const QDateTime now = services_.clock.now();
   const ReceiptValues v{geldwert_,        field(0)->text(),   field(1)->text(),
                         state_.HallePLZ,  state_.HalleName,   dateText(now.date()),
                         timeText(now.time()), readSetting(keys::kCla)};
   QStringList lines;
   if (readNumber(geldwert_) > 0) {
-    const bool slip = readSetting(keys::kQPrinter) != QStringLiteral("-");
+    const bool slip = qprinter != QStringLiteral("-");
     const double layout = readNumber(druckQ_);
     if (layout == 0) lines = slip ? BuildPlainSlip(v) : BuildPlainReceipt(v);
     else if (layout == 1) lines = slip ? BuildNoteSlip(v) : BuildNoteReceipt(v);
@@ -226,11 +226,12 @@ void CouponScreen::guteinl_Click() {
     Label1->setText(text(t::kRedeemed));
     Label2->clear();
     if (Drucken_ == QStringLiteral("1")) {
-      buildReceipt();
+      const QString qprinter = readSetting(keys::kQPrinter);
+      buildReceipt(qprinter);
       const QString counter = IniRead(programFile(files::kCl), "start", "cla", "-");
       if (counter != QStringLiteral("-")) writeSetting(keys::kCla, writeNumber(readNumber(counter) + 1));
       // The job's name tells the receipts apart in the printer queue.
-      PrintReceipt(services_.printers, services_.dialogs, receipt(), readSetting(keys::kQPrinter),
+      PrintReceipt(services_.printers, services_.dialogs, receipt(), qprinter,
                    logo_, QStringLiteral("quorvalis Quittung ") + field(2)->text());
       Label1->setText(Label1->text() + text(t::kPrinted));
     }

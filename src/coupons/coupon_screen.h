@@ -44,7 +44,7 @@ class CouponScreen : public EntryScreen {
   QLineEdit* field(int i) const { return DATA[static_cast<size_t>(i)]; }
   CouponFields fields() const;
   void startCountdown(int ms);
-  void buildReceipt();
+  void buildReceipt(const QString& qprinter);
 
   Services& services_;
   int current_ = 0;

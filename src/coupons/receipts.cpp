@@ -50,6 +50,15 @@ Lines fullReceiptTop(const ReceiptValues& v) {
   return l;
 }
 
+// The end of layout 0 and of the confirmation, after the date line.
+void fullPageSignature(Lines& l) {
+  l.blank(9) << rule(104);
+  l.blank(4) << QStringLiteral(" ____________________________________ ")
+             << QStringLiteral(" Name Servicepersonal");
+  l.blank(2) << QStringLiteral("   A   B   C   D   E   F   ");
+  l.blank(1);
+}
+
 // Lines 1 to 15 of both slips; they differ in two lines only.
 Lines slipTop(const ReceiptValues& v, const QString& valueLead, const QString& nameLine) {
   Lines l;
@@ -68,11 +77,7 @@ Lines slipTop(const ReceiptValues& v, const QString& valueLead, const QString& n
 QStringList BuildPlainReceipt(const ReceiptValues& v) {
   Lines l = fullReceiptTop(v);
   l << QStringLiteral("____ ") + v.date + " ____          dankend erhalten ____________________";
-  l.blank(9) << rule(104);
-  l.blank(4) << QStringLiteral(" ____________________________________ ")
-             << QStringLiteral(" Name Servicepersonal");
-  l.blank(2) << QStringLiteral("   A   B   C   D   E   F   ");
-  l.blank(1);
+  fullPageSignature(l);
   return l.list;
 }
 
@@ -128,11 +133,7 @@ QStringList BuildConfirmation(const ReceiptValues& v) {
   l.blank(1) << rule(104);
   l.blank(4) << QStringLiteral("____ ") + v.date + " - " + v.time +
                     " ____          bestätigt ____________________";
-  l.blank(9) << rule(104);
-  l.blank(4) << QStringLiteral(" ____________________________________ ")
-             << QStringLiteral(" Name Servicepersonal");
-  l.blank(2) << QStringLiteral("   A   B   C   D   E   F   ");
-  l.blank(1);
+  fullPageSignature(l);
   return l.list;
 }
 

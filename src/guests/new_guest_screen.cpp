@@ -226,10 +226,15 @@ bool NewGuestScreen::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
-void NewGuestScreen::CheckEntries() {
-  for (QLabel* marker : ok) marker->hide();
+GuestFields NewGuestScreen::fields() const {
   GuestFields values;
   for (int i = 0; i < kGuestFields; ++i) values[static_cast<size_t>(i)] = field(i)->text();
+  return values;
+}
+
+void NewGuestScreen::CheckEntries() {
+  for (QLabel* marker : ok) marker->hide();
+  GuestFields values = fields();
   const auto failed = checkEntries(values, services_.clock.today().year());
   for (int i = 0; i < 2; ++i)
     if (field(i)->text() != values[static_cast<size_t>(i)]) field(i)->setText(values[static_cast<size_t>(i)]);
@@ -299,8 +304,7 @@ void NewGuestScreen::closeScreen() {
 }
 
 void NewGuestScreen::BuildGuestRecord() {
-  GuestFields values;
-  for (int i = 0; i < kGuestFields; ++i) values[static_cast<size_t>(i)] = field(i)->text();
+  GuestFields values = fields();
   padDayAndMonth(values);
   for (int i : {4, 5})
     if (field(i)->text() != values[static_cast<size_t>(i)]) field(i)->setText(values[static_cast<size_t>(i)]);
@@ -334,9 +338,7 @@ void NewGuestScreen::Datapr_Click() {
   Datapr->hide();
   BuildGuestRecord();
 
-  GuestFields values;
-  for (int i = 0; i < kGuestFields; ++i) values[static_cast<size_t>(i)] = field(i)->text();
-  const QString reply = services_.server.get(duplicateCheckPath(state_.quorvalisID, values));
+  const QString reply = services_.server.get(duplicateCheckPath(state_.quorvalisID, fields()));
   const CheckResult result =
       checkResultCode(reply, Label1->text().contains(text(t::kQuestionMarker)));
   if (result.code == QStringLiteral("OK")) Label1->setText(text(t::kNumberChecked));

@@ -54,6 +54,7 @@ class NewGuestScreen : public EntryScreen {
 
  private:
   QLineEdit* field(int i) const { return DATA[static_cast<size_t>(i)]; }
+  GuestFields fields() const;
   bool manChosen() const;
   bool womanChosen() const;
   void moveLabel1(int yTwips);

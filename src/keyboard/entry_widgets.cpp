@@ -4,12 +4,6 @@
 
 namespace quorvalis {
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
-  auto* l = new QLabel(text, parent);
-  l->setObjectName(QString::fromLatin1(name));
-  return l;
-}
-
 QLabel* makeScreenBackground(QWidget* parent) {
   QLabel* l = makeLabel(parent, "mainbackgr");
   l->setStyleSheet(QStringLiteral("background: white; border: 1px solid rgb(0,92,153); border-radius: 8px;"));

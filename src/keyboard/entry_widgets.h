@@ -10,7 +10,6 @@
 
 namespace quorvalis {
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text = {});
 QLabel* makeScreenBackground(QWidget* parent);  // "mainbackgr"
 QLabel* makeFocusFrame(QWidget* parent);        // "background", hidden until a field has focus
 QLabel* makeTitle(QWidget* parent, const QString& text);  // "Label3"

@@ -29,6 +29,12 @@ inline void setTimerInterval(QTimer* timer, int ms) {
   }
 }
 
+inline QLabel* makeLabel(QWidget* parent, const char* name, const QString& text = {}) {
+  auto* l = new QLabel(text, parent);
+  l->setObjectName(QString::fromLatin1(name));
+  return l;
+}
+
 // A picture that reacts to a touch like the pictures of the branch screens.
 class ClickLabel : public QLabel {
   Q_OBJECT

@@ -2,7 +2,7 @@
 
 namespace quorvalis {
 namespace {
-constexpr int kButtonW = 3300, kButtonH = 1100, kPictureSize = 1000, kTop = 300;
+constexpr int kButtonW = 3300, kButtonH = 1100, kTop = 300;
 }
 
 bool screenLargeEnough(int w, int h) { return w >= kMinScreenW && h >= kMinScreenH; }

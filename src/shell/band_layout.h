@@ -6,7 +6,7 @@
 namespace quorvalis {
 
 inline constexpr int kMinScreenW = 15360, kMinScreenH = 9000;
-inline constexpr int kBandHeight = 2500, kTileSize = 780;
+inline constexpr int kBandHeight = 2500, kTileSize = 780, kPictureSize = 1000;
 
 struct BandLayout {
   QRect form, mainbackgr, Butt1, Butt2, moment, versinfo, gpwd, gpwdok, tasta3, Picture1,

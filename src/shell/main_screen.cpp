@@ -33,7 +33,7 @@ MainScreen::MainScreen(Services& services, TerminalState& state, const QString& 
   pal.setColor(QPalette::WindowText, Qt::white);
   setPalette(pal);
 
-  mainbackgr = label("mainbackgr");
+  mainbackgr = makeLabel(this, "mainbackgr");
   mainbackgr->setStyleSheet(QStringLiteral("background-color: rgb(0, 92, 153); border-radius: 8px;"));
   Butt1 = button("Butt1", text(texts::kNewGuest));
   Butt2 = button("Butt2", text(texts::kRedeem));
@@ -43,16 +43,16 @@ MainScreen::MainScreen(Services& services, TerminalState& state, const QString& 
     f.setBold(true);
     b->setFont(f);
   }
-  moment = label("moment", text(texts::kMoment));
+  moment = makeLabel(this, "moment", text(texts::kMoment));
   moment->setAlignment(Qt::AlignCenter);
-  quorvalName = label("quorvalName");
+  quorvalName = makeLabel(this, "quorvalName");
   QFont nameFont(QStringLiteral("Arial"));
   nameFont.setPixelSize(20);
   nameFont.setBold(true);
   quorvalName->setFont(nameFont);
-  quorvalStatus = label("quorvalStatus", text(texts::kServerFailed));
-  vers = label("vers");
-  versinfo = label("versinfo");
+  quorvalStatus = makeLabel(this, "quorvalStatus", text(texts::kServerFailed));
+  vers = makeLabel(this, "vers");
+  versinfo = makeLabel(this, "versinfo");
   versinfo->setAlignment(Qt::AlignCenter);
   Picture1 = new ClickLabel(this);
   Picture1->setObjectName(QStringLiteral("Picture1"));
@@ -60,6 +60,11 @@ MainScreen::MainScreen(Services& services, TerminalState& state, const QString& 
   Picture2->setObjectName(QStringLiteral("Picture2"));
   Picture3 = new ClickLabel(this);
   Picture3->setObjectName(QStringLiteral("Picture3"));
+  // The pictures' sizes are fixed in twips: drawn once here, not at every layout.
+  Picture1->setPixmap(pictures::shrink(toPixels(kPictureSize)));
+  Picture2->setPixmap(pictures::settings(toPixels(kPictureSize)));
+  Picture3->setGeometry(0, 0, toPixels(kTileSize), toPixels(kTileSize));
+  Picture3->setPixmap(pictures::tile(toPixels(kTileSize)));
   pwd = new QLineEdit(this);
   pwd->setObjectName(QStringLiteral("pwd"));
   pwd->setEchoMode(QLineEdit::Password);
@@ -120,12 +125,6 @@ MainScreen::MainScreen(Services& services, TerminalState& state, const QString& 
   state_.quorvalisID = branchId;
   writeSetting(keys::kTempNr, QString());
   setTimerInterval(Timer2, 2502);
-}
-
-QLabel* MainScreen::label(const char* name, const QString& caption) {
-  auto* l = new QLabel(caption, this);
-  l->setObjectName(QString::fromLatin1(name));
-  return l;
 }
 
 QPushButton* MainScreen::button(const char* name, const QString& caption) {
@@ -195,9 +194,6 @@ void MainScreen::placeBand() {
       {tasta2, l.tasta2},         {ProgressBar1, l.ProgressBar1}, {ende, l.ende},
       {quorvalName, l.quorvalName}, {quorvalStatus, l.quorvalStatus}, {vers, l.vers}};
   for (const auto& [widget, rect] : places) widget->setGeometry(twipsToPixels(rect));
-  const int picture = toPixels(l.Picture1.width());
-  Picture1->setPixmap(pictures::shrink(picture));
-  Picture2->setPixmap(pictures::settings(picture));
 }
 
 void MainScreen::ArrangeMainScreen() {
@@ -257,8 +253,6 @@ void MainScreen::timer1Tick() {
 void MainScreen::Picture1_Click() {
   if (settingOn(keys::kNomin) || state_.nominimize == QStringLiteral("1")) return;
   setGeometry(twipsToPixels(tileRect(screenW(), screenH())));
-  Picture3->setGeometry(0, 0, toPixels(kTileSize), toPixels(kTileSize));
-  Picture3->setPixmap(pictures::tile(toPixels(kTileSize)));
   Picture3->show();
   Picture3->raise();
   setTimerInterval(Timer1, 0);

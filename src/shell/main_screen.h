@@ -66,7 +66,6 @@ class MainScreen : public QWidget {
   void changeEvent(QEvent* event) override;
 
  private:
-  QLabel* label(const char* name, const QString& text = {});
   QPushButton* button(const char* name, const QString& text);
   void storeScreenSize();
   int screenW() const { return state_.screenW.toInt(); }

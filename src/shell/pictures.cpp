@@ -16,15 +16,23 @@ QPixmap canvas(int size) {
   return p;
 }
 
-}  // namespace
-
-QPixmap shrink(int size) {
+// The rounded brand-coloured square behind the band's touch pictures.
+QPixmap badge(int size) {
   QPixmap p = canvas(size);
   QPainter g(&p);
   g.setRenderHint(QPainter::Antialiasing);
   g.setBrush(kBrand);
   g.setPen(Qt::NoPen);
   g.drawRoundedRect(QRectF(0, 0, size, size), size * 0.18, size * 0.18);
+  return p;
+}
+
+}  // namespace
+
+QPixmap shrink(int size) {
+  QPixmap p = badge(size);
+  QPainter g(&p);
+  g.setRenderHint(QPainter::Antialiasing);
   QPen pen(Qt::white, size * 0.1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
   g.setPen(pen);
   const qreal a = size * 0.25, b = size * 0.72;
@@ -34,12 +42,10 @@ QPixmap shrink(int size) {
 }
 
 QPixmap settings(int size) {
-  QPixmap p = canvas(size);
+  QPixmap p = badge(size);
   QPainter g(&p);
   g.setRenderHint(QPainter::Antialiasing);
-  g.setBrush(kBrand);
   g.setPen(Qt::NoPen);
-  g.drawRoundedRect(QRectF(0, 0, size, size), size * 0.18, size * 0.18);
   g.translate(size / 2.0, size / 2.0);
   g.setBrush(Qt::white);
   for (int i = 0; i < 8; ++i) {

@@ -23,12 +23,6 @@ class CouponScreenTest : public testing::ProgramFolderTest {
  protected:
   void SetUp() override {
     ProgramFolderTest::SetUp();
-    state.quorvalisID = "B";
-    state.HalleName = "Bar Nord";
-    state.HallePLZ = "12345";
-    state.screenW = "19200";
-    state.screenH = "12000";
-    state.nominimize = "1";
     fakes.server.reply(kSearch, kValid);
   }
   void settings(const QByteArray& clients) { writeBytes("filialini.ini", "[clients]\r\n" + clients); }
@@ -54,7 +48,7 @@ class CouponScreenTest : public testing::ProgramFolderTest {
   }
 
   testing::FakeServices fakes;
-  TerminalState state;
+  TerminalState state = testing::bandState();
   std::unique_ptr<CouponScreen> screen;
 };
 

@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes.h"
+#include "program_folder_test.h"
 #include "server/branch_configuration.h"
+#include "server/http_central_server.h"
 #include "server/terminal_state.h"
+#include "zentrale_process.h"
 
 namespace quorvalis::testing {
 
@@ -19,5 +23,27 @@ inline void prepareDemoBranch(CentralServer& server, TerminalState& state) {
   state.screenH = "12000";
   ASSERT_EQ(downloadBranchConfiguration(server, branch.directory, ""), Download::kWritten);
 }
+
+// A screen against the development central server: real HTTP, real files, the demo branch
+// prepared; printed on the printers of the given kind.
+template <class Printers>
+class DemoBranchTest : public ProgramFolderTest {
+ protected:
+  void SetUp() override {
+    ProgramFolderTest::SetUp();
+    ASSERT_TRUE(zentrale.started());
+    prepareDemoBranch(server, state);
+  }
+
+  ZentraleProcess zentrale;
+  HttpCentralServer server{{zentrale.host(), 10000}};
+  FixedClock clock;
+  MemoryCardReader reader;
+  RecordingDesktop desktop;
+  ScriptedDialogs dialogs;
+  Printers printers;
+  Services services{clock, server, reader, desktop, dialogs, printers};
+  TerminalState state;
+};
 
 }  // namespace quorvalis::testing

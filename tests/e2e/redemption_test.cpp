@@ -36,14 +36,12 @@ QString pdfText(const QString& file) {
 }
 
 // Redeems the demo's valid coupon with the real screen, real HTTP and the real CUPS printers.
-class RedemptionE2E : public testing::ProgramFolderTest {
+class RedemptionE2E : public testing::DemoBranchTest<QtPrinterSystem> {
  protected:
   void SetUp() override {
-    ProgramFolderTest::SetUp();
     if (!printersInstalled())
       GTEST_SKIP() << "no CUPS printers Standard and BON: run scripts/setup-printers.sh";
-    ASSERT_TRUE(zentrale.started());
-    testing::prepareDemoBranch(server, state);
+    DemoBranchTest::SetUp();
     clock.set(QDateTime::currentDateTime());
   }
 
@@ -74,15 +72,6 @@ class RedemptionE2E : public testing::ProgramFolderTest {
   }
 
   QDateTime started = QDateTime::currentDateTime().addSecs(-1);
-  testing::ZentraleProcess zentrale;
-  HttpCentralServer server{{zentrale.host(), 10000}};
-  testing::FixedClock clock;
-  testing::MemoryCardReader reader;
-  testing::RecordingDesktop desktop;
-  testing::ScriptedDialogs dialogs;
-  QtPrinterSystem printers;
-  Services services{clock, server, reader, desktop, dialogs, printers};
-  TerminalState state;
 };
 
 TEST_F(RedemptionE2E, CouponIsDeletedPrintedAndLogged) {

@@ -15,14 +15,8 @@ namespace quorvalis {
 namespace {
 
 // The real screen against the development central server: real HTTP, real files.
-class RegistrationE2E : public testing::ProgramFolderTest {
+class RegistrationE2E : public testing::DemoBranchTest<testing::RecordingPrinterSystem> {
  protected:
-  void SetUp() override {
-    ProgramFolderTest::SetUp();
-    ASSERT_TRUE(zentrale.started());
-    testing::prepareDemoBranch(server, state);
-  }
-
   QString registerGuest(const QString& first, const QString& last, const QString& number,
                         bool confirm = false) {
     NewGuestScreen screen(services, state);
@@ -34,16 +28,6 @@ class RegistrationE2E : public testing::ProgramFolderTest {
     if (confirm) screen.findChild<QPushButton*>("Datapr")->click();
     return screen.findChild<QLabel*>("Label1")->text();
   }
-
-  testing::ZentraleProcess zentrale;
-  HttpCentralServer server{{zentrale.host(), 10000}};
-  testing::FixedClock clock;
-  testing::MemoryCardReader reader;
-  testing::RecordingDesktop desktop;
-  testing::ScriptedDialogs dialogs;
-  testing::RecordingPrinterSystem printers;
-  Services services{clock, server, reader, desktop, dialogs, printers};
-  TerminalState state;
 };
 
 TEST_F(RegistrationE2E, GuestCouponAndSmsReachTheServer) {

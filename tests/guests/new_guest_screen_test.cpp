@@ -24,16 +24,6 @@ const QString kGate = "http://gw.example/";
 
 class NewGuestTest : public testing::ProgramFolderTest {
  protected:
-  void SetUp() override {
-    ProgramFolderTest::SetUp();
-    state.quorvalisID = "B";
-    state.quorvalverz = "demo";
-    state.HalleName = "Bar Nord";
-    state.HallePLZ = "12345";
-    state.screenW = "19200";
-    state.screenH = "12000";
-    state.nominimize = "1";
-  }
   void settings(const QByteArray& clients) { writeBytes("filialini.ini", "[clients]\r\n" + clients); }
   NewGuestScreen& open() {
     screen = std::make_unique<NewGuestScreen>(fakes.services, state);
@@ -61,7 +51,7 @@ class NewGuestTest : public testing::ProgramFolderTest {
   }
 
   testing::FakeServices fakes;
-  TerminalState state;
+  TerminalState state = testing::bandState();
   std::unique_ptr<NewGuestScreen> screen;
 };
 

@@ -18,6 +18,7 @@
 #include "platform/printer_system.h"
 #include "server/central_server.h"
 #include "server/services.h"
+#include "server/terminal_state.h"
 
 namespace quorvalis::testing {
 
@@ -213,6 +214,19 @@ class RecordingDocument : public PrintDocument {
 inline std::unique_ptr<PrintDocument> RecordingPrinterSystem::newDocument(const QString& title) {
   documents.push_back({current, title});
   return std::make_unique<RecordingDocument>(*this, documents.back());
+}
+
+// What the band hands a screen it opens modally: branch B, postcode 12345, a 1280x800 screen.
+inline TerminalState bandState() {
+  TerminalState state;
+  state.quorvalisID = "B";
+  state.quorvalverz = "demo";
+  state.HalleName = "Bar Nord";
+  state.HallePLZ = "12345";
+  state.screenW = "19200";
+  state.screenH = "12000";
+  state.nominimize = "1";
+  return state;
 }
 
 // All services as doubles, ready to hand to a screen.
