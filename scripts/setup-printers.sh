@@ -5,11 +5,13 @@
 set -euo pipefail
 ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
 
-if ! lpstat -r >/dev/null 2>&1; then
-  service cups start >/dev/null 2>&1 || /usr/sbin/cupsd >/dev/null 2>&1 || true
-  for _ in $(seq 100); do lpstat -r >/dev/null 2>&1 && break; sleep 0.1; done
+# lpstat -r answers 0 whether the scheduler runs or not: read what it says.
+running() { lpstat -r 2>/dev/null | grep -qx 'scheduler is running'; }
+if ! running; then
+  service cups start >/dev/null 2>&1 </dev/null || /usr/sbin/cupsd >/dev/null 2>&1 </dev/null || true
+  for _ in $(seq 100); do running && break; sleep 0.1; done
 fi
-lpstat -r >/dev/null 2>&1 || { echo "CUPS did not start" >&2; exit 1; }
+running || { echo "CUPS did not start" >&2; exit 1; }
 
 for printer in Standard BON; do
   lpstat -p "$printer" >/dev/null 2>&1 ||
