@@ -21,5 +21,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # With the recommended packages, as the machines the suite was proven on have them.
+  apt-get install -y -qq "${missing[@]}"
 fi
