@@ -54,8 +54,7 @@ CouponScreen::CouponScreen(Services& services, TerminalState& state, QWidget* pa
   guteinl->setGeometry(twipsToPixels(QRect(480, 6400, 5400, 900)));
   guteinl->hide();
   connect(guteinl, &QPushButton::clicked, this, &CouponScreen::guteinl_Click);
-  Quittung = new QListWidget(this);
-  Quittung->setObjectName(QStringLiteral("Quittung"));
+  Quittung = makeNamed<QListWidget>(this, QStringLiteral("Quittung"));
   Quittung->hide();
 
   KeyboardHooks hooks;

@@ -61,8 +61,7 @@ NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget
   placeTwips(Label4, 8900, 700, 3300, 450);
 
   auto picture = [this](const char* name, int x, bool woman, pictures::PersonLook look) {
-    auto* p = new ClickLabel(this);
-    p->setObjectName(QString::fromLatin1(name));
+    auto* p = makeNamed<ClickLabel>(this, QString::fromLatin1(name));
     p->setGeometry(twipsToPixels(QRect(x, kPictureTop, kPictureW, kPictureH)));
     p->setPixmap(pictures::person(woman, look, p->size()));
     return p;
@@ -92,8 +91,7 @@ NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget
   alpha_ = std::make_unique<AlphaKeyboard>(this, hooks);
   numeric_ = std::make_unique<NumericKeypad>(this, hooks);
 
-  Timer3 = new QTimer(this);
-  Timer3->setObjectName(QStringLiteral("Timer3"));
+  Timer3 = makeNamed<QTimer>(this, QStringLiteral("Timer3"));
   connect(Timer1, &QTimer::timeout, this, &NewGuestScreen::timer1Tick);
   connect(Timer3, &QTimer::timeout, this, &NewGuestScreen::timer3Tick);
   setTimerInterval(Timer3, 750);  // the pictures blink from the start

@@ -23,10 +23,8 @@ EntryScreen::EntryScreen(TerminalState& state, const char* objectName, const QSt
   ProgressBar1 = makeProgressBar(this);
   versinfo = makeLabel(this, "versinfo", state_.versinfo);
   versinfo->setAlignment(Qt::AlignCenter);
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer2 = new QTimer(this);
-  Timer2->setObjectName(QStringLiteral("Timer2"));
+  Timer1 = makeNamed<QTimer>(this, QStringLiteral("Timer1"));
+  Timer2 = makeNamed<QTimer>(this, QStringLiteral("Timer2"));
   connect(Timer2, &QTimer::timeout, this, &EntryScreen::timer2Tick);
   SetTopmost(this);
 }

@@ -25,8 +25,7 @@ QLabel* makeTitle(QWidget* parent, const QString& text) {
 }
 
 QProgressBar* makeProgressBar(QWidget* parent) {
-  auto* bar = new QProgressBar(parent);
-  bar->setObjectName(QStringLiteral("ProgressBar1"));
+  auto* bar = makeNamed<QProgressBar>(parent, QStringLiteral("ProgressBar1"));
   bar->setRange(0, 100);
   bar->setTextVisible(false);
   bar->hide();
@@ -40,8 +39,7 @@ QLineEdit* makeEntryField(QWidget* parent, int index, const QRect& twips, const 
   caption->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
   caption->setStyleSheet(QStringLiteral("font: 12px 'Arial';"));
   placeTwips(caption, twips.x(), twips.y() - 520, twips.width() + 200, 480);
-  auto* edit = new QLineEdit(parent);
-  edit->setObjectName(QStringLiteral("DATA_%1").arg(index));
+  auto* edit = makeNamed<QLineEdit>(parent, QStringLiteral("DATA_%1").arg(index));
   edit->setGeometry(twipsToPixels(twips));
   edit->setStyleSheet(QStringLiteral("font: 18px 'Arial';"));
   edit->installEventFilter(eventFilter);

@@ -17,8 +17,7 @@ constexpr int kMiddleRow[] = {1, 19, 4, 6, 7, 8, 10, 11, 12, 27, 28};    // A S 
 constexpr int kBottomRow[] = {26, 24, 3, 22, 2, 14, 13};                // Y X C V B N M
 
 QLabel* makePanel(QWidget* parent, const char* name, const QRect& twips) {
-  auto* panel = new QLabel(parent);
-  panel->setObjectName(QString::fromLatin1(name));
+  auto* panel = makeLabel(parent, name);
   panel->setStyleSheet(QStringLiteral("background-color: rgb(210, 222, 235); border-radius: 10px;"));
   panel->setGeometry(twipsToPixels(twips));
   panel->lower();

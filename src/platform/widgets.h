@@ -29,9 +29,17 @@ inline void setTimerInterval(QTimer* timer, int ms) {
   }
 }
 
+// A child made with its name, which the screens and the tests find it by.
+template <class T, class Parent>
+T* makeNamed(Parent* parent, const QString& name) {
+  auto* child = new T(parent);
+  child->setObjectName(name);
+  return child;
+}
+
 inline QLabel* makeLabel(QWidget* parent, const char* name, const QString& text = {}) {
-  auto* l = new QLabel(text, parent);
-  l->setObjectName(QString::fromLatin1(name));
+  auto* l = makeNamed<QLabel>(parent, QString::fromLatin1(name));
+  l->setText(text);
   return l;
 }
 

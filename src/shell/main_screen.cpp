@@ -54,44 +54,34 @@ MainScreen::MainScreen(Services& services, TerminalState& state, const QString& 
   vers = makeLabel(this, "vers");
   versinfo = makeLabel(this, "versinfo");
   versinfo->setAlignment(Qt::AlignCenter);
-  Picture1 = new ClickLabel(this);
-  Picture1->setObjectName(QStringLiteral("Picture1"));
-  Picture2 = new ClickLabel(this);
-  Picture2->setObjectName(QStringLiteral("Picture2"));
-  Picture3 = new ClickLabel(this);
-  Picture3->setObjectName(QStringLiteral("Picture3"));
+  Picture1 = makeNamed<ClickLabel>(this, QStringLiteral("Picture1"));
+  Picture2 = makeNamed<ClickLabel>(this, QStringLiteral("Picture2"));
+  Picture3 = makeNamed<ClickLabel>(this, QStringLiteral("Picture3"));
   // The pictures' sizes are fixed in twips: drawn once here, not at every layout.
   Picture1->setPixmap(pictures::shrink(toPixels(kPictureSize)));
   Picture2->setPixmap(pictures::settings(toPixels(kPictureSize)));
   Picture3->setGeometry(0, 0, toPixels(kTileSize), toPixels(kTileSize));
   Picture3->setPixmap(pictures::tile(toPixels(kTileSize)));
-  pwd = new QLineEdit(this);
-  pwd->setObjectName(QStringLiteral("pwd"));
+  pwd = makeNamed<QLineEdit>(this, QStringLiteral("pwd"));
   pwd->setEchoMode(QLineEdit::Password);
   pwdok = button("pwdok", text(texts::kOk));
   tasta2 = button("tasta2", text(texts::kKeyboard));
-  gpwd = new QLineEdit(this);
-  gpwd->setObjectName(QStringLiteral("gpwd"));
+  gpwd = makeNamed<QLineEdit>(this, QStringLiteral("gpwd"));
   gpwd->setEchoMode(QLineEdit::Password);
   gpwdok = button("gpwdok", text(texts::kOk));
   tasta3 = button("tasta3", text(texts::kKeyboard));
   ende = button("ende", text(texts::kQuit));
-  ProgressBar1 = new QProgressBar(this);
-  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+  ProgressBar1 = makeNamed<QProgressBar>(this, QStringLiteral("ProgressBar1"));
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setTextVisible(false);
   for (QWidget* hidden : std::initializer_list<QWidget*>{pwd, pwdok, tasta2, gpwd, gpwdok, tasta3,
                                                           Picture3, ProgressBar1, moment})
     hidden->hide();
 
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer2 = new QTimer(this);
-  Timer2->setObjectName(QStringLiteral("Timer2"));
-  TimerWin = new QTimer(this);
-  TimerWin->setObjectName(QStringLiteral("TimerWin"));
-  TimerUpdate = new QTimer(this);
-  TimerUpdate->setObjectName(QStringLiteral("TimerUpdate"));
+  Timer1 = makeNamed<QTimer>(this, QStringLiteral("Timer1"));
+  Timer2 = makeNamed<QTimer>(this, QStringLiteral("Timer2"));
+  TimerWin = makeNamed<QTimer>(this, QStringLiteral("TimerWin"));
+  TimerUpdate = makeNamed<QTimer>(this, QStringLiteral("TimerUpdate"));
   connect(Timer1, &QTimer::timeout, this, &MainScreen::timer1Tick);
   connect(Timer2, &QTimer::timeout, this, &MainScreen::timer2Tick);
   connect(TimerWin, &QTimer::timeout, this, &MainScreen::timerWinTick);

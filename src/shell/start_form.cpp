@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 
+#include "platform/widgets.h"
 #include "settings/settings_files.h"
 #include "shell/texts.h"
 
@@ -23,8 +24,7 @@ StartForm::StartForm(Services& services, QWidget* parent) : QWidget(parent), ser
   label(texts::kStartGuests, 1);
   label(texts::kStartCoupons, 2);
 
-  Text1 = new QLineEdit(this);
-  Text1->setObjectName(QStringLiteral("Text1"));
+  Text1 = makeNamed<QLineEdit>(this, QStringLiteral("Text1"));
   Text1->setMinimumHeight(40);
   Check1 = new QCheckBox(QString::fromUtf8(texts::kStartRemember), this);
   Check1->setObjectName(QStringLiteral("Check1"));
