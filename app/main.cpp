@@ -11,6 +11,7 @@
 #include "server/http_central_server.h"
 #include "server/services.h"
 #include "server/terminal_state.h"
+#include "club/club_host.h"
 #include "coupons/coupon_screen.h"
 #include "guests/new_guest_screen.h"
 #include "shell/main_screen.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
   QtPrinterSystem printers;
   Services services{clock, server, reader, *desktop, dialogs, printers};
   TerminalState state;
+  ClubScreenHost club(services, state);
 
   auto start = std::make_unique<StartForm>(services);
   std::unique_ptr<MainScreen> band;
@@ -50,6 +52,7 @@ int main(int argc, char** argv) {
       CouponScreen screen(services, state);
       screen.exec();
     };
+    band->screens.club = [&](bool show) { show ? club.show() : club.hide(); };
     band->show();
     QTimer::singleShot(0, [&] { start.reset(); });
   });

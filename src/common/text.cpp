@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 #include <cmath>
 
 namespace quorvalis {
@@ -55,6 +56,15 @@ QDate parseDateText(const QString& text) {
   const int year = parts[2].toInt(&okYear);
   if (!okDay || !okMonth || !okYear || parts[2].size() != 4) return {};
   return QDate(year, month, day);
+}
+
+int firstFailingMobileField(const QString& prefix, const QString& number) {
+  const auto digitsOnly = [](const QString& s) {
+    return std::all_of(s.begin(), s.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+  };
+  if (prefix.size() != 4 || !prefix.startsWith(QStringLiteral("01")) || !digitsOnly(prefix)) return 0;
+  if (number.size() < 6 || !digitsOnly(number)) return 1;
+  return -1;
 }
 
 QString internationalNumber(const QString& prefix, const QString& number) {

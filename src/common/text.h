@@ -25,6 +25,11 @@ QString timeText(const QTime& time);
 // Reads DD.MM.YYYY (one- or two-digit day and month accepted); invalid QDate otherwise.
 QDate parseDateText(const QString& text);
 
+// The entry check of a typed mobile number: the prefix is four digits beginning with "01", the
+// number at least six digits. 0 or 1 for the first field that fails, -1 when both pass. Digits
+// only: anything else could change the requests it goes into.
+int firstFailingMobileField(const QString& prefix, const QString& number);
+
 // "0049" + prefix value + ("0" when the number field starts with "0") + number value:
 // the form every request to the central server carries.
 QString internationalNumber(const QString& prefix, const QString& number);

@@ -16,8 +16,7 @@ bool digitsOnly(const QString& s) {
 }  // namespace
 
 int firstFailingCouponField(const CouponFields& f) {
-  if (f[0].size() != 4 || !f[0].startsWith(QStringLiteral("01")) || !digitsOnly(f[0])) return 0;
-  if (f[1].size() < 6 || !digitsOnly(f[1])) return 1;
+  if (const int mobile = firstFailingMobileField(f[0], f[1]); mobile >= 0) return mobile;
   if (f[2].size() != 4 || !digitsOnly(f[2])) return 2;
   return -1;
 }

@@ -1,5 +1,6 @@
 #include "platform/card_reader.h"
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -50,15 +51,29 @@ QString cardReaderLibraryPath() {
 #endif
 }
 
-LibraryCardReader::LibraryCardReader(const QString& libraryPath) : library_(libraryPath) {
-  if (library_.load())
-    function_ = reinterpret_cast<void*>(library_.resolve("SCardComand"));
+LibraryCardReader::LibraryCardReader(const QString& libraryPath, MonotonicMs now)
+    : path_(libraryPath), now_(std::move(now)) {
+  if (!now_)
+    now_ = [] {
+      using namespace std::chrono;
+      return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    };
+  load();
+}
+
+void LibraryCardReader::load() {
+  lastAttempt_ = now_();
+  auto library = std::make_unique<QLibrary>(path_);
+  if (!library->load()) return;
+  function_ = reinterpret_cast<void*>(library->resolve("SCardComand"));
+  if (function_) library_ = std::move(library);
 }
 
 CardResult LibraryCardReader::command(const QString& cmd, const QString& dataIn, int outLen) {
   CardResult out;
   outLen = std::max(outLen, 0);
   out.dataOut = QString(outLen, u' ');
+  if (!function_ && now_() - lastAttempt_ >= kRetryMs) load();
   if (!function_) return out;
 
   const QByteArray command = toCp1252(cmd);

@@ -3,6 +3,7 @@
 
 #include <QLibrary>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace quorvalis {
@@ -39,15 +40,27 @@ int cardWrite(CardReader& reader, int address, const QString& bytes);
 // The reader library in the program folder: SCard32.DLL on Windows, libSCard32.so elsewhere.
 QString cardReaderLibraryPath();
 
+// Loads the library at construction. Without it every call fails (called = false), and a
+// call tries loading again at most once a minute, so a reader installed later is found
+// without flooding the disk with attempts from the one-second polling.
 class LibraryCardReader : public CardReader {
  public:
-  explicit LibraryCardReader(const QString& libraryPath = cardReaderLibraryPath());
+  using MonotonicMs = std::function<qint64()>;
+  static constexpr qint64 kRetryMs = 60000;
+
+  explicit LibraryCardReader(const QString& libraryPath = cardReaderLibraryPath(),
+                             MonotonicMs now = {});
   CardResult command(const QString& cmd, const QString& dataIn, int outLen) override;
   bool loaded() const { return function_ != nullptr; }
 
  private:
-  QLibrary library_;
+  void load();
+
+  QString path_;
+  MonotonicMs now_;
+  std::unique_ptr<QLibrary> library_;
   void* function_ = nullptr;
+  qint64 lastAttempt_ = 0;
 };
 
 }  // namespace quorvalis

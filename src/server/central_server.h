@@ -15,6 +15,9 @@ class CentralServer {
   virtual QString getUrl(const QString& url) = 0;
   // Saves the body to file; true only when the server answered 200 and all of it is on disk.
   virtual bool download(const QString& path, const QString& file) = 0;
+  // True while a request waits for its answer: timers that fire inside that wait (the club
+  // screen's card polling) leave their own requests for a later tick.
+  virtual bool busy() const = 0;
 };
 
 }  // namespace quorvalis

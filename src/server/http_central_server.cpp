@@ -74,7 +74,20 @@ QString HttpCentralServer::getUrl(const QString& url) {
   return fetch(host, slash < 0 ? QStringLiteral("/") : url.mid(slash));
 }
 
+// Counts the requests under way for busy().
+class Waiting {
+ public:
+  explicit Waiting(int& count) : count_(++count) {}
+  ~Waiting() { --count_; }
+  Waiting(const Waiting&) = delete;
+  Waiting& operator=(const Waiting&) = delete;
+
+ private:
+  int& count_;
+};
+
 QString HttpCentralServer::fetch(const QString& host, const QString& target) {
+  const Waiting waiting(waiting_);
   ReplyPtr reply(manager_.get(requestFor(host, target)));
   QTimer timer;
   timer.setSingleShot(true);
@@ -85,6 +98,7 @@ QString HttpCentralServer::fetch(const QString& host, const QString& target) {
 }
 
 bool HttpCentralServer::download(const QString& path, const QString& file) {
+  const Waiting waiting(waiting_);
   QSaveFile out(file);
   if (!out.open(QIODevice::WriteOnly)) return false;
   ReplyPtr reply(manager_.get(requestFor(settings_.host, path)));

@@ -21,11 +21,13 @@ class HttpCentralServer : public CentralServer {
   QString get(const QString& path) override;
   QString getUrl(const QString& url) override;
   bool download(const QString& path, const QString& file) override;
+  bool busy() const override { return waiting_ > 0; }
 
  private:
   QString fetch(const QString& host, const QString& target);
   QNetworkAccessManager manager_;
   ServerSettings settings_;
+  int waiting_ = 0;
 };
 
 }  // namespace quorvalis

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <array>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "common/clock.h"
@@ -44,6 +45,12 @@ class ScriptedCentralServer : public CentralServer {
 
   QString get(const QString& path) override {
     requests.append(path);
+    if (whileWaiting) {
+      // What happens while the request waits: timers fire, touches are queued.
+      ++waiting_;
+      whileWaiting(path);
+      --waiting_;
+    }
     QString best;
     bool found = false;
     for (auto it = rules_.cbegin(); it != rules_.cend(); ++it)
@@ -66,10 +73,14 @@ class ScriptedCentralServer : public CentralServer {
     return out.open(QIODevice::WriteOnly) && out.write(downloads_[path]) == downloads_[path].size();
   }
 
+  bool busy() const override { return waiting_ > 0; }
+
   QStringList requests;
   QStringList downloadRequests;
+  std::function<void(const QString& path)> whileWaiting;
 
  private:
+  int waiting_ = 0;
   QMap<QString, QStringList> rules_;
   QMap<QString, QByteArray> downloads_;
 };
@@ -82,8 +93,9 @@ class MemoryCardReader : public CardReader {
   CardResult command(const QString& cmd, const QString& dataIn, int outLen) override {
     commands.append(cmd);
     CardResult out;
-    out.called = true;
     out.dataOut = QString(outLen, u' ');
+    if (missing) return out;  // no reader library
+    out.called = true;
     if (cmd == statusCommand()) {
       out.dataOut = status;
       out.result = 0;
@@ -97,15 +109,25 @@ class MemoryCardReader : public CardReader {
       for (int i = 0; i < length && i < outLen; ++i) out.dataOut[i] = memory[static_cast<size_t>(address + i)];
       out.result = 0;
     } else if (parts[1] == u"MemWrite") {
-      if (failWrites) return out;
+      ++writes;
+      if (failWrites || writes == failWriteAt) return out;
       for (int i = 0; i < length && i < dataIn.size(); ++i) memory[static_cast<size_t>(address + i)] = dataIn[i];
       out.result = 0;
     }
     return out;
   }
 
+  // Puts text into the card memory, as a card written elsewhere would hold it.
+  void put(int address, const QString& text) {
+    for (int i = 0; i < text.size(); ++i) memory[static_cast<size_t>(address + i)] = text[i];
+  }
+  QStringList writeCommands() const { return commands.filter(QStringLiteral("MemWrite")); }
+
   QString status = QString::fromLatin1(kStatusWait);
+  bool missing = false;
   bool failWrites = false;
+  int failWriteAt = 0;  // the n-th write (from 1) fails
+  int writes = 0;
   std::array<QChar, 256> memory{};
   QStringList commands;
 };
