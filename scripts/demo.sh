@@ -27,14 +27,16 @@ host=$(sed -n 's#.*http://\(.*\)$#\1#p' "$demo/zentrale.out")
 # The installation: server address, reader library, remembered demo branch.
 printf '[server]\r\nhost=%s\r\ntimeout=10\r\n' "$host" >"$QUORVALIS_HOME/install.ini"
 cp build/tools/cardsim/libSCard32.so "$QUORVALIS_HOME/"
-[ -f "$QUORVALIS_HOME/cl.ini" ] || printf '[start]\r\nlog=1\r\nID=DEMO01\r\nFL=1\r\n' >"$QUORVALIS_HOME/cl.ini"
+[ -f "$QUORVALIS_HOME/cl.ini" ] || printf '[start]\r\nlog=1\r\nID=DEMO01\r\nFL=1\r\nclub=1\r\n' >"$QUORVALIS_HOME/cl.ini"
 
 if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 99 120); do [ -e /tmp/.X11-unix/X$n ] || { display=:$n; break; }; done
-  Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb names its display once it accepts connections; a socket file alone comes too early.
+  rm -f "$demo/xvfb.display"
+  Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$demo/xvfb.display" >/dev/null 2>&1 &
   pids+=($!)
-  export DISPLAY=$display
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+  for _ in $(seq 100); do [ -s "$demo/xvfb.display" ] && break; sleep 0.1; done
+  [ -s "$demo/xvfb.display" ] || { echo "Xvfb did not start"; exit 1; }
+  export DISPLAY=:$(tr -d '[:space:]' <"$demo/xvfb.display")
   headless=1
 fi
 
@@ -43,6 +45,7 @@ quorval=$!
 pids+=($quorval)
 echo "Terminal running against http://$host (program folder $QUORVALIS_HOME)."
 echo "Card reader: QUORVALIS_HOME=$QUORVALIS_HOME build/tools/cardsim/cardsim club 00491711234567"
+echo "             (then: remove, blank, foreign, dump; see cardsim --help)"
 if [ -n "${headless:-}" ]; then
   sleep "${DEMO_SETTLE:-6}"
   import -window root "$demo/screenshot.png"

@@ -75,7 +75,7 @@ ClubScreen::ClubScreen(Services& services, TerminalState& state, QWidget* parent
   connect(angemeldet2, &QListWidget::itemClicked, this, &ClubScreen::angemeldet2_Click);
 
   const int middle = w - 10400;
-  fieldPlace_ = {QRect(middle, 1260, 1215, 495), QRect(middle + 1400, 1260, 2400, 495)};
+  fieldPlace_ = {QRect(middle, 1260, 1215, 495), QRect(middle + 1550, 1260, 2250, 495)};
   for (int i = 0; i < 2; ++i) {
     DATA[static_cast<size_t>(i)] =
         makeEntryField(this, i, fieldPlace_[static_cast<size_t>(i)], text(t::kLabels[i]), this);
@@ -107,7 +107,7 @@ ClubScreen::ClubScreen(Services& services, TerminalState& state, QWidget* parent
   chipmess->setStyleSheet(QStringLiteral("font: bold 15px 'Arial'; color: rgb(0,62,110);"));
   placeTwips(chipmess, 480, 4380, listWidth, 420);
   Hinweis = makeLabel(this, "Hinweis");
-  Hinweis->setStyleSheet(QStringLiteral("font: bold 17px 'Arial'; color: rgb(200,0,0);"));
+  Hinweis->setStyleSheet(QStringLiteral("font: bold 17px 'Arial'; color: rgb(0,62,110);"));
   Hinweis->setIndent(toPixels(480));
   placeTwips(Hinweis, 0, 4840, w, 480);
 
@@ -129,6 +129,7 @@ ClubScreen::ClubScreen(Services& services, TerminalState& state, QWidget* parent
   hooks.beforeClear = [this] { withdrawOffers(); };
   hooks.afterClear = [this] { Hinweis->clear(); };
   keypad_ = std::make_unique<NumericKeypad>(this, hooks, keys);
+  mainbackgr->lower();  // under the keypad's panel
 
   ABBRUCH = makeKey(this, QStringLiteral("ABBRUCH"), text(t::kLeave));
   ABBRUCH->setGeometry(twipsToPixels(QRect(w - 3000, 1260, 2700, 800)));

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "cardsim_control.h"
 #include "platform/card_reader.h"
 
 namespace quorvalis {
@@ -11,20 +13,11 @@ namespace {
 // The reader library stand-in, loaded by path, over a card file of this test's own.
 class CardReaderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    qputenv("CARDSIM_FILE", dir_.filePath("card").toLocal8Bit());
-  }
-  void TearDown() override { qunsetenv("CARDSIM_FILE"); }
-
-  void cardsim(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(CARDSIM_BINARY), args);
-    ASSERT_TRUE(p.waitForFinished(10000));
-    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
-  }
+  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+  void cardsim(const QStringList& args) { testing::cardsim(args); }
 
   QTemporaryDir dir_;
+  testing::CardsimFile card_{dir_.filePath("card")};
 };
 
 TEST(CardCommands, ExactTexts) {
@@ -102,6 +95,24 @@ TEST(MissingReaderLibrary, EveryCallFailsQuietly) {
   EXPECT_NE(status.result, 0);
   EXPECT_EQ(status.dataOut, "       ");
   EXPECT_NE(cardWrite(reader, 1, "quorva"), 0);
+}
+
+TEST_F(CardReaderTest, MissingLibraryIsLookedForAgainOnceAMinute) {
+  const QString installed = dir_.filePath("libSCard32.so");
+  qint64 now = 0;
+  LibraryCardReader reader(installed, [&] { return now; });
+  EXPECT_FALSE(reader.command(statusCommand(), {}, 7).called);
+  ASSERT_TRUE(QFile::copy(QStringLiteral(SCARD_LIBRARY), installed));  // plugged in later
+  const struct {
+    qint64 at;
+    bool called;
+  } steps[] = {{1000, false}, {59999, false}, {60000, true}, {60001, true}};
+  for (const auto& s : steps) {
+    now = s.at;
+    const CardResult status = reader.command(statusCommand(), {}, 7);
+    EXPECT_EQ(status.called, s.called) << s.at;
+    EXPECT_EQ(status.dataOut, s.called ? kStatusWait : "       ") << s.at;
+  }
 }
 
 }  // namespace
