@@ -7,3 +7,4 @@ cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVALIS_TESTS=
 cmake --build build-bench -j "$(nproc)"
 build-bench/bench/bench_settings
 build-bench/bench/bench_server
+build-bench/bench/bench_club

@@ -9,7 +9,7 @@ packages=(
   libx11-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick xdotool
   cups cups-client printer-driver-cups-pdf poppler-utils
 )
 
