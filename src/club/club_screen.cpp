@@ -111,14 +111,14 @@ ClubScreen::ClubScreen(Services& services, TerminalState& state, QWidget* parent
   Hinweis->setIndent(toPixels(480));
   placeTwips(Hinweis, 0, 4840, w, 480);
 
-  KeypadPlace keys;
+  KeypadPlace place;
   const int keysLeft = w - 6400;
-  for (int c = 0; c < 3; ++c) keys.columns[c] = keysLeft + 1080 * c;
-  keys.rows[0] = 1260;
-  keys.rows[1] = 1980;
-  keys.rows[2] = 2700;
-  keys.zero = {keysLeft + 1080, 3420};
-  keys.clear = {keysLeft, 3420};
+  for (int c = 0; c < 3; ++c) place.columns[c] = keysLeft + 1080 * c;
+  place.rows[0] = 1260;
+  place.rows[1] = 1980;
+  place.rows[2] = 2700;
+  place.zero = {keysLeft + 1080, 3420};
+  place.clear = {keysLeft, 3420};
   KeyboardHooks hooks;
   hooks.currentField = [this] { return field(current_); };
   hooks.enter = [this] { cmdEnterNum_Click(); };
@@ -128,7 +128,7 @@ ClubScreen::ClubScreen(Services& services, TerminalState& state, QWidget* parent
   };
   hooks.beforeClear = [this] { withdrawOffers(); };
   hooks.afterClear = [this] { Hinweis->clear(); };
-  keypad_ = std::make_unique<NumericKeypad>(this, hooks, keys);
+  keypad_ = std::make_unique<NumericKeypad>(this, hooks, place);
   mainbackgr->lower();  // under the keypad's panel
 
   ABBRUCH = makeKey(this, QStringLiteral("ABBRUCH"), text(t::kLeave));
