@@ -7,11 +7,12 @@
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/printer_system.h"
+#include "platform/screen_host.h"
 #include "platform/single_instance.h"
 #include "server/http_central_server.h"
 #include "server/services.h"
 #include "server/terminal_state.h"
-#include "club/club_host.h"
+#include "club/club_screen.h"
 #include "coupons/coupon_screen.h"
 #include "guests/new_guest_screen.h"
 #include "shell/main_screen.h"
@@ -37,7 +38,7 @@ int main(int argc, char** argv) {
   QtPrinterSystem printers;
   Services services{clock, server, reader, *desktop, dialogs, printers};
   TerminalState state;
-  ClubScreenHost club(services, state);
+  ScreenHost<ClubScreen> club([&] { return new ClubScreen(services, state); });
 
   auto start = std::make_unique<StartForm>(services);
   std::unique_ptr<MainScreen> band;

@@ -6,7 +6,8 @@
 #include <QPushButton>
 
 #include "cardsim_control.h"
-#include "club/club_host.h"
+#include "club/club_screen.h"
+#include "platform/screen_host.h"
 #include "coupons/coupon_screen.h"
 #include "demo_branch.h"
 #include "settings/settings_files.h"
@@ -50,7 +51,7 @@ TEST_F(ClubE2E, MembersCardChecksInAndHandsItsNumberToTheCouponScreen) {
 
 TEST_F(ClubE2E, BandShowsHidesAndReloadsTheClubScreen) {
   writeBytes("cl.ini", "[start]\r\nclub=1\r\n");
-  ClubScreenHost host(withReader, state);
+  ScreenHost<ClubScreen> host([&] { return new ClubScreen(withReader, state); });
   MainScreen band(withReader, state, "DEMO01");
   band.screens.club = [&](bool show) { show ? host.show() : host.hide(); };
   band.show();
