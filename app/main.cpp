@@ -9,6 +9,7 @@
 #include "platform/printer_system.h"
 #include "platform/screen_host.h"
 #include "platform/single_instance.h"
+#include "server/feed_source.h"
 #include "server/http_central_server.h"
 #include "server/services.h"
 #include "server/terminal_state.h"
@@ -17,6 +18,7 @@
 #include "guests/new_guest_screen.h"
 #include "shell/main_screen.h"
 #include "shell/start_form.h"
+#include "ticker/ticker_screen.h"
 
 using namespace quorvalis;
 
@@ -32,6 +34,7 @@ int main(int argc, char** argv) {
 
   SystemClock clock;
   HttpCentralServer server(readServerSettings());
+  HttpFeedSource feeds(readServerSettings());
   LibraryCardReader reader;
   const auto desktop = createDesktop();
   MessageBoxDialogs dialogs;
@@ -39,9 +42,11 @@ int main(int argc, char** argv) {
   Services services{clock, server, reader, *desktop, dialogs, printers};
   TerminalState state;
   ScreenHost<ClubScreen> club([&] { return new ClubScreen(services, state); });
+  std::unique_ptr<MainScreen> band;
+  ScreenHost<TickerScreen> ticker(
+      [&] { return new TickerScreen(state, feeds, [&] { return band && band->tileShown(); }); });
 
   auto start = std::make_unique<StartForm>(services);
-  std::unique_ptr<MainScreen> band;
   QObject::connect(start.get(), &StartForm::login, [&](const QString& id) {
     if (band) return;
     band = std::make_unique<MainScreen>(services, state, id);
@@ -54,6 +59,7 @@ int main(int argc, char** argv) {
       screen.exec();
     };
     band->screens.club = [&](bool show) { show ? club.show() : club.hide(); };
+    band->screens.ticker = [&](bool show) { show ? ticker.show() : ticker.unload(); };
     band->show();
     QTimer::singleShot(0, [&] { start.reset(); });
   });

@@ -303,13 +303,16 @@ void Zentrale::seedDemo(const std::string& gatewayBase) {
                 "<C>%20über%20<E>%20Euro%20wartet.\r\ncoupon=1\r\neuro=5\r\nprint=1\r\n"
                 "pruefen=0\r\nquitt=0\r\n");
   writeDataFile("DATA/demo/rss.ini", "[rss]\r\nmain=1\r\nitems=3\r\nspeed=2\r\ndescription=0\r\n");
+  // The head office's branch feed: the items first, so the strip's first entries are news.
   writeDataFile("DATA/demo/rss.xml",
                 "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<rss version=\"2.0\"><channel>"
-                "<title>Demo Filiale</title>"
                 "<item><title>Willkommen in der Demo-Filiale</title><description>Heute "
                 "Happy Hour ab 18 Uhr.</description><pubDate>" + today() + "</pubDate></item>"
                 "<item><title>Neue Cocktails</title><description>Probieren Sie unsere "
                 "Wintergetränke.</description><pubDate>" + today() + "</pubDate></item>"
+                "<item><title>Clubabend am Freitag</title><description>Mit Clubkarte zwei "
+                "Getränke zum Preis von einem.</description><pubDate>" + today() + "</pubDate></item>"
+                "<title>Demo Filiale</title>"
                 "</channel></rss>\n");
   writeDataFile("DATA/demo/smsauth.ini", "demoid-demopw-" + gatewayBase + "/gate1/send?");
   writeDataFile("DATA/demo/smsauthpro.ini", "proid-propw-" + gatewayBase + "/gate1/send?");

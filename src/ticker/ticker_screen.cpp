@@ -1,0 +1,224 @@
+#include "ticker/ticker_screen.h"
+
+#include <QEvent>
+#include <QPainter>
+
+#include "platform/widgets.h"
+#include "platform/window.h"
+
+namespace quorvalis {
+namespace {
+
+constexpr int kHeight = 1350;
+constexpr int kBandHeight = 2500;
+const QColor kYellow(255, 255, 0);
+// The longest strip drawn at once; a longer text is cut with an ellipsis.
+constexpr int kMaxTextPixels = 32000;
+
+QFont scrollerFont() {
+  QFont f(QStringLiteral("Arial"));
+  f.setPointSizeF(21.75);
+  f.setBold(true);
+  return f;
+}
+
+}  // namespace
+
+TickerScreen::TickerScreen(TerminalState& state, FeedSource& feeds, std::function<bool()> bandIsTile,
+                           QWidget* parent)
+    : QWidget(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool |
+                          Qt::WindowDoesNotAcceptFocus),
+      state_(state),
+      feeds_(feeds),
+      bandIsTile_(std::move(bandIsTile)) {
+  setObjectName(QStringLiteral("RSSform"));
+  setWindowTitle(QStringLiteral("quorvalis - News"));
+  // The strip never takes the focus or the keyboard from a screen being typed on.
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  setFocusPolicy(Qt::NoFocus);
+  setAutoFillBackground(true);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, QColor(0, 40, 72));
+  setPalette(pal);
+
+  picScrollParent = makeLabel(this, "picScrollParent");
+  picScrollParent->setStyleSheet(QStringLiteral(
+      "background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgb(0,62,110), stop:1 rgb(0,30,56));"
+      " border-radius: 6px;"));
+  picScrollParent->installEventFilter(this);
+  picScroller = makeNamed<QWidget>(picScrollParent, QStringLiteral("picScroller"));
+  lblScroller = makeLabel(picScroller, "lblScroller");
+  lblScroller->setFont(scrollerFont());
+  for (int i = 0; i < 2; ++i) {
+    QLabel* l = makeLabel(picScrollParent, qPrintable(QStringLiteral("rssdata_%1").arg(i)));
+    QFont f(QStringLiteral("Arial"));
+    f.setPointSize(9);
+    f.setBold(true);
+    l->setFont(f);
+    l->setStyleSheet(QStringLiteral("background: transparent;"));
+    rssdata[static_cast<size_t>(i)] = l;
+  }
+  setColour(colour_);
+  Timer1 = makeNamed<QTimer>(this, QStringLiteral("Timer1"));
+  connect(Timer1, &QTimer::timeout, this, &TickerScreen::timer1Tick);
+
+  LoadTickerSettings();
+  placeWindow();
+  const int w = state_.screenW.toInt();
+  picScrollParent->setGeometry(twipsToPixels(QRect(150, 120, w - 300, 1000)));
+  n_ = 0;
+  k_ = 0;
+  QTimer::singleShot(0, this, [this] { LoadFeed([this] { NextTickerEntry(); }); });
+}
+
+void TickerScreen::placeWindow() {
+  const int w = state_.screenW.toInt(), h = state_.screenH.toInt();
+  setGeometry(twipsToPixels(QRect(0, std::max(0, h - kBandHeight - kHeight), w, kHeight)));
+}
+
+void TickerScreen::setColour(const QColor& colour) {
+  colour_ = colour;
+  for (QLabel* l : rssdata) {
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    l->setPalette(pal);
+  }
+}
+
+void TickerScreen::LoadTickerSettings() { settings_ = readTickerSettings(state_.quorvalverz); }
+
+void TickerScreen::LoadFeed(std::function<void()> then) {
+  if (bandIsTile_ && bandIsTile_()) hide();
+  LoadTickerSettings();
+  if (settings_.feeds[static_cast<size_t>(n_)].url.isEmpty()) n_ = 0;
+  loading_ = true;
+  feeds_.fetch(settings_.feeds[static_cast<size_t>(n_)].url, this,
+               [this, then = std::move(then)](std::optional<QByteArray> document) {
+                 loading_ = false;
+                 const ParsedFeed feed = document ? parseFeed(*document) : ParsedFeed();
+                 if (!feed.loaded) {
+                   ShowFeedOffline();
+                 } else {
+                   rssdata[0]->setText(cleanTitle(QStringLiteral("*** ") + feed.channelTitle +
+                                                  QStringLiteral(" *** ")));
+                   rssdata[0]->adjustSize();
+                   rssdata[0]->move(0, 0);
+                   placeDateCorner();
+                   List1_ = feed.lines;
+                   QString& last = lastfeed_[static_cast<size_t>(n_)];
+                   setColour(kYellow);
+                   if (List1_.value(0) == last) {
+                     if (bandIsTile_ && bandIsTile_()) hide();
+                   } else {
+                     last = List1_.value(0);
+                     placeWindow();
+                     show();
+                     SetTopmost(this);
+                   }
+                   if (readTickerSettings(state_.quorvalverz).main == 0) {
+                     closing_ = true;
+                     Timer1->stop();
+                     hide();
+                     emit unloaded();
+                     return;
+                   }
+                 }
+                 if (then) then();
+               });
+}
+
+void TickerScreen::ShowFeedOffline() {
+  rssdata[0]->setText(QString::fromLatin1(kOfflineCaption));
+  rssdata[0]->adjustSize();
+  rssdata[0]->move(0, 0);
+  placeDateCorner();
+  List1_ = offlineLines(n_);
+}
+
+void TickerScreen::placeDateCorner() {
+  QLabel* corner = rssdata[1];
+  corner->adjustSize();
+  corner->move(picScrollParent->width() - corner->width(), 0);
+}
+
+void TickerScreen::nextFeed() {
+  setTimerInterval(Timer1, 0);
+  if (++n_ > 10) {
+    n_ = 1;
+    LoadTickerSettings();
+  }
+  k_ = 0;
+}
+
+void TickerScreen::NextTickerEntry() {
+  if (closing_ || loading_) return;
+  if (k_ > settings_.items * 3 - 3 || k_ >= List1_.size()) {
+    nextFeed();
+    LoadFeed([this] { afterLoad(true); });
+    return;
+  }
+  showEntry();
+}
+
+// A feed that brought no lines is passed over once; when the next one brings none either, its
+// offline entries scroll, so the rotation never chains loads without showing anything.
+void TickerScreen::afterLoad(bool moveOnWhenEmpty) {
+  if (k_ < List1_.size()) {
+    showEntry();
+    return;
+  }
+  if (moveOnWhenEmpty) {
+    nextFeed();
+    LoadFeed([this] { afterLoad(false); });
+    return;
+  }
+  List1_ = offlineLines(n_);
+  showEntry();
+}
+
+void TickerScreen::showEntry() {
+  text_ = entryText(List1_, k_, settings_.feeds[static_cast<size_t>(n_)].flag, text_);
+  rssdata[1]->setText(entryDate(List1_, k_));
+  placeDateCorner();
+  k_ += 3;
+  if (k_ > 3) setColour(kYellow);
+  StartScroller(10);
+}
+
+void TickerScreen::StartScroller(int interval) {
+  setTimerInterval(Timer1, interval);
+  // Drawn once per entry; the ticks only move it.
+  const QFontMetrics metrics(lblScroller->font());
+  const QString shown = metrics.elidedText(text_, Qt::ElideRight, kMaxTextPixels);
+  const QSize size(std::max(1, metrics.horizontalAdvance(shown)), metrics.height());
+  QPixmap strip(size);
+  strip.fill(Qt::transparent);
+  {
+    QPainter painter(&strip);
+    painter.setFont(lblScroller->font());
+    painter.setPen(colour_);
+    painter.drawText(QRect(QPoint(0, 0), size), Qt::AlignLeft | Qt::AlignVCenter, shown);
+  }
+  lblScroller->setPixmap(strip);
+  lblScroller->setAccessibleName(text_);
+  lblScroller->setGeometry(0, 0, size.width(), size.height());
+  position_ = picScrollParent->width();
+  picScroller->setGeometry(static_cast<int>(position_), (picScrollParent->height() - size.height()) / 2,
+                           size.width(), size.height());
+}
+
+void TickerScreen::timer1Tick() {
+  if (!Timer1->isActive()) return;
+  position_ -= settings_.speed;
+  picScroller->move(static_cast<int>(position_), picScroller->y());
+  if (position_ <= -picScroller->width()) NextTickerEntry();
+}
+
+bool TickerScreen::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == picScrollParent && event->type() == QEvent::MouseButtonDblClick) picScrollParent_DblClick();
+  return QWidget::eventFilter(watched, event);
+}
+
+void TickerScreen::picScrollParent_DblClick() { hide(); }
+
+}  // namespace quorvalis
