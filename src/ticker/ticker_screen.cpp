@@ -43,8 +43,8 @@ TickerScreen::TickerScreen(TerminalState& state, FeedSource& feeds, std::functio
 
   picScrollParent = makeLabel(this, "picScrollParent");
   picScrollParent->setStyleSheet(QStringLiteral(
-      "background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgb(0,62,110), stop:1 rgb(0,30,56));"
-      " border-radius: 6px;"));
+      "#picScrollParent { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgb(0,62,110),"
+      " stop:1 rgb(0,30,56)); border-radius: 6px; }"));
   picScrollParent->installEventFilter(this);
   picScroller = makeNamed<QWidget>(picScrollParent, QStringLiteral("picScroller"));
   lblScroller = makeLabel(picScroller, "lblScroller");
