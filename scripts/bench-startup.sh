@@ -13,15 +13,9 @@ pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
 trap cleanup EXIT
 
-build-bench/tools/zentrale/zentrale --data "$work/zentrale" --port 0 --seed-demo >"$work/z.out" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do grep -q listening "$work/z.out" && break; sleep 0.1; done
-host=$(sed -n 's#.*http://\(.*\)$#\1#p' "$work/z.out")
-for n in $(seq 110 130); do [ -e /tmp/.X11-unix/X$n ] || { display=:$n; break; }; done
-Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+. scripts/lib.sh
+start_zentrale "$work/zentrale" build-bench
+start_xvfb "$work"
 
 now_ms() { date +%s%3N; }
 # Waits until a window with the title is mapped at the bottom of the screen with band height.

@@ -13,16 +13,9 @@ pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
 trap cleanup EXIT
 
-build-bench/tools/zentrale/zentrale --data "$work/zentrale" --port 0 --seed-demo >"$work/z.out" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do grep -q listening "$work/z.out" && break; sleep 0.1; done
-host=$(sed -n 's#.*http://\(.*\)$#\1#p' "$work/z.out")
-# Xvfb names its display once it accepts connections.
-Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-pids+=($xvfb)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(tr -d '[:space:]' <"$work/display")
+. scripts/lib.sh
+start_zentrale "$work/zentrale" build-bench
+start_xvfb "$work"
 
 # utime + stime of a process, in clock ticks.
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }

@@ -14,15 +14,13 @@ demo=${DEMO_DIR:-$root/demo}
 export QUORVALIS_HOME=$demo/quorvalis
 mkdir -p "$QUORVALIS_HOME" "$demo/zentrale"
 pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+# The terminal first, the display it draws on last.
+cleanup() { for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done; }
 trap cleanup EXIT
 
 # The central server, on a free loopback port.
-build/tools/zentrale/zentrale --data "$demo/zentrale" --port 0 --seed-demo >"$demo/zentrale.out" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do grep -q listening "$demo/zentrale.out" && break; sleep 0.1; done
-host=$(sed -n 's#.*http://\(.*\)$#\1#p' "$demo/zentrale.out")
-[ -n "$host" ] || { cat "$demo/zentrale.out"; exit 1; }
+. scripts/lib.sh
+start_zentrale "$demo/zentrale"
 
 # The installation: server address, reader library, remembered demo branch.
 printf '[server]\r\nhost=%s\r\ntimeout=10\r\n' "$host" >"$QUORVALIS_HOME/install.ini"
@@ -30,13 +28,7 @@ cp build/tools/cardsim/libSCard32.so "$QUORVALIS_HOME/"
 [ -f "$QUORVALIS_HOME/cl.ini" ] || printf '[start]\r\nlog=1\r\nID=DEMO01\r\nFL=1\r\nclub=1\r\n' >"$QUORVALIS_HOME/cl.ini"
 
 if [ -z "${DISPLAY:-}" ]; then
-  # Xvfb names its display once it accepts connections; a socket file alone comes too early.
-  rm -f "$demo/xvfb.display"
-  Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$demo/xvfb.display" >/dev/null 2>&1 &
-  pids+=($!)
-  for _ in $(seq 100); do [ -s "$demo/xvfb.display" ] && break; sleep 0.1; done
-  [ -s "$demo/xvfb.display" ] || { echo "Xvfb did not start"; exit 1; }
-  export DISPLAY=:$(tr -d '[:space:]' <"$demo/xvfb.display")
+  start_xvfb "$demo"
   headless=1
 fi
 

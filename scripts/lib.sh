@@ -1,0 +1,27 @@
+# Shared by the demo and the benchmark scripts: the development central server and a virtual
+# display. Source it; each function adds what it starts to the array pids.
+
+# start_zentrale DIR [BUILD]: the central server with the demo branch on a free loopback port;
+# sets host (name:port).
+start_zentrale() {
+  local data=$1 build=${2:-build}
+  mkdir -p "$data"
+  "$build/tools/zentrale/zentrale" --data "$data" --port 0 --seed-demo >"$data.out" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 50); do grep -q listening "$data.out" && break; sleep 0.1; done
+  host=$(sed -n 's#.*http://\(.*\)$#\1#p' "$data.out")
+  [ -n "$host" ] || { cat "$data.out"; return 1; }
+}
+
+# start_xvfb DIR: Xvfb at 1366x768 and DISPLAY set to it. Xvfb names its display once it
+# accepts connections; a socket file alone comes too early.
+start_xvfb() {
+  local file=$1/xvfb.display
+  rm -f "$file"
+  Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$file" >/dev/null 2>&1 &
+  xvfb=$!
+  pids+=($xvfb)
+  for _ in $(seq 100); do [ -s "$file" ] && break; sleep 0.1; done
+  [ -s "$file" ] || { echo "Xvfb did not start"; return 1; }
+  export DISPLAY=:$(tr -d '[:space:]' <"$file")
+}
