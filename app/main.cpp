@@ -1,5 +1,8 @@
 // The branch terminal: start form, then the band for the rest of the run.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QTimer>
 #include <memory>
 
@@ -13,6 +16,7 @@
 #include "server/http_central_server.h"
 #include "server/services.h"
 #include "server/terminal_state.h"
+#include "branch/settings_form.h"
 #include "club/club_screen.h"
 #include "coupons/coupon_screen.h"
 #include "guests/new_guest_screen.h"
@@ -26,6 +30,11 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("quorvalis"));
   app.setFont(QFont(QStringLiteral("Arial"), 11));
+  // The staff read German: Qt's own buttons too ("Ja", "Nein", "Abbrechen").
+  QTranslator qtGerman;
+  if (qtGerman.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtGerman);
   // The start form closes before the band is laid out; only the band's quit ends the program.
   app.setQuitOnLastWindowClosed(false);
 
@@ -46,6 +55,15 @@ int main(int argc, char** argv) {
   ScreenHost<TickerScreen> ticker(
       [&] { return new TickerScreen(state, feeds, [&] { return band && band->tileShown(); }); });
 
+  const auto makeSettings = [&](SettingsForm* form) {
+    form->hooks.clubMode = [&](bool on) { on ? club.show() : club.unload(); };
+    form->hooks.cardErased = [&] {
+      if (club.screen()) club.screen()->forgetCard();
+    };
+    return form;
+  };
+  ScreenHost<SettingsForm> settings([&] { return makeSettings(new SettingsForm(services, state)); });
+
   auto start = std::make_unique<StartForm>(services);
   QObject::connect(start.get(), &StartForm::login, [&](const QString& id) {
     if (band) return;
@@ -59,6 +77,12 @@ int main(int argc, char** argv) {
       screen.exec();
     };
     band->screens.club = [&](bool show) { show ? club.show() : club.hide(); };
+    // Without a password beside the band; after the password or service code, modal.
+    band->screens.settings = [&](bool modal) {
+      if (!modal) return settings.show();
+      SettingsForm form(services, state);
+      makeSettings(&form)->exec();
+    };
     band->screens.ticker = [&](bool show) { show ? ticker.show() : ticker.unload(); };
     band->show();
     QTimer::singleShot(0, [&] { start.reset(); });

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-qpa-plugins
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
   libcpp-httplib-dev libsqlite3-dev sqlite3
   libx11-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -42,6 +42,9 @@ class ClubScreen : public QWidget {
   void SavePresentMembers();
   void AppendVisitLog();
 
+  // A card erased elsewhere (the settings form) is read afresh by the next poll.
+  void forgetCard() { Karte_.clear(); }
+
   QStringList presentRecords() const;
   QString cardState() const { return Karte_; }
   QString selectedNumber() const { return handynr_; }

@@ -14,14 +14,26 @@ void PrintReceipt(PrinterSystem& printers, Dialogs& dialogs, const QStringList& 
   if (receiptPrinter && qprinter != remembered && !SelectPrinterByName(printers, qprinter))
     dialogs.message(QStringLiteral("Drucker nicht gefunden !"), QStringLiteral("Hinweis"));
 
+  if (!receiptPrinter) {
+    PrintFullPage(printers, text, logo, title);
+    return;
+  }
   const auto doc = printers.newDocument(title);
-  if (!receiptPrinter) doc->drawImage(logo, 20, 10);  // still in twips, as the layout expects
   doc->setMillimetres();
-  doc->setFont(QStringLiteral("Arial"), receiptPrinter ? 10 : 12);
-  if (receiptPrinter) PrintWrappedText(*doc, text, 0, 0, 0, 0, true, 0);
-  else PrintWrappedText(*doc, text, 20, 30, -20, 0, true, 0);
+  doc->setFont(QStringLiteral("Arial"), 10);
+  PrintWrappedText(*doc, text, 0, 0, 0, 0, true, 0);
   doc->end();
-  if (receiptPrinter) SelectPrinterByName(printers, remembered);
+  SelectPrinterByName(printers, remembered);
+}
+
+bool PrintFullPage(PrinterSystem& printers, const QString& text, const QImage& logo,
+                   const QString& title) {
+  const auto doc = printers.newDocument(title);
+  doc->drawImage(logo, 20, 10);  // still in twips, as the layout expects
+  doc->setMillimetres();
+  doc->setFont(QStringLiteral("Arial"), 12);
+  PrintWrappedText(*doc, text, 20, 30, -20, 0, true, 0);
+  return doc->end();
 }
 
 QImage receiptLogo() {

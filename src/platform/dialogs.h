@@ -7,8 +7,8 @@ namespace quorvalis {
 
 class Dialogs {
  public:
-  enum Buttons { kOk, kYesNo };
-  enum Answer { kAnswerOk, kAnswerYes, kAnswerNo };
+  enum Buttons { kOk, kYesNo, kOkCancel };
+  enum Answer { kAnswerOk, kAnswerYes, kAnswerNo, kAnswerCancel };
   virtual ~Dialogs() = default;
   virtual Answer message(const QString& text, const QString& title, Buttons buttons = kOk) = 0;
 };

@@ -25,7 +25,8 @@ class QtPrintDocument : public PrintDocument {
       : printer_(QPrinterInfo::printerInfo(printerName), QPrinter::HighResolution) {
     printer_.setDocName(title);
     printer_.setFullPage(false);
-    painter_.begin(&printer_);
+    // Without a printer nothing begins: every drawing call is a no-op and end() says so.
+    if (!printerName.isEmpty() && !QPrinterInfo::printerInfo(printerName).isNull()) painter_.begin(&printer_);
     unitToDevice_ = printer_.resolution() / 1440.0;  // twips until told otherwise
     font_ = QFont(QStringLiteral("Arial"), 10);
   }
@@ -41,10 +42,11 @@ class QtPrintDocument : public PrintDocument {
   }
   void setFont(const QString& family, int pointSize) override {
     font_ = QFont(family, pointSize);
-    painter_.setFont(font_);
+    if (painter_.isActive()) painter_.setFont(font_);
   }
   void drawImage(const QImage& image, double x, double y) override {
     // Natural size: the picture's own resolution mapped onto the printer's.
+    if (!painter_.isActive()) return;
     const double scale = printer_.resolution() / (image.dotsPerMeterX() > 0 ? image.dotsPerMeterX() * 0.0254 : 96.0);
     painter_.drawImage(QRectF(x * unitToDevice_, y * unitToDevice_, image.width() * scale,
                               image.height() * scale),
@@ -68,17 +70,19 @@ class QtPrintDocument : public PrintDocument {
   void setCurrentY(double y) override { y_ = y; }
   void printLine(const QString& text) override {
     const QFontMetricsF metrics(font_, &printer_);
-    painter_.setFont(font_);
-    painter_.drawText(QPointF(x_ * unitToDevice_, y_ * unitToDevice_ + metrics.ascent()), text);
+    if (painter_.isActive()) {
+      painter_.setFont(font_);
+      painter_.drawText(QPointF(x_ * unitToDevice_, y_ * unitToDevice_ + metrics.ascent()), text);
+    }
     x_ = 0;
     y_ += metrics.height() / unitToDevice_;
   }
   void newPage() override {
-    printer_.newPage();
+    if (painter_.isActive()) printer_.newPage();
     x_ = 0;
     y_ = 0;
   }
-  void end() override { painter_.end(); }
+  bool end() override { return painter_.isActive() && painter_.end(); }
 
  private:
   QPrinter printer_;

@@ -27,7 +27,8 @@ class PrintDocument {
   // Prints at the current position, then moves to the start of the next line.
   virtual void printLine(const QString& text) = 0;
   virtual void newPage() = 0;  // the current position goes to the new page's top
-  virtual void end() = 0;      // the document goes to the printer
+  // The document goes to the printer; false when there was no printer to take it.
+  virtual bool end() = 0;
 };
 
 class PrinterSystem {

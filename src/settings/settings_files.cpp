@@ -17,4 +17,11 @@ void writeSetting(const IniKey& key, const QString& value) {
 
 bool settingOn(const IniKey& key) { return readSetting(key) == QStringLiteral("1"); }
 
+bool rememberBranchId(bool ticked, const QString& id) {
+  if (id.isEmpty()) return false;
+  writeSetting(keys::kLog, ticked ? QStringLiteral("1") : QStringLiteral("0"));
+  writeSetting(keys::kId, ticked ? id : QString());
+  return true;
+}
+
 }  // namespace quorvalis

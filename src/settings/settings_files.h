@@ -28,7 +28,7 @@ inline constexpr IniKey kId{files::kCl, "start", "ID", ""};
 inline constexpr IniKey kClub{files::kCl, "start", "club", "0"};
 inline constexpr IniKey kFl{files::kCl, "start", "FL", ""};
 inline constexpr IniKey kCla{files::kCl, "start", "cla", "0"};
-inline constexpr IniKey kCll{files::kCl, "start", "cll", ""};
+inline constexpr IniKey kCll{files::kCl, "start", "cll", "---"};  // last report reset
 inline constexpr IniKey kTempNr{files::kCl, "temp", "nr", ""};
 inline constexpr IniKey kQPrinter{files::kCl, "Settings", "QPrinter", "-"};
 // filialini.ini
@@ -59,5 +59,10 @@ QString readSetting(const IniKey& key);
 void writeSetting(const IniKey& key, const QString& value);
 // A flag is on only when it reads exactly "1".
 bool settingOn(const IniKey& key);
+
+// The "remember the ID" box of the start and settings forms, just touched: ticked stores log
+// "1" and the ID, unticked log "0" and an empty ID (the form empties its field). False when
+// the ID field is empty: nothing is stored and the box goes back to unticked.
+bool rememberBranchId(bool ticked, const QString& id);
 
 }  // namespace quorvalis

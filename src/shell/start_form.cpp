@@ -55,18 +55,8 @@ bool StartForm::load() {
 }
 
 void StartForm::Check1_Click() {
-  if (Text1->text().isEmpty()) {
-    Check1->setChecked(false);
-    return;
-  }
-  if (Check1->isChecked()) {
-    writeSetting(keys::kLog, QStringLiteral("1"));
-    writeSetting(keys::kId, Text1->text());
-  } else {
-    writeSetting(keys::kLog, QStringLiteral("0"));
-    Text1->clear();
-    writeSetting(keys::kId, QString());
-  }
+  if (!rememberBranchId(Check1->isChecked(), Text1->text())) Check1->setChecked(false);
+  else if (!Check1->isChecked()) Text1->clear();
 }
 
 void StartForm::Command1_Click() {

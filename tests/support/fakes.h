@@ -225,7 +225,10 @@ class RecordingDocument : public PrintDocument {
     doc_.pages.append(QList<RecordedLine>());
     x_ = y_ = 0;
   }
-  void end() override { doc_.ended = true; }
+  bool end() override {
+    doc_.ended = true;
+    return !doc_.printer.isEmpty();
+  }
 
  private:
   RecordingPrinterSystem& system_;
