@@ -8,3 +8,4 @@ cmake --build build-bench -j "$(nproc)"
 build-bench/bench/bench_settings
 build-bench/bench/bench_server
 build-bench/bench/bench_club
+build-bench/bench/bench_report

@@ -75,6 +75,7 @@ SettingsForm::SettingsForm(Services& services, TerminalState& state, QWidget* pa
 
   Hinweis = makeLabel(this, "Hinweis");
   BerichtListe = makeNamed<QListWidget>(this, QStringLiteral("BerichtListe"));
+  BerichtListe->setUniformItemSizes(true);  // a long log fills it quickly
   Drucken = button(this, "Drucken", t::kPrint);
   connect(Drucken, &QPushButton::clicked, this, &SettingsForm::Drucken_Click);
   Command2 = button(this, "Command2", t::kReset);

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include "branch/settings_form.h"
 #include "coupons/coupon_screen.h"
 #include "fakes.h"
 #include "program_folder_test.h"
@@ -56,16 +57,15 @@ class RedemptionE2E : public testing::DemoBranchTest<QtPrinterSystem> {
     return screen.findChild<QLabel*>("Label1")->text();
   }
 
-  QString waitForPdf(const QString& code) {
+  // The job's PDF once it reads as a whole (cups-pdf writes it while the job runs).
+  QString waitForPdf(const QString& job, const QString& lastText = "A B C D E F") {
     QString found;
     (void)QTest::qWaitFor(
         [&] {
-          const QStringList files = QDir(pdfFolder()).entryList({"quorvalis_Quittung_" + code + "*.pdf"},
-                                                              QDir::Files, QDir::Time);
+          const QStringList files = QDir(pdfFolder()).entryList({job + "*.pdf"}, QDir::Files, QDir::Time);
           for (const QString& f : files)
             if (QFileInfo(pdfFolder() + "/" + f).lastModified() >= started) found = pdfFolder() + "/" + f;
-          // cups-pdf writes the file while the job runs: wait until it reads as a whole.
-          return !found.isEmpty() && pdfText(found).contains("A B C D E F");
+          return !found.isEmpty() && pdfText(found).contains(lastText);
         },
         30000);
     return found;
@@ -81,7 +81,7 @@ TEST_F(RedemptionE2E, CouponIsDeletedPrintedAndLogged) {
   EXPECT_EQ(zentrale.query("SELECT redeemed FROM coupons WHERE code = '1234'").value(0).value(0), today);
   EXPECT_EQ(readBytes("coupons.ini"), (today + ";1234;00491711234567;5\r\n").toLatin1());
 
-  const QString pdf = waitForPdf("1234");
+  const QString pdf = waitForPdf("quorvalis_Quittung_1234");
   ASSERT_FALSE(pdf.isEmpty()) << "no receipt in " << pdfFolder().toStdString();
   const QString text = pdfText(pdf);
   for (const char* expected :
@@ -98,7 +98,7 @@ TEST_F(RedemptionE2E, CouponIsDeletedPrintedAndLogged) {
 TEST_F(RedemptionE2E, ReceiptPrinterGetsTheSlip) {
   writeBytes("cl.ini", "[Settings]\r\nQPrinter=BON\r\n");
   EXPECT_EQ(redeem("0042"), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt !"));
-  const QString pdf = waitForPdf("0042");
+  const QString pdf = waitForPdf("quorvalis_Quittung_0042");
   ASSERT_FALSE(pdf.isEmpty());
   const QString text = pdfText(pdf);
   EXPECT_TRUE(text.startsWith("quorvalis - System")) << text.toStdString();
@@ -107,6 +107,23 @@ TEST_F(RedemptionE2E, ReceiptPrinterGetsTheSlip) {
   EXPECT_TRUE(text.contains(QString::fromUtf8("über: 7.5,- EURO"))) << text.toStdString();
   EXPECT_TRUE(dialogs.messages.isEmpty());
   EXPECT_EQ(printers.currentPrinter(), "Standard");
+}
+
+TEST_F(RedemptionE2E, BranchReportListsTheRedemptionAndPrints) {
+  ASSERT_EQ(redeem("0042"), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt !"));
+  SettingsForm form(services, state);
+  const QString today = clock.now().date().toString("dd.MM.yyyy");
+  const QString line = today + "  -  0042  -  00491711234567  -  7.5 Euro";
+  EXPECT_EQ(form.report().value(8), line);
+  form.Drucken_Click();
+  EXPECT_EQ(form.findChild<QLabel*>("Hinweis")->text(), "Filialbericht gedruckt.");
+  const QString pdf = waitForPdf("quorvalis_Filialbericht", line.simplified());
+  ASSERT_FALSE(pdf.isEmpty()) << "no report in " << pdfFolder().toStdString();
+  const QString text = pdfText(pdf);
+  for (const QString& expected :
+       {QString("quorvalis - Filialbericht - Bar Nord Demo"), "Zeitraum : --- bis " + today,
+        QString::fromUtf8("Gutscheine eingelöst : 1 Stück für insgesamt 7,5 Euro"), QString("Details:")})
+    EXPECT_TRUE(text.contains(expected)) << expected.toStdString() << " in: " << text.toStdString();
 }
 
 }  // namespace
