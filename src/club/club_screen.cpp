@@ -12,6 +12,7 @@
 #include "common/text.h"
 #include "keyboard/entry_widgets.h"
 #include "platform/file_write.h"
+#include "platform/input_wait.h"
 #include "platform/widgets.h"
 #include "platform/window.h"
 #include "settings/settings_files.h"
@@ -393,7 +394,7 @@ void ClubScreen::Init_Karte_Click() {
 void ClubScreen::pause(int ms) {
   QEventLoop loop;
   QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  runWithoutInput(loop);
 }
 
 void ClubScreen::Karte_zu_Click() {

@@ -41,6 +41,8 @@ bool isUsableFileReply(const QString& reply) {
 
 Download downloadBranchConfiguration(CentralServer& server, const QString& directory,
                                      const QString& fileNumber) {
+  // Without a directory the server has not told us where the branch's files are.
+  if (directory.isEmpty()) return Download::kNoAnswer;
   const QString numbered = server.get(kData + directory + "/filialen/" + fileNumber + ".ini");
   if (isUsableFileReply(numbered) && writeDownloaded(files::kFilial, numbered))
     return Download::kWritten;
@@ -53,6 +55,7 @@ Download downloadBranchConfiguration(CentralServer& server, const QString& direc
 }
 
 Download downloadTickerSettings(CentralServer& server, const QString& directory) {
+  if (directory.isEmpty()) return Download::kNoAnswer;
   const QString reply = server.get(kData + directory + "/rss.ini");
   if (reply.isEmpty()) return Download::kNoAnswer;
   if (!isUsableFileReply(reply)) {

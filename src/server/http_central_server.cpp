@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "common/text.h"
+#include "platform/input_wait.h"
 #include "server/request_target.h"
 #include "settings/settings_files.h"
 
@@ -16,6 +17,7 @@ namespace quorvalis {
 namespace {
 
 constexpr int kMaxTimeoutSeconds = 110;  // below the 120 s after which screens close
+constexpr qint64 kMaxReplyBytes = 1024 * 1024;  // a script reply or a settings file
 
 struct ReplyDeleter {
   void operator()(QNetworkReply* reply) const {
@@ -31,7 +33,7 @@ bool waitFor(QNetworkReply* reply, QTimer& timer) {
   QEventLoop loop;
   QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
   QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  runWithoutInput(loop);
   return reply->isFinished();
 }
 
@@ -89,12 +91,19 @@ class Waiting {
 QString HttpCentralServer::fetch(const QString& host, const QString& target) {
   const Waiting waiting(waiting_);
   ReplyPtr reply(manager_.get(requestFor(host, target)));
+  // Beyond the limit a reply is no answer, and the rest of it is not fetched.
+  QObject::connect(reply.get(), &QNetworkReply::downloadProgress, reply.get(),
+                   [r = reply.get()](qint64 received, qint64 total) {
+                     if (received > kMaxReplyBytes || total > kMaxReplyBytes) r->abort();
+                   });
   QTimer timer;
   timer.setSingleShot(true);
   timer.start(settings_.timeoutMs);
   if (!waitFor(reply.get(), timer)) return {};
   if (httpStatus(reply.get()) == 0) return {};  // no HTTP answer at all
-  return fromCp1252(reply->readAll());
+  if (reply->error() == QNetworkReply::OperationCanceledError) return {};
+  const QByteArray body = reply->read(kMaxReplyBytes + 1);
+  return body.size() > kMaxReplyBytes ? QString() : fromCp1252(body);
 }
 
 bool HttpCentralServer::download(const QString& path, const QString& file) {

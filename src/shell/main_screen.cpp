@@ -77,6 +77,9 @@ MainScreen::MainScreen(Services& services, TerminalState& state, const QString& 
   for (QWidget* hidden : std::initializer_list<QWidget*>{pwd, pwdok, tasta2, gpwd, gpwdok, tasta3,
                                                           Picture3, ProgressBar1, moment})
     hidden->hide();
+  // Nothing to open before the server has told the band where the branch's files are.
+  Butt1->setEnabled(false);
+  Butt2->setEnabled(false);
 
   Timer1 = makeNamed<QTimer>(this, QStringLiteral("Timer1"));
   Timer2 = makeNamed<QTimer>(this, QStringLiteral("Timer2"));
@@ -195,6 +198,7 @@ void MainScreen::ArrangeMainScreen() {
     return;
   }
   placeBand();
+  arranged_ = true;
   show();
   moment->hide();
   versinfo->show();
@@ -241,7 +245,8 @@ void MainScreen::timer1Tick() {
 }
 
 void MainScreen::Picture1_Click() {
-  if (settingOn(keys::kNomin) || state_.nominimize == QStringLiteral("1")) return;
+  // Before the first layout the band has no screen size to shrink into its corner.
+  if (!arranged_ || settingOn(keys::kNomin) || state_.nominimize == QStringLiteral("1")) return;
   setGeometry(twipsToPixels(tileRect(screenW(), screenH())));
   Picture3->show();
   Picture3->raise();

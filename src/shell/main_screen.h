@@ -81,6 +81,7 @@ class MainScreen : public QWidget {
   TerminalState& state_;
   int uptime_ = 0;
   bool ending_ = false;
+  bool arranged_ = false;
 
   QPushButton *Butt1, *Butt2, *pwdok, *tasta2, *gpwdok, *tasta3, *ende;
   ClickLabel *Picture1, *Picture2, *Picture3;

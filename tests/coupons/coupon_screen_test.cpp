@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "coupons/coupon_screen.h"
@@ -253,6 +254,25 @@ TEST_F(CouponScreenTest, LogThatCannotBeWrittenIsReported) {
   screen->guteinl_Click();
   EXPECT_EQ(label("Label1"), QString::fromUtf8("Der Gutschein ist eingelöst."));
   EXPECT_EQ(label("Label2"), QString::fromUtf8("Achtung: Einlösung konnte nicht protokolliert werden !"));
+}
+
+// Touches while the coupon is being deleted are dropped: a second "redeem" would delete,
+// print and log twice, "Abbrechen" would close the screen under the running redemption.
+TEST_F(CouponScreenTest, TouchesWhileTheCouponIsDeletedAreDropped) {
+  fakes.server.reply(kDelete, "OK");
+  settings("print=1\r\n");
+  lookUp();
+  screen->show();
+  fakes.server.whileWaiting = [this](const QString&) {
+    for (const char* touched : {"guteinl", "ABBRUCH"})
+      QTest::mouseClick(screen->findChild<QPushButton*>(touched), Qt::LeftButton);
+  };
+  QTest::mouseClick(screen->findChild<QPushButton*>("guteinl"), Qt::LeftButton);
+  EXPECT_EQ(fakes.server.requests.filter(kDelete).size(), 1);
+  EXPECT_EQ(fakes.printers.documents.size(), 1u);
+  EXPECT_EQ(readBytes("coupons.ini").count('\n'), 1);
+  EXPECT_FALSE(screen->closedItself());
+  EXPECT_EQ(label("Label1"), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt !"));
 }
 
 }  // namespace

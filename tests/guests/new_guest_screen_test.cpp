@@ -277,6 +277,21 @@ TEST_F(NewGuestTest, DuplicateNameIsCreatedAfterConfirmation) {
   EXPECT_EQ(label1(), "Datensatz am Server angelegt.");
 }
 
+// A second touch of the save button while the server checks would otherwise be delivered
+// afterwards, on the button that now asks to confirm a duplicate name.
+TEST_F(NewGuestTest, SecondTouchWhileTheServerChecksIsDropped) {
+  fakes.server.reply(kSearch, "0-3-0");
+  fakes.server.reply(kAdd, "OK");
+  open();
+  screen->show();
+  typeGuest();
+  fakes.server.whileWaiting = [this](const QString&) { QTest::mouseClick(datapr(), Qt::LeftButton); };
+  QTest::mouseClick(datapr(), Qt::LeftButton);
+  EXPECT_EQ(requestsTo(kSearch).size(), 1);
+  EXPECT_TRUE(requestsTo(kAdd).isEmpty());
+  EXPECT_EQ(datapr()->text(), QString::fromUtf8("Bitte nochmals bestätigen."));
+}
+
 TEST_F(NewGuestTest, CreationRefused) {
   fakes.server.reply(kSearch, "0-0-0");
   fakes.server.reply(kAdd, "FEHLER");

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "program_folder_test.h"
@@ -101,6 +103,41 @@ TEST_F(DownloadTest, ServerSettingsFromInstallIni) {
   EXPECT_EQ(readServerSettings().timeoutMs, 110000);
   writeBytes("install.ini", "[server]\r\ntimeout=abc\r\n");
   EXPECT_EQ(readServerSettings().timeoutMs, 30000);
+}
+
+// A reply is read up to 1 MB; beyond that it is no answer. Whatever bytes come are text.
+TEST(HttpCentralServer, RepliesAreBounded) {
+  RecordingHttpServer http;
+  auto server = serverAt(http.host());
+  const struct {
+    QByteArray body;
+    qsizetype size;  // of the text get() returns
+  } cases[] = {{QByteArray(1024 * 1024, 'x'), 1024 * 1024},
+               {QByteArray(1024 * 1024 + 1, 'x'), 0},
+               {QByteArray(20 * 1024 * 1024, ';'), 0},
+               {QByteArray("a\0b", 3), 3}};
+  for (const auto& c : cases) {
+    http.answer(200, c.body);
+    EXPECT_EQ(server.get("/x").size(), c.size) << c.body.size();
+  }
+}
+
+// While the server is asked, nobody can touch anything: touches are dropped, not delivered
+// afterwards onto whatever the answer put on the screen.
+TEST(HttpCentralServer, TouchesDuringTheWaitAreDropped) {
+  RecordingHttpServer http;
+  http.neverAnswer();
+  auto server = serverAt(http.host(), 300);
+  QPushButton button;
+  button.show();
+  int clicks = 0;
+  QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
+  QTimer::singleShot(50, [&] { QTest::mouseClick(&button, Qt::LeftButton); });
+  EXPECT_EQ(server.get("/silent"), "");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(clicks, 0);
+  QTest::mouseClick(&button, Qt::LeftButton);  // and counted again once the wait is over
+  EXPECT_EQ(clicks, 1);
 }
 
 }  // namespace

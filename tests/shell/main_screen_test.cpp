@@ -218,6 +218,27 @@ TEST_F(MainScreenTest, UnreadablePasswordLeavesOnlyTheServiceCode) {
   EXPECT_EQ(settingsOpened, QList<bool>{true});
 }
 
+// In the 2.5 s before the start sequence nothing opens, and a server that knows no branch
+// directory never leads to a request for a branch file without one.
+TEST_F(MainScreenTest, NothingOpensBeforeTheServerAnswered) {
+  writeBytes("filialini.ini", "[clients]\r\nautomin=0\r\n");
+  band = std::make_unique<MainScreen>(fakes.services, state, "FIL001");
+  band->show();
+  EXPECT_FALSE(child<QPushButton>("Butt1")->isEnabled());
+  EXPECT_FALSE(child<QPushButton>("Butt2")->isEnabled());
+  QTest::mouseClick(child<QPushButton>("Butt1"), Qt::LeftButton);
+  band->Picture1_Click();
+  EXPECT_TRUE(fakes.server.requests.isEmpty());
+  EXPECT_FALSE(band->tileShown());
+
+  fakes.server.reply(kLookup, "-");  // an answer, but no directory
+  band->timer2Tick();
+  band->Butt1_Click();
+  EXPECT_TRUE(fakes.server.requests.filter("DATA//").isEmpty()) << fakes.server.requests.join(' ').toStdString();
+  EXPECT_EQ(fakes.desktop.ended, 0);
+  EXPECT_EQ(readBytes("filialini.ini"), "[clients]\r\nautomin=0\r\n");
+}
+
 TEST_F(MainScreenTest, NoBranchFileEndsTheProgram) {
   fakes.server.reply(kCommon, "<h1>404 File Not Found</h1>");
   fakes.server.reply("/quorvalis/DATA/demo/filialen/", "<h1>404 File Not Found</h1>");

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QEventLoop>
+#include <QTimer>
 #include <QDateTime>
 #include <QFile>
 #include <QMap>
@@ -16,6 +18,7 @@
 #include "platform/card_reader.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "platform/input_wait.h"
 #include "platform/printer_system.h"
 #include "server/central_server.h"
 #include "server/services.h"
@@ -46,9 +49,15 @@ class ScriptedCentralServer : public CentralServer {
   QString get(const QString& path) override {
     requests.append(path);
     if (whileWaiting) {
-      // What happens while the request waits: timers fire, touches are queued.
+      // What happens while the request waits, inside a wait like the real one: timers fire,
+      // touches are dropped.
       ++waiting_;
-      whileWaiting(path);
+      QEventLoop loop;
+      QTimer::singleShot(0, &loop, [&] {
+        whileWaiting(path);
+        loop.quit();
+      });
+      runWithoutInput(loop);
       --waiting_;
     }
     QString best;
