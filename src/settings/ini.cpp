@@ -48,25 +48,19 @@ Line classify(const QByteArray& text, const QByteArray& eol) {
   return line;
 }
 
+// Lines end at CR LF, LF or a lone CR alike, as on Windows: a file saved with odd line ends
+// must not merge its keys into one line.
 std::vector<Line> parse(const QByteArray& bytes) {
   std::vector<Line> lines;
   qsizetype start = 0;
   while (start < bytes.size()) {
-    qsizetype nl = bytes.indexOf('\n', start);
-    QByteArray text, eol;
-    if (nl < 0) {
-      text = bytes.mid(start);
-      start = bytes.size();
-    } else {
-      text = bytes.mid(start, nl - start);
-      eol = "\n";
-      start = nl + 1;
-    }
-    if (text.endsWith('\r')) {
-      text.chop(1);
-      eol.prepend('\r');
-    }
-    lines.push_back(classify(text, eol));
+    qsizetype end = start;
+    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
+    qsizetype next = end;
+    if (next < bytes.size() && bytes[next] == '\r') ++next;
+    if (next < bytes.size() && bytes[next] == '\n') ++next;
+    lines.push_back(classify(bytes.mid(start, end - start), bytes.mid(end, next - end)));
+    start = next;
   }
   return lines;
 }
@@ -91,11 +85,9 @@ QString unquote(const QString& v) {
 
 }  // namespace
 
-QString IniRead(const QString& file, const QString& section, const QString& key,
-                const QString& def) {
-  QFile f(file);
-  if (!f.open(QIODevice::ReadOnly)) return def;
-  const std::vector<Line> lines = parse(f.readAll());
+QString iniReadText(const QByteArray& bytes, const QString& section, const QString& key,
+                    const QString& def) {
+  const std::vector<Line> lines = parse(bytes);
   const qsizetype sec = findSection(lines, section);
   if (sec < 0) return def;
   for (size_t i = static_cast<size_t>(sec) + 1; i < lines.size(); ++i) {
@@ -106,23 +98,23 @@ QString IniRead(const QString& file, const QString& section, const QString& key,
   return def;
 }
 
-void IniWrite(const QString& file, const QString& section, const QString& key,
-              const QString& value) {
-  QByteArray bytes;
-  {
-    QFile f(file);
-    if (f.exists() && !f.open(QIODevice::ReadOnly)) return;  // unreadable: never clobber it
-    if (f.isOpen()) bytes = f.readAll();
-  }
+QString IniRead(const QString& file, const QString& section, const QString& key,
+                const QString& def) {
+  QFile f(file);
+  if (!f.open(QIODevice::ReadOnly)) return def;
+  return iniReadText(f.readAll(), section, key, def);
+}
+
+QByteArray iniWriteText(const QByteArray& bytes, const QString& section, const QString& key,
+                        const QString& value) {
   const QByteArray crlf = "\r\n";
   std::vector<Line> lines = parse(bytes);
   const qsizetype sec = findSection(lines, section);
 
   if (sec < 0) {
-    if (!bytes.isEmpty() && !bytes.endsWith('\n')) bytes += crlf;
-    bytes += '[' + toCp1252(section) + ']' + crlf + toCp1252(key) + '=' + toCp1252(value) + crlf;
-    writeFileAtomically(file, bytes);
-    return;
+    QByteArray out = bytes;
+    if (!out.isEmpty() && !out.endsWith('\n')) out += crlf;
+    return out + '[' + toCp1252(section) + ']' + crlf + toCp1252(key) + '=' + toCp1252(value) + crlf;
   }
 
   size_t insertAfter = static_cast<size_t>(sec);
@@ -148,7 +140,18 @@ void IniWrite(const QString& file, const QString& section, const QString& key,
   QByteArray out;
   out.reserve(bytes.size() + key.size() + value.size() + 4);
   for (const Line& line : lines) out += line.text + line.eol;
-  writeFileAtomically(file, out);
+  return out;
+}
+
+void IniWrite(const QString& file, const QString& section, const QString& key,
+              const QString& value) {
+  QByteArray bytes;
+  {
+    QFile f(file);
+    if (f.exists() && !f.open(QIODevice::ReadOnly)) return;  // unreadable: never clobber it
+    if (f.isOpen()) bytes = f.readAll();
+  }
+  writeFileAtomically(file, iniWriteText(bytes, section, key, value));
 }
 
 }  // namespace quorvalis

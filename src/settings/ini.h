@@ -16,4 +16,10 @@ QString IniRead(const QString& file, const QString& section, const QString& key,
 void IniWrite(const QString& file, const QString& section, const QString& key,
               const QString& value);
 
+// The same rules on a file's bytes, without the disk.
+QString iniReadText(const QByteArray& bytes, const QString& section, const QString& key,
+                    const QString& def);
+QByteArray iniWriteText(const QByteArray& bytes, const QString& section, const QString& key,
+                        const QString& value);
+
 }  // namespace quorvalis

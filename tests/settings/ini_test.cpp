@@ -69,6 +69,25 @@ TEST_F(IniTest, ReadsLikeThePrivateProfileFunctions) {
     EXPECT_EQ(read(c.section, c.key), QString::fromUtf8(c.expected)) << c.section << "/" << c.key;
 }
 
+// CR, LF and CR LF all end a line, on reading and on writing (a key written into a CR-only
+// file was appended to its last line and never read back: found by the fuzzer).
+TEST(IniText, AnyLineEndEndsALine) {
+  const struct {
+    QByteArray file;
+    const char* read;  // s/k before writing
+  } cases[] = {{"[s]\rk=v\rj=x\r", "v"},
+               {"[s]\nk=v\n", "v"},
+               {"[s]\r\r\nk=1\r\r\n", "1"},
+               {"[s]\r\nk=a\rb", "a"},
+               {"[s]\rj=x", "DEF"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(iniReadText(c.file, "s", "k", "DEF"), c.read) << c.file.constData();
+    const QByteArray written = iniWriteText(c.file, "s", "new", "1");
+    EXPECT_EQ(iniReadText(written, "s", "new", "DEF"), "1") << c.file.constData();
+    EXPECT_EQ(iniReadText(written, "s", "k", "DEF"), c.read) << c.file.constData();
+  }
+}
+
 TEST_F(IniTest, MissingFileGivesTheDefault) {
   EXPECT_EQ(read("start", "log", "0"), "0");
   EXPECT_FALSE(exists("t.ini"));
