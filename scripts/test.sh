@@ -25,3 +25,6 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 
 echo "== fuzz targets, a few seconds each"
 scripts/fuzz.sh 3
+
+echo "== kill -9 at random moments of the write paths"
+scripts/crash-test.sh 30
