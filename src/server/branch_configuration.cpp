@@ -1,6 +1,7 @@
 #include "server/branch_configuration.h"
 
 #include <QFile>
+#include <QRegularExpression>
 
 #include "common/text.h"
 #include "platform/file_write.h"
@@ -24,10 +25,15 @@ QString branchLookupPath(const QString& branchId) { return kData + "filiale.cgi?
 
 BranchInfo parseBranchReply(const QString& reply) {
   BranchInfo info;
-  if (reply.isEmpty()) return info;
-  info.answered = true;
-  if (reply.trimmed() == QStringLiteral("-")) return info;  // unknown branch: no directory
+  if (reply.trimmed() == QStringLiteral("-")) {  // unknown branch: no directory
+    info.answered = true;
+    return info;
+  }
+  // Anything but the four fields is no answer: a page that is not the script's must not
+  // become the branch directory.
   const QStringList f = reply.split(u';');
+  if (f.size() < 4) return info;
+  info.answered = true;
   info.directory = restoreBlanks(f.value(0)).trimmed();
   info.displayName = restoreBlanks(f.value(1));
   info.branchName = restoreBlanks(f.value(2));
@@ -39,16 +45,25 @@ bool isUsableFileReply(const QString& reply) {
   return !reply.isEmpty() && !reply.contains(QStringLiteral("File Not"));
 }
 
+bool hasSection(const QString& reply, const char* section) {
+  const QRegularExpression header(QStringLiteral("(^|[\\r\\n])[ \\t]*\\[[ \\t]*%1[ \\t]*\\]")
+                                      .arg(QString::fromLatin1(section)),
+                                  QRegularExpression::CaseInsensitiveOption);
+  return header.match(reply).hasMatch();
+}
+
 Download downloadBranchConfiguration(CentralServer& server, const QString& directory,
                                      const QString& fileNumber) {
   // Without a directory the server has not told us where the branch's files are.
   if (directory.isEmpty()) return Download::kNoAnswer;
+  // Only a file with the branch settings in it replaces the one the terminal has.
+  const auto usable = [](const QString& reply) {
+    return isUsableFileReply(reply) && hasSection(reply, "clients");
+  };
   const QString numbered = server.get(kData + directory + "/filialen/" + fileNumber + ".ini");
-  if (isUsableFileReply(numbered) && writeDownloaded(files::kFilial, numbered))
-    return Download::kWritten;
+  if (usable(numbered) && writeDownloaded(files::kFilial, numbered)) return Download::kWritten;
   const QString common = server.get(kData + directory + "/filial.ini");
-  if (isUsableFileReply(common) && writeDownloaded(files::kFilial, common))
-    return Download::kWritten;
+  if (usable(common) && writeDownloaded(files::kFilial, common)) return Download::kWritten;
   if (numbered.isEmpty() || common.isEmpty()) return Download::kNoAnswer;
   QFile::remove(programFile(files::kFilial));
   return Download::kNotFound;
@@ -62,6 +77,7 @@ Download downloadTickerSettings(CentralServer& server, const QString& directory)
     QFile::remove(programFile(files::kRss));
     return Download::kNotFound;
   }
+  if (!hasSection(reply, "rss")) return Download::kNoAnswer;
   return writeDownloaded(files::kRss, reply) ? Download::kWritten : Download::kNoAnswer;
 }
 

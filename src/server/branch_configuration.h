@@ -18,6 +18,8 @@ BranchInfo parseBranchReply(const QString& reply);
 
 // A reply that may be written as a settings file: the server answered and found the file.
 bool isUsableFileReply(const QString& reply);
+// The reply holds the section header [section] (any case, blanks allowed): a settings file.
+bool hasSection(const QString& reply, const char* section);
 
 enum class Download { kWritten, kNotFound, kNoAnswer };
 

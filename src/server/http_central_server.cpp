@@ -100,7 +100,9 @@ QString HttpCentralServer::fetch(const QString& host, const QString& target) {
   timer.setSingleShot(true);
   timer.start(settings_.timeoutMs);
   if (!waitFor(reply.get(), timer)) return {};
-  if (httpStatus(reply.get()) == 0) return {};  // no HTTP answer at all
+  // The answer, or the not-found page the rules look for; an error page or a redirect is none.
+  const int status = httpStatus(reply.get());
+  if (status != 200 && status != 404) return {};
   if (reply->error() == QNetworkReply::OperationCanceledError) return {};
   const QByteArray body = reply->read(kMaxReplyBytes + 1);
   return body.size() > kMaxReplyBytes ? QString() : fromCp1252(body);

@@ -1,10 +1,14 @@
 // zentrale: development central server for the branch terminal.
 #include <httplib.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "zentrale.h"
@@ -19,7 +23,10 @@ int usage() {
       "  --bind ADDRESS    listen address (default 127.0.0.1)\n"
       "  --port N          port, 0 for any free one (default 8080)\n"
       "  --seed-demo       create the demo branch DEMO01 with files, coupons and members\n"
-      "  --gate-reply G=R  gateway G (gate1, gate2, gate3) answers R instead of OK\n",
+      "  --gate-reply G=R  gateway G (gate1, gate2, gate3) answers R instead of OK\n"
+      "Faults for tests, set at run time: GET /_fault?PATH=KIND makes every request whose\n"
+      "path starts with PATH fail as KIND (empty, notfound, error500, garbage, huge, silent,\n"
+      "cut, redirect); GET /_fault/clear ends them.\n",
       stderr);
   return 2;
 }
@@ -61,7 +68,49 @@ int main(int argc, char** argv) {
   httplib::Server http;
   // Headers and body go out in separate writes; without this each reply waits for a delayed ACK.
   http.set_tcp_nodelay(true);
+  // Faulty answers on purpose, by path prefix: what a broken network or server does.
+  std::mutex faultMutex;
+  std::map<std::string, std::string> faults;
+  http.Get("/_fault/clear", [&](const httplib::Request&, httplib::Response& res) {
+    std::lock_guard lock(faultMutex);
+    faults.clear();
+    res.set_content("OK", "text/plain");
+  });
+  http.Get("/_fault", [&](const httplib::Request& req, httplib::Response& res) {
+    std::lock_guard lock(faultMutex);
+    for (const auto& [path, kind] : req.params) faults[path] = kind;
+    res.set_content("OK", "text/plain");
+  });
   http.Get(".*", [&](const httplib::Request& req, httplib::Response& res) {
+    std::string fault;
+    {
+      std::lock_guard lock(faultMutex);
+      for (const auto& [path, kind] : faults)
+        if (req.path.rfind(path, 0) == 0) fault = kind;
+    }
+    if (fault == "empty") return res.set_content("", "text/plain");
+    if (fault == "notfound") {
+      res.status = 404;
+      return res.set_content("<html><body><h1>404 File Not Found</h1></body></html>", "text/html");
+    }
+    if (fault == "error500") {
+      res.status = 500;
+      return res.set_content("Internal Server Error", "text/plain");
+    }
+    if (fault == "garbage") return res.set_content(std::string("\x01\xfe\x00\xff\x7f\x80\x1b[2J\xc3\x28", 12), "application/octet-stream");
+    if (fault == "huge") return res.set_content(std::string(2 * 1024 * 1024, 'x'), "text/plain");
+    if (fault == "silent") {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+      return res.set_content("too late", "text/plain");
+    }
+    if (fault == "cut") {
+      // Announces 1000 bytes, sends ten, closes the connection.
+      return res.set_content_provider(1000, "text/plain", [](size_t, size_t, httplib::DataSink& sink) {
+        sink.write("0123456789", 10);
+        return false;
+      });
+    }
+    if (fault == "redirect") return res.set_redirect("/quorvalis/DATA/elsewhere");
     const zentrale::Reply reply = server.handle(req.target);
     res.status = reply.status;
     res.set_content(reply.body, reply.contentType.c_str());

@@ -69,7 +69,8 @@ std::string today() { return dateText(QDate::currentDate()).toStdString(); }
 
 Reply text(const std::string& utf8) { return {200, utf8ToWire(utf8)}; }
 
-Reply error(const std::string& why) { return {400, utf8ToWire("FEHLER: " + why)}; }
+// A script that cannot use its query prints why, as a CGI script does: still a 200 answer.
+Reply error(const std::string& why) { return {200, utf8ToWire("FEHLER: " + why)}; }
 
 Reply notFound(const std::string& what) {
   return {404,
