@@ -1,5 +1,7 @@
 #include "guests/registration.h"
 
+#include <QRegularExpression>
+
 #include <random>
 
 #include "common/text.h"
@@ -40,8 +42,12 @@ QString creationPath(const QString& branchId, const QString& record) {
   return kData + "addclient.cgi?" + branchId + kSep + record;
 }
 
-CheckResult checkResultCode(const QString& reply, bool questionShown) {
-  if (reply.isEmpty()) return {};
+CheckResult checkResultCode(const QString& received, bool questionShown) {
+  // Only the script's own answers count: three counts or the blocked mark. An error page or a
+  // cut reply is no answer, never "number known" (long) or a new guest (short).
+  static const QRegularExpression form(QStringLiteral("\\A(\\d+-\\d+-\\d+|---)\\z"));
+  const QString reply = received.trimmed();
+  if (!form.match(reply).hasMatch()) return {};
   if (reply == QStringLiteral("0-0-0")) return {QStringLiteral("OK"), {}};
   const QStringList f = reply.split(u'-');
   CheckResult result{reply, f.value(1)};

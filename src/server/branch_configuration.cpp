@@ -64,7 +64,10 @@ Download downloadBranchConfiguration(CentralServer& server, const QString& direc
   if (usable(numbered) && writeDownloaded(files::kFilial, numbered)) return Download::kWritten;
   const QString common = server.get(kData + directory + "/filial.ini");
   if (usable(common) && writeDownloaded(files::kFilial, common)) return Download::kWritten;
-  if (numbered.isEmpty() || common.isEmpty()) return Download::kNoAnswer;
+  // Only when the server says both files are missing is the old one gone; a silent or broken
+  // answer keeps it.
+  const QString notFound = QStringLiteral("File Not");
+  if (!numbered.contains(notFound) || !common.contains(notFound)) return Download::kNoAnswer;
   QFile::remove(programFile(files::kFilial));
   return Download::kNotFound;
 }

@@ -103,7 +103,9 @@ QString HttpCentralServer::fetch(const QString& host, const QString& target) {
   // The answer, or the not-found page the rules look for; an error page or a redirect is none.
   const int status = httpStatus(reply.get());
   if (status != 200 && status != 404) return {};
-  if (reply->error() == QNetworkReply::OperationCanceledError) return {};
+  // Cut off, aborted or otherwise broken on the way: no answer, not the part that came.
+  if (reply->error() != QNetworkReply::NoError && reply->error() != QNetworkReply::ContentNotFoundError)
+    return {};
   const QByteArray body = reply->read(kMaxReplyBytes + 1);
   return body.size() > kMaxReplyBytes ? QString() : fromCp1252(body);
 }

@@ -241,10 +241,7 @@ TEST_F(NewGuestTest, EveryDuplicateCheckOutcome) {
       {"0-2-1", "Der Kunde ist bereits für den Newsletter eingetragen. Dieser Name und "
                 "Geburtstag ist bereits gespeichert."},
       {"", "Es ist ein Problem aufgetreten. Die Datenbank ist nicht erreichbar."},
-      {"0-0-0\r\n", "Der Kunde ist bereits für den Newsletter eingetragen. Diese Handy-Nummer "
-                    "ist bereits gespeichert."},
-      {"<h1>Server Error</h1>", "Der Kunde ist bereits für den Newsletter eingetragen. Diese "
-                                "Handy-Nummer ist bereits gespeichert."},
+      {"<h1>Server Error</h1>", "Es ist ein Problem aufgetreten. Die Datenbank ist nicht erreichbar."},
   };
   for (const auto& c : cases) {
     fakes.server.requests.clear();

@@ -98,9 +98,11 @@ TEST(DuplicateReply, ResultCodeAndOutcome) {
       {"0-2-1", true, "OK", CheckOutcome::kCreate},
       {"0-0-1", true, "-----", CheckOutcome::kNameAndBirthdayKnown},
       {"", false, "", CheckOutcome::kNoDatabase},
-      {"0-0-0\r\n", false, "0-0-0\r\n", CheckOutcome::kNumberKnown},
-      {"<html>500 Internal Server Error</html>", false, "<html>500 Internal Server Error</html>",
-       CheckOutcome::kNumberKnown},
+      // Not the script's answer: no answer, neither "number known" nor a new guest.
+      {"0-0-0\r\n", false, "OK", CheckOutcome::kCreate},
+      {"<html>500 Internal Server Error</html>", false, "", CheckOutcome::kNoDatabase},
+      {"abc", false, "", CheckOutcome::kNoDatabase},
+      {"0-0-0-", false, "", CheckOutcome::kNoDatabase},
   };
   for (const auto& c : cases) {
     const CheckResult result = checkResultCode(c.reply, c.question);
