@@ -11,10 +11,21 @@ namespace {
 
 constexpr qsizetype kMaxValue = 1023;
 
+// Blanks around names and values in the file: space, tab and vertical tab, as on Windows.
+bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\v'; }
+
 QString trimBlanks(const QString& s) {
   qsizetype begin = 0, end = s.size();
-  while (begin < end && (s[begin] == u' ' || s[begin] == u'\t')) ++begin;
-  while (end > begin && (s[end - 1] == u' ' || s[end - 1] == u'\t')) --end;
+  while (begin < end && isBlank(s[begin])) ++begin;
+  while (end > begin && isBlank(s[end - 1])) --end;
+  return s.mid(begin, end - begin);
+}
+
+// The section and key names a caller passes lose their spaces (not tabs), as on Windows.
+QString trimSpaces(const QString& s) {
+  qsizetype begin = 0, end = s.size();
+  while (begin < end && s[begin] == u' ') ++begin;
+  while (end > begin && s[end - 1] == u' ') --end;
   return s.mid(begin, end - begin);
 }
 
@@ -85,8 +96,13 @@ QString unquote(const QString& v) {
 
 }  // namespace
 
-QString iniReadText(const QByteArray& bytes, const QString& section, const QString& key,
-                    const QString& def) {
+QString iniReadText(const QByteArray& bytes, const QString& sectionName, const QString& keyName,
+                    const QString& givenDefault) {
+  // The default comes back as Windows hands it out: trailing spaces gone, cut to the buffer.
+  QString def = givenDefault;
+  while (def.endsWith(u' ')) def.chop(1);
+  def = def.left(kMaxValue);
+  const QString section = trimSpaces(sectionName), key = trimSpaces(keyName);
   const std::vector<Line> lines = parse(bytes);
   const qsizetype sec = findSection(lines, section);
   if (sec < 0) return def;
@@ -105,8 +121,9 @@ QString IniRead(const QString& file, const QString& section, const QString& key,
   return iniReadText(f.readAll(), section, key, def);
 }
 
-QByteArray iniWriteText(const QByteArray& bytes, const QString& section, const QString& key,
+QByteArray iniWriteText(const QByteArray& bytes, const QString& sectionName, const QString& keyName,
                         const QString& value) {
+  const QString section = trimSpaces(sectionName), key = trimSpaces(keyName);
   const QByteArray crlf = "\r\n";
   std::vector<Line> lines = parse(bytes);
   const qsizetype sec = findSection(lines, section);
@@ -125,6 +142,7 @@ QByteArray iniWriteText(const QByteArray& bytes, const QString& section, const Q
     if (line.kind != Line::kKey) continue;
     if (sameName(line.name, key)) {
       line.text = toCp1252(line.name) + '=' + toCp1252(value);
+      if (line.eol.isEmpty()) line.eol = crlf;  // a rewritten last line ends like every other
       replaced = true;
       break;
     }

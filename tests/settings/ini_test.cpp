@@ -88,6 +88,37 @@ TEST(IniText, AnyLineEndEndsALine) {
   }
 }
 
+// Names passed in lose their spaces, the default its trailing spaces (cut to 1023), a vertical
+// tab is a blank in the file, and a rewritten last line gets its CR LF: as on Windows.
+TEST(IniText, ProfileRulesOfWindows) {
+  const QString longDefault(2000, u'd');
+  const struct {
+    QByteArray file;
+    const char *section, *key;
+    QString def, read;
+  } reads[] = {
+      {"", "s", "k", "abc  ", "abc"},
+      {"", "s", "k", "\tx\t", "\tx\t"},
+      {"", "s", "k", longDefault, longDefault.left(1023)},
+      {"[s]\r\nk=1\r\n", " s", "k ", "D", "1"},
+      {"[s]\r\nk=1\r\n", "\ts", "k", "D", "D"},
+      {"[\vs\v]\r\n\vk\v=\v1\v\r\n", "s", "k", "D", "1"},
+  };
+  for (const auto& r : reads)
+    EXPECT_EQ(iniReadText(r.file, r.section, r.key, r.def), r.read) << r.file.constData() << "|" << r.section;
+  const struct {
+    QByteArray file;
+    const char *section, *key;
+    QByteArray written;
+  } writes[] = {
+      {"[s]\r\nk=1\r\n", " s ", " k ", "[s]\r\nk=2\r\n"},
+      {"[s]\r\nk=1", "s", "k", "[s]\r\nk=2\r\n"},
+      {"", " s", "k ", "[s]\r\nk=2\r\n"},
+  };
+  for (const auto& w : writes)
+    EXPECT_EQ(iniWriteText(w.file, w.section, w.key, "2"), w.written) << w.file.constData();
+}
+
 TEST_F(IniTest, MissingFileGivesTheDefault) {
   EXPECT_EQ(read("start", "log", "0"), "0");
   EXPECT_FALSE(exists("t.ini"));
