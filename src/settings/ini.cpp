@@ -21,6 +21,12 @@ QString trimBlanks(const QString& s) {
   return s.mid(begin, end - begin);
 }
 
+// The default comes back as Windows hands it out: trailing spaces gone, cut to the buffer.
+QString windowsDefault(QString def) {
+  while (def.endsWith(u' ')) def.chop(1);
+  return def.left(kMaxValue);
+}
+
 // The section and key names a caller passes lose their spaces (not tabs), as on Windows.
 QString trimSpaces(const QString& s) {
   qsizetype begin = 0, end = s.size();
@@ -98,10 +104,7 @@ QString unquote(const QString& v) {
 
 QString iniReadText(const QByteArray& bytes, const QString& sectionName, const QString& keyName,
                     const QString& givenDefault) {
-  // The default comes back as Windows hands it out: trailing spaces gone, cut to the buffer.
-  QString def = givenDefault;
-  while (def.endsWith(u' ')) def.chop(1);
-  def = def.left(kMaxValue);
+  const QString def = windowsDefault(givenDefault);
   const QString section = trimSpaces(sectionName), key = trimSpaces(keyName);
   const std::vector<Line> lines = parse(bytes);
   const qsizetype sec = findSection(lines, section);
@@ -117,7 +120,7 @@ QString iniReadText(const QByteArray& bytes, const QString& sectionName, const Q
 QString IniRead(const QString& file, const QString& section, const QString& key,
                 const QString& def) {
   QFile f(file);
-  if (!f.open(QIODevice::ReadOnly)) return def;
+  if (!f.open(QIODevice::ReadOnly)) return windowsDefault(def);
   return iniReadText(f.readAll(), section, key, def);
 }
 
@@ -130,7 +133,7 @@ QByteArray iniWriteText(const QByteArray& bytes, const QString& sectionName, con
 
   if (sec < 0) {
     QByteArray out = bytes;
-    if (!out.isEmpty() && !out.endsWith('\n')) out += crlf;
+    if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r')) out += crlf;
     return out + '[' + toCp1252(section) + ']' + crlf + toCp1252(key) + '=' + toCp1252(value) + crlf;
   }
 

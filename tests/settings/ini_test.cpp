@@ -114,9 +114,14 @@ TEST(IniText, ProfileRulesOfWindows) {
       {"[s]\r\nk=1\r\n", " s ", " k ", "[s]\r\nk=2\r\n"},
       {"[s]\r\nk=1", "s", "k", "[s]\r\nk=2\r\n"},
       {"", " s", "k ", "[s]\r\nk=2\r\n"},
+      {"[t]\rj=x\r", "s", "k", "[t]\rj=x\r[s]\r\nk=2\r\n"},  // a lone CR already ends the line
   };
   for (const auto& w : writes)
     EXPECT_EQ(iniWriteText(w.file, w.section, w.key, "2"), w.written) << w.file.constData();
+}
+
+TEST_F(IniTest, MissingFileGivesTheDefaultAsWindowsDoes) {
+  EXPECT_EQ(read("s", "k", "0  "), "0");
 }
 
 TEST_F(IniTest, MissingFileGivesTheDefault) {
