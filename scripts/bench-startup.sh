@@ -3,19 +3,9 @@
 # beside a bare Qt window built the same way, measured in the same run under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-command -v xdotool >/dev/null || { apt-get install -y -qq xdotool >/dev/null; }
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVALIS_TESTS=OFF >/dev/null
-cmake --build build-bench -j "$(nproc)" >/dev/null
 runs=${RUNS:-5}
-work=$(mktemp -d)
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
-trap cleanup EXIT
-
 . scripts/lib.sh
-start_zentrale "$work/zentrale" build-bench
-start_xvfb "$work"
+bench_setup
 
 now_ms() { date +%s%3N; }
 # Waits until a window with the title is mapped at the bottom of the screen with band height.

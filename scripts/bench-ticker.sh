@@ -4,18 +4,9 @@
 # branch's ticker on and once with it off. Counts the terminal's and the X server's CPU time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVALIS_TESTS=OFF >/dev/null
-cmake --build build-bench -j "$(nproc)" >/dev/null
 seconds=${SECONDS_MEASURED:-20}
-work=$(mktemp -d)
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
-trap cleanup EXIT
-
 . scripts/lib.sh
-start_zentrale "$work/zentrale" build-bench
-start_xvfb "$work"
+bench_setup
 
 # utime + stime of a process, in clock ticks.
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }

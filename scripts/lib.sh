@@ -1,6 +1,19 @@
 # Shared by the demo and the benchmark scripts: the development central server and a virtual
 # display. Source it; each function adds what it starts to the array pids.
 
+# bench_setup: the optimised build in build-bench, a work folder in $work, and the central
+# server and a display started for it; all of it ends with the script.
+bench_setup() {
+  scripts/install-deps.sh
+  cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVALIS_TESTS=OFF >/dev/null
+  cmake --build build-bench -j "$(nproc)" >/dev/null
+  work=$(mktemp -d)
+  pids=()
+  trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
+  start_zentrale "$work/zentrale" build-bench
+  start_xvfb "$work"
+}
+
 # start_zentrale DIR [BUILD]: the central server with the demo branch on a free loopback port;
 # sets host (name:port).
 start_zentrale() {
