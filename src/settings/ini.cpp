@@ -14,13 +14,6 @@ constexpr qsizetype kMaxValue = 1023;
 // Blanks around names and values in the file: space, tab and vertical tab, as on Windows.
 bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\v'; }
 
-QString trimBlanks(const QString& s) {
-  qsizetype begin = 0, end = s.size();
-  while (begin < end && isBlank(s[begin])) ++begin;
-  while (end > begin && isBlank(s[end - 1])) --end;
-  return s.mid(begin, end - begin);
-}
-
 // The default comes back as Windows hands it out: trailing spaces gone, cut to the buffer.
 QString windowsDefault(QString def) {
   while (def.endsWith(u' ')) def.chop(1);
@@ -35,39 +28,47 @@ QString trimSpaces(const QString& s) {
   return s.mid(begin, end - begin);
 }
 
+// A line of the file as views into its bytes; a rewritten or added line owns its text.
 struct Line {
   enum Kind { kOther, kSection, kKey };
-  QByteArray text;  // without the line break
-  QByteArray eol;   // "\r\n", "\n" or "" for a last line without one
+  QByteArrayView text;  // without the line break
+  QByteArrayView eol;   // CR LF, LF, CR, or empty for a last line without one
   Kind kind = kOther;
-  QString name;     // section or key name, trimmed
-  QString value;    // key value, trimmed, quotes still on
+  QByteArrayView name;  // section or key name, trimmed
+  QByteArray owned;     // replaces text when set
 };
 
-Line classify(const QByteArray& text, const QByteArray& eol) {
+// The structure (blanks, ";", "[", "]", "=") is ASCII and Windows-1252 maps every byte to one
+// character, so lines are classified on their bytes and a name is decoded only to compare it.
+QByteArrayView trimBlankBytes(QByteArrayView v) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v'; };
+  while (!v.isEmpty() && blank(v.front())) v = v.sliced(1);
+  while (!v.isEmpty() && blank(v.back())) v.chop(1);
+  return v;
+}
+
+Line classify(QByteArrayView text, QByteArrayView eol) {
   Line line;
   line.text = text;
   line.eol = eol;
-  const QString s = trimBlanks(fromCp1252(text));
-  if (s.startsWith(u';')) return line;
-  if (s.startsWith(u'[')) {
-    const qsizetype close = s.indexOf(u']');
+  const QByteArrayView s = trimBlankBytes(text);
+  if (s.startsWith(';')) return line;
+  if (s.startsWith('[')) {
+    const qsizetype close = s.indexOf(']');
     line.kind = Line::kSection;
-    line.name = trimBlanks(close < 0 ? s.mid(1) : s.mid(1, close - 1));
+    line.name = trimBlankBytes(close < 0 ? s.sliced(1) : s.sliced(1, close - 1));
     return line;
   }
-  const qsizetype eq = s.indexOf(u'=');
+  const qsizetype eq = s.indexOf('=');
   if (eq <= 0) return line;
-  line.name = trimBlanks(s.left(eq));
-  if (line.name.isEmpty()) return line;
-  line.kind = Line::kKey;
-  line.value = trimBlanks(s.mid(eq + 1));
+  line.name = trimBlankBytes(s.first(eq));
+  if (!line.name.isEmpty()) line.kind = Line::kKey;
   return line;
 }
 
 // Lines end at CR LF, LF or a lone CR alike, as on Windows: a file saved with odd line ends
 // must not merge its keys into one line.
-std::vector<Line> parse(const QByteArray& bytes) {
+std::vector<Line> parse(QByteArrayView bytes) {
   std::vector<Line> lines;
   qsizetype start = 0;
   while (start < bytes.size()) {
@@ -76,22 +77,17 @@ std::vector<Line> parse(const QByteArray& bytes) {
     qsizetype next = end;
     if (next < bytes.size() && bytes[next] == '\r') ++next;
     if (next < bytes.size() && bytes[next] == '\n') ++next;
-    lines.push_back(classify(bytes.mid(start, end - start), bytes.mid(end, next - end)));
+    lines.push_back(classify(bytes.sliced(start, end - start), bytes.sliced(end, next - end)));
     start = next;
   }
   return lines;
 }
 
-bool sameName(const QString& a, const QString& b) {
-  return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
-// Index of the first section line named section, or -1.
-qsizetype findSection(const std::vector<Line>& lines, const QString& section) {
-  for (size_t i = 0; i < lines.size(); ++i)
-    if (lines[i].kind == Line::kSection && sameName(lines[i].name, section))
-      return static_cast<qsizetype>(i);
-  return -1;
+// Case-insensitive as Windows compares names; one byte is one character, so a name of another
+// length is never decoded.
+bool sameName(QByteArrayView name, const QString& wanted) {
+  return name.size() == wanted.size() &&
+         fromCp1252(name.toByteArray()).compare(wanted, Qt::CaseInsensitive) == 0;
 }
 
 QString unquote(const QString& v) {
@@ -102,17 +98,42 @@ QString unquote(const QString& v) {
 
 }  // namespace
 
+// Reading is the hot path (every screen reads its settings): the file is decoded once and
+// scanned in place; only the value found is copied.
 QString iniReadText(const QByteArray& bytes, const QString& sectionName, const QString& keyName,
                     const QString& givenDefault) {
   const QString def = windowsDefault(givenDefault);
   const QString section = trimSpaces(sectionName), key = trimSpaces(keyName);
-  const std::vector<Line> lines = parse(bytes);
-  const qsizetype sec = findSection(lines, section);
-  if (sec < 0) return def;
-  for (size_t i = static_cast<size_t>(sec) + 1; i < lines.size(); ++i) {
-    if (lines[i].kind == Line::kSection) break;
-    if (lines[i].kind == Line::kKey && sameName(lines[i].name, key))
-      return unquote(lines[i].value).left(kMaxValue);
+  const QString text = fromCp1252(bytes);
+  const QStringView all(text);
+  const auto trimmed = [](QStringView v) {
+    while (!v.isEmpty() && isBlank(v.front())) v = v.mid(1);
+    while (!v.isEmpty() && isBlank(v.back())) v.chop(1);
+    return v;
+  };
+  bool inSection = false;
+  qsizetype start = 0;
+  while (start < all.size()) {
+    qsizetype end = start;
+    while (end < all.size() && all[end] != u'\r' && all[end] != u'\n') ++end;
+    const QStringView line = trimmed(all.mid(start, end - start));
+    if (end < all.size() && all[end] == u'\r') ++end;
+    if (end < all.size() && all[end] == u'\n') ++end;
+    start = end;
+    if (line.startsWith(u';')) continue;
+    if (line.startsWith(u'[')) {
+      if (inSection) return def;  // the first section of that name ended without the key
+      const qsizetype close = line.indexOf(u']');
+      inSection = trimmed(close < 0 ? line.mid(1) : line.mid(1, close - 1))
+                      .compare(section, Qt::CaseInsensitive) == 0;
+      continue;
+    }
+    if (!inSection) continue;
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq <= 0) continue;
+    const QStringView name = trimmed(line.left(eq));
+    if (name.isEmpty() || name.compare(key, Qt::CaseInsensitive) != 0) continue;
+    return unquote(trimmed(line.mid(eq + 1)).toString()).left(kMaxValue);
   }
   return def;
 }
@@ -129,7 +150,9 @@ QByteArray iniWriteText(const QByteArray& bytes, const QString& sectionName, con
   const QString section = trimSpaces(sectionName), key = trimSpaces(keyName);
   const QByteArray crlf = "\r\n";
   std::vector<Line> lines = parse(bytes);
-  const qsizetype sec = findSection(lines, section);
+  qsizetype sec = -1;
+  for (size_t i = 0; i < lines.size() && sec < 0; ++i)
+    if (lines[i].kind == Line::kSection && sameName(lines[i].name, section)) sec = static_cast<qsizetype>(i);
 
   if (sec < 0) {
     QByteArray out = bytes;
@@ -144,7 +167,7 @@ QByteArray iniWriteText(const QByteArray& bytes, const QString& sectionName, con
     if (line.kind == Line::kSection) break;
     if (line.kind != Line::kKey) continue;
     if (sameName(line.name, key)) {
-      line.text = toCp1252(line.name) + '=' + toCp1252(value);
+      line.owned = line.name.toByteArray() + '=' + toCp1252(value);
       if (line.eol.isEmpty()) line.eol = crlf;  // a rewritten last line ends like every other
       replaced = true;
       break;
@@ -154,13 +177,17 @@ QByteArray iniWriteText(const QByteArray& bytes, const QString& sectionName, con
   if (!replaced) {
     if (lines[insertAfter].eol.isEmpty()) lines[insertAfter].eol = crlf;
     Line added;
-    added.text = toCp1252(key) + '=' + toCp1252(value);
+    added.owned = toCp1252(key) + '=' + toCp1252(value);
     added.eol = crlf;
     lines.insert(lines.begin() + static_cast<qsizetype>(insertAfter) + 1, added);
   }
   QByteArray out;
   out.reserve(bytes.size() + key.size() + value.size() + 4);
-  for (const Line& line : lines) out += line.text + line.eol;
+  for (const Line& line : lines) {
+    if (line.owned.isNull()) out += line.text;
+    else out += line.owned;
+    out += line.eol;
+  }
   return out;
 }
 
