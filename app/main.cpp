@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QTranslator>
 #include <QTimer>
+#include <cstdio>
 #include <memory>
 
 #include "platform/card_reader.h"
@@ -26,7 +27,39 @@
 
 using namespace quorvalis;
 
+namespace {
+
+// Answers --version and --help before any window: true when the program is done.
+bool answerCommandLine(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const QByteArray arg = argv[i];
+    if (arg == "--version") {
+      std::printf("quorval %s\n", QUORVALIS_VERSION);
+      return true;
+    }
+    if (arg == "--help" || arg == "-h") {
+      std::printf(
+          "usage: quorval [--version] [--help]\n"
+          "The branch terminal of the quorvalis promotion service.\n"
+          "Program folder: $QUORVALIS_HOME when set, else %s; every local file lives there.\n"
+          "install.ini in it names the central server: [server] host=name[:port], timeout=seconds.\n"
+          "cl.ini [start] FL is the branch file number; the card reader library is %s there.\n",
+#ifdef Q_OS_WIN
+          "c:\\quorvalis", "SCard32.DLL"
+#else
+          "$HOME/quorvalis", "libSCard32.so"
+#endif
+      );
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (answerCommandLine(argc, argv)) return 0;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("quorvalis"));
   app.setFont(QFont(QStringLiteral("Arial"), 11));
