@@ -6,10 +6,11 @@
 namespace quorvalis {
 
 QStringList reportRecords(const QByteArray& log) {
+  const QString text = fromCp1252(log);
   QStringList records;
-  for (QString line : fromCp1252(log).split(u'\n')) {
+  for (QStringView line : QStringView(text).split(u'\n')) {
     if (line.endsWith(u'\r')) line.chop(1);
-    if (line.size() >= 3) records << line;
+    if (line.size() >= 3) records << line.toString();
   }
   return records;
 }
@@ -19,8 +20,21 @@ QString germanNumber(double value) { return writeNumber(value).replace(u'.', u',
 QStringList reportLines(const QStringList& records, const QString& branchName,
                         const QString& since, const QDate& today) {
   if (records.isEmpty()) return {QString(), QStringLiteral("Keine Daten gefunden !")};
+  // One pass: each record split once for its detail line and its value.
   double total = 0;
-  for (const QString& record : records) total += readNumber(record.section(u';', 3, 3));
+  QStringList details;
+  details.reserve(records.size());
+  const QString gap = QStringLiteral("  -  ");
+  for (const QString& r : records) {
+    const QList<QStringView> f = QStringView(r).split(u';');
+    const auto field = [&](int i) { return i < f.size() ? f[i] : QStringView(); };
+    total += readNumber(field(3).toString());
+    QString line;
+    line.reserve(r.size() + 24);
+    line.append(field(0)).append(gap).append(field(1)).append(gap).append(field(2)).append(gap)
+        .append(field(3)).append(QStringLiteral(" Euro"));
+    details << line;
+  }
   const QString rule(98, u'-');
   QStringList lines{QString(),
                     QStringLiteral("quorvalis -  Filialbericht  -  ") + branchName,
@@ -32,11 +46,7 @@ QStringList reportLines(const QStringList& records, const QString& branchName,
                         QStringLiteral(" Euro"),
                     rule,
                     QStringLiteral("Details:")};
-  const QString gap = QStringLiteral("  -  ");
-  for (const QString& r : records)
-    lines << r.section(u';', 0, 0) + gap + r.section(u';', 1, 1) + gap + r.section(u';', 2, 2) + gap +
-                 r.section(u';', 3, 3) + QStringLiteral(" Euro");
-  return lines;
+  return lines + details;
 }
 
 QString archivedLogPath(const QDateTime& at) {
