@@ -23,6 +23,7 @@ int usage() {
       "  --bind ADDRESS    listen address (default 127.0.0.1)\n"
       "  --port N          port, 0 for any free one (default 8080)\n"
       "  --seed-demo       create the demo branch DEMO01 with files, coupons and members\n"
+      "  --seed-guests N   add N guests of DEMO01, each with a coupon (load runs)\n"
       "  --gate-reply G=R  gateway G (gate1, gate2, gate3) answers R instead of OK\n"
       "Faults for tests, set at run time: GET /_fault?PATH=KIND makes every request whose\n"
       "path starts with PATH fail as KIND (empty, notfound, error500, garbage, huge, silent,\n"
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
   std::string dataDir = "zentrale-data", bind = "127.0.0.1";
   int port = 8080;
   bool seed = false;
+  int guests = 0;
   std::vector<std::pair<std::string, std::string>> gateReplies;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -49,6 +51,8 @@ int main(int argc, char** argv) {
       if (const char* v = next()) port = std::atoi(v); else return usage();
     } else if (arg == "--seed-demo") {
       seed = true;
+    } else if (arg == "--seed-guests") {
+      if (const char* v = next()) guests = std::atoi(v); else return usage();
     } else if (arg == "--gate-reply") {
       const char* v = next();
       const std::string spec = v ? v : "";
@@ -122,6 +126,7 @@ int main(int argc, char** argv) {
   }
   const std::string base = "http://" + bind + ":" + std::to_string(bound);
   if (seed) server.seedDemo(base);
+  if (guests > 0) server.seedGuests(guests);
   for (const auto& [gate, reply] : gateReplies) server.setGateReply(gate, reply);
   std::printf("zentrale listening on %s\n", base.c_str());
   std::fflush(stdout);

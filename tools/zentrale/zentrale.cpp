@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QString>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -96,6 +97,10 @@ const char* kSchema[] = {
     "CREATE TABLE IF NOT EXISTS sms_sendings(id INTEGER PRIMARY KEY, branch TEXT, date TEXT,"
     " sent TEXT, coupon TEXT, euro TEXT, postcode TEXT, sender TEXT)",
     "CREATE TABLE IF NOT EXISTS gate_replies(gate TEXT PRIMARY KEY, reply TEXT NOT NULL)",
+    // The look-ups every registration and redemption makes, fast also over a million guests.
+    "CREATE INDEX IF NOT EXISTS guests_number ON guests(branch, number)",
+    "CREATE INDEX IF NOT EXISTS guests_name ON guests(branch, first, last, birthday)",
+    "CREATE INDEX IF NOT EXISTS coupons_number ON coupons(number, code)",
 };
 
 }  // namespace
@@ -271,6 +276,24 @@ void Zentrale::writeDataFile(const std::string& relative, const std::string& utf
   fs::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << utf8ToWire(utf8Text);
+}
+
+void Zentrale::seedGuests(int count) {
+  // Deterministic: guest i has the number 0049172 + (1000000 + i) and coupon code i % 10000.
+  db_.exec("BEGIN");
+  for (int i = 0; i < count; ++i) {
+    const std::string number = "0049172" + std::to_string(1000000 + i);
+    char code[5];
+    std::snprintf(code, sizeof code, "%04d", i % 10000);
+    db_.exec("INSERT INTO guests(branch, number, first, last, birthday, branch_text, created, flags)"
+             " VALUES('DEMO01', ?, ?, 'Gast', '01.01.1980', '12345-Bar Nord Demo', '01.12.2026',"
+             " 'ABCDEFMN')",
+             {number, "Vorname" + std::to_string(i)});
+    db_.exec("INSERT INTO coupons(branch, number, code, valid_until, text, value, created,"
+             " branch_filter) VALUES('DEMO01', ?, ?, '31.12.2027', 'Willkommen', '5', '01.12.2026', '')",
+             {number, code});
+  }
+  db_.exec("COMMIT");
 }
 
 void Zentrale::seedDemo(const std::string& gatewayBase) {

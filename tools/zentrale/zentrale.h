@@ -26,6 +26,8 @@ class Zentrale {
 
   // Demo branch, files, coupons and members; the gateway address needs the server's port.
   void seedDemo(const std::string& gatewayBase);
+  // count guests of the demo branch, each with a coupon, for load runs.
+  void seedGuests(int count);
   void setGateReply(const std::string& gate, const std::string& reply);
 
  private:
