@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config dpkg-dev
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
   libcpp-httplib-dev libsqlite3-dev sqlite3
   libx11-dev libxtst-dev
