@@ -205,11 +205,16 @@ void PrintWrappedText(PrintDocument& doc, const QString& text, double left, doub
         if (!print(paragraph)) return;
         break;
       }
-      QString carry;
-      while (!paragraph.isEmpty() && doc.textWidth(paragraph) > width) {
-        carry.prepend(paragraph.back());
-        paragraph.chop(1);
+      // The longest part that fits, found by halving: measuring the rest once per character
+      // dropped takes minutes for a long paragraph (a damaged log line in the report).
+      qsizetype fits = 0, tooWide = paragraph.size();
+      while (tooWide - fits > 1) {
+        const qsizetype middle = fits + (tooWide - fits) / 2;
+        if (doc.textWidth(paragraph.left(middle)) <= width) fits = middle;
+        else tooWide = middle;
       }
+      QString carry = paragraph.mid(fits);
+      paragraph.truncate(fits);
       const QString fitted = paragraph;
       PullBackWord(carry, paragraph);
       if (paragraph.isEmpty()) {

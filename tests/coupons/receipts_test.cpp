@@ -156,6 +156,17 @@ TEST_F(WrapTest, RunWithoutSeparatorsIsBrokenAndEnds) {
   EXPECT_EQ(print("abcdef", 1).lines(), (QStringList{"a", "b", "c", "d", "e", "f"}));
 }
 
+// A long paragraph (a damaged log line in the report) is wrapped with a few measurements a
+// line, not one per character dropped: that took minutes with real fonts.
+TEST_F(WrapTest, LongParagraphIsWrappedWithoutMeasuringEveryCharacter) {
+  QString text;
+  for (int i = 0; i < 100000; ++i) text += i % 7 == 6 ? QChar(u' ') : QChar(u'a' + i % 26);
+  const testing::RecordedDocument& doc = print(text + "END", 20, 1e9);
+  EXPECT_EQ(doc.lines().size(), 14286);
+  EXPECT_TRUE(doc.lines().last().endsWith("END"));
+  EXPECT_LT(printers.measurements, 400000);
+}
+
 TEST_F(WrapTest, LongTextContinuesAtTheTopOfANewPage) {
   // 50 mm page, printing from 30 mm: four lines fit, the rest goes on from the new page's top.
   QStringList lines;

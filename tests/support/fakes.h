@@ -208,6 +208,7 @@ class RecordingPrinterSystem : public PrinterSystem {
   QStringList names{"Standard", "BON"};
   QString current = "Standard";
   double charWidth = 2, lineHeight = 5, pageWidth = 200, pageHeight = 280;
+  mutable long measurements = 0;  // textWidth calls, for the cost of the word wrap
   std::deque<RecordedDocument> documents;  // stable references for open documents
 };
 
@@ -217,7 +218,10 @@ class RecordingDocument : public PrintDocument {
   void setMillimetres() override { doc_.millimetres = true; }
   void setFont(const QString&, int pointSize) override { doc_.fontSize = pointSize; }
   void drawImage(const QImage&, double, double) override { doc_.logo = true; }
-  double textWidth(const QString& text) const override { return text.size() * system_.charWidth; }
+  double textWidth(const QString& text) const override {
+    ++system_.measurements;
+    return text.size() * system_.charWidth;
+  }
   double textHeight(const QString&) const override { return system_.lineHeight; }
   double printableWidth() const override { return system_.pageWidth; }
   double printableHeight() const override { return system_.pageHeight; }
