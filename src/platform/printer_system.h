@@ -47,14 +47,17 @@ bool SelectPrinterByName(PrinterSystem& printers, const QString& name);
 // system's default.
 class QtPrinterSystem : public PrinterSystem {
  public:
-  QtPrinterSystem();
   QStringList printerNames() override;
-  QString currentPrinter() override { return current_; }
-  void setCurrentPrinter(const QString& name) override { current_ = name; }
+  QString currentPrinter() override;
+  void setCurrentPrinter(const QString& name) override {
+    current_ = name;
+    known_ = true;
+  }
   std::unique_ptr<PrintDocument> newDocument(const QString& title) override;
 
  private:
   QString current_;
+  bool known_ = false;  // asked of the print system when first needed, not at start
 };
 
 }  // namespace quorvalis
