@@ -72,6 +72,9 @@ int main(int argc, char** argv) {
   httplib::Server http;
   // Headers and body go out in separate writes; without this each reply waits for a delayed ACK.
   http.set_tcp_nodelay(true);
+  // A terminal asks one request after the other on one connection; closing it after httplib's
+  // default of five requests made every fifth round trip open a new one.
+  http.set_keep_alive_max_count(100000);
   // Faulty answers on purpose, by path prefix: what a broken network or server does.
   std::mutex faultMutex;
   std::map<std::string, std::string> faults;
