@@ -332,10 +332,8 @@ void ClubScreen::ABBRUCH_Click() {
 
 void ClubScreen::LoadPresentMembers() {
   const QDate today = services_.clock.today();
-  const QString file = dayFilePath(today);
-  makeFolderFor(file);
   angemeldet->clear();
-  QFile in(file);
+  QFile in(dayFilePath(today));
   if (in.open(QIODevice::ReadOnly)) {
     QStringList lines = fromCp1252(in.readAll()).split(u'\n');
     for (QString& line : lines)

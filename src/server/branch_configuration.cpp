@@ -1,11 +1,11 @@
 #include "server/branch_configuration.h"
 
 #include <QFile>
-#include <QRegularExpression>
 
 #include "common/text.h"
 #include "platform/file_write.h"
 #include "platform/program_folder.h"
+#include "settings/ini.h"
 #include "settings/settings_files.h"
 
 namespace quorvalis {
@@ -46,10 +46,7 @@ bool isUsableFileReply(const QString& reply) {
 }
 
 bool hasSection(const QString& reply, const char* section) {
-  const QRegularExpression header(QStringLiteral("(^|[\\r\\n])[ \\t]*\\[[ \\t]*%1[ \\t]*\\]")
-                                      .arg(QString::fromLatin1(section)),
-                                  QRegularExpression::CaseInsensitiveOption);
-  return header.match(reply).hasMatch();
+  return iniHasSection(toCp1252(reply), QString::fromLatin1(section));
 }
 
 Download downloadBranchConfiguration(CentralServer& server, const QString& directory,

@@ -9,11 +9,8 @@
 namespace quorvalis {
 
 void HttpFeedSource::fetch(const QString& pathOrUrl, QObject* context, Done done) {
-  const QUrl url = pathOrUrl.startsWith(u'/')
-                       ? QUrl(QStringLiteral("http://") + settings_.host +
-                                  QString::fromLatin1(encodeRequestTarget(pathOrUrl)),
-                              QUrl::StrictMode)
-                       : QUrl(pathOrUrl.trimmed());
+  const QUrl url = pathOrUrl.startsWith(u'/') ? centralServerUrl(settings_.host, pathOrUrl)
+                                               : QUrl(pathOrUrl.trimmed());
   const QString scheme = url.scheme().toLower();
   if (!url.isValid() || (scheme != u"http" && scheme != u"https")) {
     QTimer::singleShot(0, context, [done] { done(std::nullopt); });

@@ -57,9 +57,7 @@ HttpCentralServer::HttpCentralServer(ServerSettings settings) : settings_(std::m
 }
 
 static QNetworkRequest requestFor(const QString& host, const QString& path) {
-  // Our own encoding is already strict; tolerant parsing would re-encode a "%20" as "%2520".
-  const QByteArray url = "http://" + host.toLatin1() + encodeRequestTarget(path);
-  QNetworkRequest request(QUrl(QString::fromLatin1(url), QUrl::StrictMode));
+  QNetworkRequest request(centralServerUrl(host, path));
   request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                        QNetworkRequest::AlwaysNetwork);
   return request;

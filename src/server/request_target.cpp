@@ -41,4 +41,9 @@ QByteArray encodeRequestTarget(const QString& target) {
   return out;
 }
 
+QUrl centralServerUrl(const QString& host, const QString& target) {
+  return QUrl(QStringLiteral("http://") + host + QString::fromLatin1(encodeRequestTarget(target)),
+              QUrl::StrictMode);
+}
+
 }  // namespace quorvalis

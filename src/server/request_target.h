@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QUrl>
 
 namespace quorvalis {
 
@@ -9,5 +10,9 @@ namespace quorvalis {
 // percent-encoded: controls, blank, bytes >= 0x7F and " # < > \ ^ ` { | }. A "%" followed
 // by two hex digits stays ("%20" reaches the server as "%20"); any other "%" becomes "%25".
 QByteArray encodeRequestTarget(const QString& target);
+
+// http:// + host + the encoded target, parsed strictly: tolerant parsing would re-encode a
+// "%20" as "%2520".
+QUrl centralServerUrl(const QString& host, const QString& target);
 
 }  // namespace quorvalis

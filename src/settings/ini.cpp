@@ -138,6 +138,13 @@ QString iniReadText(const QByteArray& bytes, const QString& sectionName, const Q
   return def;
 }
 
+bool iniHasSection(const QByteArray& bytes, const QString& sectionName) {
+  const QString section = trimSpaces(sectionName);
+  for (const Line& line : parse(bytes))
+    if (line.kind == Line::kSection && sameName(line.name, section)) return true;
+  return false;
+}
+
 QString IniRead(const QString& file, const QString& section, const QString& key,
                 const QString& def) {
   QFile f(file);

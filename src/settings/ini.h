@@ -19,6 +19,8 @@ void IniWrite(const QString& file, const QString& section, const QString& key,
 // The same rules on a file's bytes, without the disk.
 QString iniReadText(const QByteArray& bytes, const QString& section, const QString& key,
                     const QString& def);
+// Whether the bytes hold a section of that name, by the same rules as reading.
+bool iniHasSection(const QByteArray& bytes, const QString& section);
 QByteArray iniWriteText(const QByteArray& bytes, const QString& section, const QString& key,
                         const QString& value);
 

@@ -99,11 +99,8 @@ void TickerScreen::LoadFeed(std::function<void()> then) {
                  if (!feed.loaded) {
                    ShowFeedOffline();
                  } else {
-                   rssdata[0]->setText(cleanTitle(QStringLiteral("*** ") + feed.channelTitle +
-                                                  QStringLiteral(" *** ")));
-                   rssdata[0]->adjustSize();
-                   rssdata[0]->move(0, 0);
-                   placeDateCorner();
+                   placeCaptions(cleanTitle(QStringLiteral("*** ") + feed.channelTitle +
+                                            QStringLiteral(" *** ")));
                    List1_ = feed.lines;
                    QString& last = lastfeed_[static_cast<size_t>(n_)];
                    setColour(kYellow);
@@ -128,11 +125,15 @@ void TickerScreen::LoadFeed(std::function<void()> then) {
 }
 
 void TickerScreen::ShowFeedOffline() {
-  rssdata[0]->setText(QString::fromLatin1(kOfflineCaption));
+  placeCaptions(QString::fromLatin1(kOfflineCaption));
+  List1_ = offlineLines(n_);
+}
+
+void TickerScreen::placeCaptions(const QString& channel) {
+  rssdata[0]->setText(channel);
   rssdata[0]->adjustSize();
   rssdata[0]->move(0, 0);
   placeDateCorner();
-  List1_ = offlineLines(n_);
 }
 
 void TickerScreen::placeDateCorner() {

@@ -50,6 +50,7 @@ class TickerScreen : public QWidget {
  private:
   void placeWindow();
   void setColour(const QColor& colour);
+  void placeCaptions(const QString& channel);  // the channel top left, the date top right
   void placeDateCorner();
   void nextFeed();
   void afterLoad(bool moveOnWhenEmpty);
