@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QNetworkAccessManager>
-
 #include "server/central_server.h"
+#include "server/http_wire.h"
 
 namespace quorvalis {
 
@@ -13,7 +12,7 @@ struct ServerSettings {
 };
 ServerSettings readServerSettings();
 
-// Qt Network behind a nested event loop that keeps timers and painting alive but takes no
+// Blocking GETs behind a nested event loop that keeps timers and painting alive but takes no
 // user input, so the operator waits while the progress bar keeps moving.
 class HttpCentralServer : public CentralServer {
  public:
@@ -25,7 +24,7 @@ class HttpCentralServer : public CentralServer {
 
  private:
   QString fetch(const QString& host, const QString& target);
-  QNetworkAccessManager manager_;
+  HttpWire wire_;
   ServerSettings settings_;
   int waiting_ = 0;
 };

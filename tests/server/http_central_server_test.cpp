@@ -8,6 +8,7 @@
 #include "program_folder_test.h"
 #include "recording_http_server.h"
 #include "server/http_central_server.h"
+#include "server/http_wire.h"
 #include "settings/settings_files.h"
 #include "wire_cases.h"
 
@@ -120,6 +121,74 @@ TEST(HttpCentralServer, RepliesAreBounded) {
     http.answer(200, c.body);
     EXPECT_EQ(server.get("/x").size(), c.size) << c.body.size();
   }
+}
+
+// Every way an HTTP/1.1 server may frame its answer, whole or broken, through a real socket and
+// fed to the reader one byte at a time.
+TEST(HttpCentralServer, RepliesFramedAnyWay) {
+  const struct {
+    const char* raw;
+    const char* text;  // what get() gives; nullptr: the reader must find it broken
+  } cases[] = {
+      {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nHallo", "Hallo"},
+      {"HTTP/1.1 200 OK\r\ncontent-length:  2 \r\nConnection: close\r\n\r\nja", "ja"},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+       "3;x=y\r\nOK-\r\nA\r\n0123456789\r\n0\r\nX-Trailer: 1\r\n\r\n",
+       "OK-0123456789"},
+      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nOK", "OK"},
+      {"HTTP/1.1 404 Not Found\r\nContent-Length: 14\r\n\r\nFile Not Found", "File Not Found"},
+      {"HTTP/1.0 200 OK\n\nbis zum Ende", "bis zum Ende"},  // ends with the connection
+      {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", ""},
+      {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 4\r\n\r\nFail", ""},
+      {"HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n", ""},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\ncut", nullptr},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 3\r\n\r\nOK", nullptr},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nOK\r\n0\r\n\r\n", nullptr},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nOKX\r\n0\r\n\r\n", nullptr},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nOK\r\n", nullptr},
+      {"ICY 200 OK\r\n\r\nmusic", nullptr},
+      {"HTTP/1.1 2x0 OK\r\n\r\n", nullptr},
+      {"HTTP/1.1 200 OK\r\nno colon here\r\n\r\n", nullptr},
+      {"", nullptr},
+  };
+  RecordingHttpServer http;
+  auto server = serverAt(http.host());
+  for (const auto& c : cases) {
+    http.answerRaw(c.raw, true);
+    EXPECT_EQ(server.get("/x"), c.text ? QString::fromLatin1(c.text) : QString()) << c.raw;
+    ReplyReader reader(1024);
+    ReplyReader::State state = ReplyReader::kMore;
+    QByteArray body;
+    for (const char* p = c.raw; *p && state == ReplyReader::kMore; ++p) {
+      state = reader.feed(QByteArrayView(p, 1));
+      body += reader.takeBody();
+    }
+    state = reader.finish();
+    body += reader.takeBody();
+    EXPECT_EQ(state == ReplyReader::kBroken, c.text == nullptr) << c.raw;
+    if (c.text && reader.status() == 200) {
+      EXPECT_EQ(body, c.text) << c.raw;
+    }
+  }
+}
+
+// One connection carries request after request; one the server closed while it lay idle is
+// replaced, and no request reaches the server twice.
+TEST(HttpCentralServer, ConnectionKeptAndRenewed) {
+  RecordingHttpServer http;
+  auto server = serverAt(http.host());
+  http.answerRaw("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nOK", false);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(server.get("/a"), "OK");
+  EXPECT_EQ(http.connections, 1);
+  http.closeConnections();
+  QTest::qWait(20);
+  EXPECT_EQ(server.get("/b"), "OK");
+  EXPECT_EQ(http.connections, 2);
+  http.answerRaw("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nOK", true);
+  EXPECT_EQ(server.get("/c"), "OK");
+  EXPECT_EQ(server.get("/d"), "OK");
+  EXPECT_EQ(http.connections, 3);
+  EXPECT_EQ(http.requestLines.size(), 6);
 }
 
 // While the server is asked, nobody can touch anything: touches are dropped, not delivered

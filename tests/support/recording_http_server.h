@@ -6,6 +6,7 @@
 #include <QList>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <optional>
 
 namespace quorvalis::testing {
 
@@ -16,6 +17,7 @@ class RecordingHttpServer : public QObject {
     QObject::connect(&server_, &QTcpServer::newConnection, this, [this] {
       while (QTcpSocket* socket = server_.nextPendingConnection()) {
         socket->setParent(this);
+        ++connections;
         QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onData(socket); });
       }
     });
@@ -26,10 +28,22 @@ class RecordingHttpServer : public QObject {
     status_ = status;
     body_ = body;
     silent_ = false;
+    raw_.reset();
   }
   void neverAnswer() { silent_ = true; }
+  // These bytes as the whole answer; the connection stays open unless close.
+  void answerRaw(const QByteArray& bytes, bool close) {
+    raw_ = bytes;  // "": closed without a word
+    closeAfterRaw_ = close;
+    silent_ = false;
+  }
+  // As a server does with connections idle too long.
+  void closeConnections() {
+    for (QTcpSocket* socket : findChildren<QTcpSocket*>()) socket->disconnectFromHost();
+  }
 
   QList<QByteArray> requestLines;  // "GET /target HTTP/1.1"
+  int connections = 0;
 
  private:
   void onData(QTcpSocket* socket) {
@@ -40,6 +54,11 @@ class RecordingHttpServer : public QObject {
     requestLines << buffer.left(buffer.indexOf("\r\n"));
     buffer.clear();
     if (silent_) return;
+    if (raw_) {
+      socket->write(*raw_);
+      if (closeAfterRaw_) socket->disconnectFromHost();
+      return;
+    }
     const QByteArray reason = status_ == 200 ? "OK" : "Not Found";
     socket->write("HTTP/1.1 " + QByteArray::number(status_) + ' ' + reason +
                   "\r\nContent-Type: text/plain\r\nContent-Length: " +
@@ -52,6 +71,8 @@ class RecordingHttpServer : public QObject {
   int status_ = 200;
   QByteArray body_ = "OK";
   bool silent_ = false;
+  std::optional<QByteArray> raw_;
+  bool closeAfterRaw_ = true;
 };
 
 }  // namespace quorvalis::testing

@@ -1,0 +1,251 @@
+#include "server/http_wire.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include "platform/input_wait.h"
+
+namespace quorvalis {
+namespace {
+
+constexpr qsizetype kMaxHead = 64 * 1024;
+constexpr size_t kMaxIdle = 4;
+
+// The line up to '\n' without its CR, taken from the front of buffer; false when incomplete.
+bool takeLine(QByteArray& buffer, QByteArray& line) {
+  const qsizetype end = buffer.indexOf('\n');
+  if (end < 0) return false;
+  line = buffer.left(end);
+  if (line.endsWith('\r')) line.chop(1);
+  buffer.remove(0, end + 1);
+  return true;
+}
+
+bool equalsLower(QByteArrayView a, const char* b) { return a.trimmed().compare(b, Qt::CaseInsensitive) == 0; }
+
+// "name", "name:port", "[v6]" or "[v6]:port"; port 80 when none is given.
+std::pair<QString, quint16> splitHost(const QString& host) {
+  QString name = host;
+  QString port;
+  if (host.startsWith(u'[')) {
+    const qsizetype close = host.indexOf(u']');
+    name = host.mid(1, close - 1);
+    if (close > 0 && host.mid(close + 1).startsWith(u':')) port = host.mid(close + 2);
+  } else if (host.count(u':') == 1) {
+    name = host.section(u':', 0, 0);
+    port = host.section(u':', 1);
+  }
+  if (port.isEmpty()) return {name, 80};
+  bool ok = false;
+  const uint n = port.toUInt(&ok);
+  return {name, ok && n > 0 && n < 65536 ? static_cast<quint16>(n) : quint16{0}};
+}
+
+}  // namespace
+
+ReplyReader::State ReplyReader::feed(QByteArrayView bytes) {
+  if (state_ != kMore) return state_;
+  started_ = started_ || !bytes.isEmpty();
+  in_.append(bytes);
+  while (state_ == kMore) {
+    const qsizetype before = in_.size();
+    const Phase phaseBefore = phase_;
+    state_ = step();
+    if (state_ == kMore && in_.size() == before && phase_ == phaseBefore) break;
+  }
+  return state_;
+}
+
+ReplyReader::State ReplyReader::finish() {
+  if (state_ != kMore) return state_;
+  state_ = phase_ == kToClose || phase_ == kEnd ? kDone : kBroken;
+  return state_;
+}
+
+ReplyReader::State ReplyReader::addBody(QByteArrayView part) {
+  bodyTotal_ += part.size();
+  if (maxBody_ >= 0 && bodyTotal_ > maxBody_) return kBroken;
+  body_.append(part);
+  return kMore;
+}
+
+ReplyReader::State ReplyReader::step() {
+  QByteArray line;
+  switch (phase_) {
+    case kHead: {
+      const qsizetype end = in_.indexOf("\r\n\r\n");
+      const qsizetype endLf = in_.indexOf("\n\n");
+      if (end < 0 && endLf < 0) return in_.size() > kMaxHead ? kBroken : kMore;
+      if (!takeLine(in_, line)) return kBroken;
+      // "HTTP/1.1 200 OK"
+      if (!line.startsWith("HTTP/1.") || line.size() < 12 || line[8] != ' ') return kBroken;
+      bool ok = false;
+      status_ = line.mid(9, 3).toInt(&ok);
+      if (!ok || status_ < 100 || status_ > 999) return kBroken;
+      keepAlive_ = line[7] != '0';
+      qint64 length = -1;
+      bool chunked = false;
+      while (takeLine(in_, line) && !line.isEmpty()) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0) return kBroken;
+        const QByteArrayView name = QByteArrayView(line).first(colon);
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (equalsLower(name, "content-length")) {
+          const qint64 n = value.toLongLong(&ok);
+          if (!ok || n < 0 || (length >= 0 && length != n)) return kBroken;
+          length = n;
+        } else if (equalsLower(name, "transfer-encoding")) {
+          chunked = value.toLower().endsWith("chunked");
+        } else if (equalsLower(name, "connection")) {
+          if (equalsLower(value, "close")) keepAlive_ = false;
+          if (equalsLower(value, "keep-alive")) keepAlive_ = true;
+        }
+      }
+      if (status_ < 200) return kMore;  // an interim reply; the real one follows
+      if (status_ == 204 || status_ == 304) phase_ = kEnd;
+      else if (chunked) phase_ = kChunkSize;
+      else if (length >= 0) {
+        remaining_ = length;
+        phase_ = length == 0 ? kEnd : kSized;
+      } else {
+        phase_ = kToClose;
+        keepAlive_ = false;
+      }
+      return phase_ == kEnd ? kDone : kMore;
+    }
+    case kSized:
+    case kChunkData: {
+      const qsizetype n = static_cast<qsizetype>(std::min<qint64>(remaining_, in_.size()));
+      if (addBody(QByteArrayView(in_).first(n)) == kBroken) return kBroken;
+      in_.remove(0, n);
+      remaining_ -= n;
+      if (remaining_ > 0) return kMore;
+      phase_ = phase_ == kSized ? kEnd : kChunkEnd;
+      return phase_ == kEnd ? kDone : kMore;
+    }
+    case kChunkEnd:
+      if (!takeLine(in_, line)) return kMore;
+      if (!line.isEmpty()) return kBroken;
+      phase_ = kChunkSize;
+      return kMore;
+    case kChunkSize: {
+      if (!takeLine(in_, line)) return in_.size() > kMaxHead ? kBroken : kMore;
+      bool ok = false;
+      const qsizetype ext = line.indexOf(';');  // chunk extensions are ignored
+      const qint64 n = (ext < 0 ? line : line.left(ext)).trimmed().toLongLong(&ok, 16);
+      if (!ok || n < 0) return kBroken;
+      remaining_ = n;
+      phase_ = n == 0 ? kTrailer : kChunkData;
+      return kMore;
+    }
+    case kTrailer:
+      while (takeLine(in_, line))
+        if (line.isEmpty()) {
+          phase_ = kEnd;
+          return kDone;
+        }
+      return in_.size() > kMaxHead ? kBroken : kMore;
+    case kToClose: {
+      const QByteArray rest = std::exchange(in_, {});
+      return addBody(rest);
+    }
+    case kEnd:
+      return kDone;
+  }
+  return kBroken;
+}
+
+HttpWire::~HttpWire() = default;
+
+std::unique_ptr<HttpWire::Connection> HttpWire::takeConnection(const QString& host, bool& reused) {
+  for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
+    if ((*it)->host != host) continue;
+    std::unique_ptr<Connection> c = std::move(*it);
+    idle_.erase(std::next(it).base());
+    // Closed by the server meanwhile, or bytes nobody asked for: not to be trusted. The poll
+    // takes in a close that came while the connection lay idle.
+    c->socket.waitForReadyRead(0);
+    if (c->socket.state() == QAbstractSocket::ConnectedState && c->socket.bytesAvailable() == 0) {
+      reused = true;
+      return c;
+    }
+  }
+  reused = false;
+  auto c = std::make_unique<Connection>();
+  c->host = host;
+  const auto [name, port] = splitHost(host);
+  QObject::connect(&c->socket, &QTcpSocket::connected, &c->socket, [s = &c->socket] {
+    s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+  });
+  if (port != 0 && !name.isEmpty()) c->socket.connectToHost(name, port);
+  return c;
+}
+
+int HttpWire::get(const Request& request, const std::function<bool(const QByteArray&)>& sink) {
+  bool reused = false;
+  std::unique_ptr<Connection> c = takeConnection(request.host, reused);
+  bool keep = false, closedSilently = false;
+  int status = exchange(*c, request, sink, keep, closedSilently);
+  // A kept connection the server had already let go closes without one byte of answer: the
+  // request never reached it, and a fresh connection carries it once more.
+  if (status == 0 && reused && closedSilently) {
+    c = takeConnection(request.host, reused);
+    status = exchange(*c, request, sink, keep, closedSilently);
+  }
+  if (status != 0 && keep) {
+    if (idle_.size() >= kMaxIdle) idle_.erase(idle_.begin());
+    idle_.push_back(std::move(c));
+  }
+  return status;
+}
+
+int HttpWire::exchange(Connection& c, const Request& request,
+                       const std::function<bool(const QByteArray&)>& sink, bool& keep,
+                       bool& closedSilently) {
+  QTcpSocket& socket = c.socket;
+  if (socket.state() == QAbstractSocket::UnconnectedState) return 0;
+  ReplyReader reader(request.maxBody);
+  ReplyReader::State state = ReplyReader::kMore;
+  bool gaveUp = false;
+  QEventLoop loop;
+  QTimer timer;
+  timer.setSingleShot(true);
+  auto pass = [&] {
+    const QByteArray body = reader.takeBody();
+    if (!body.isEmpty() && !sink(body)) gaveUp = true;
+    if (state != ReplyReader::kMore || gaveUp) loop.quit();
+  };
+  auto readAvailable = [&] {
+    if (socket.bytesAvailable() <= 0) return;
+    const QByteArray data = socket.readAll();
+    if (request.silenceOnly) timer.start(request.timeoutMs);
+    state = reader.feed(data);
+  };
+  QObject::connect(&socket, &QTcpSocket::readyRead, &loop, [&] {
+    readAvailable();
+    pass();
+  });
+  // Refused, reset or closed: whatever came is read first; a body that runs to the close ends here.
+  auto ended = [&] {
+    readAvailable();
+    closedSilently = !reader.started();
+    state = reader.finish();
+    pass();
+    loop.quit();
+  };
+  QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop, ended);
+  QObject::connect(&socket, &QTcpSocket::disconnected, &loop, ended);
+  QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+
+  socket.write("GET " + request.target + " HTTP/1.1\r\nHost: " + request.host.toUtf8() +
+               "\r\nConnection: keep-alive\r\n\r\n");
+  timer.start(request.timeoutMs);
+  runWithoutInput(loop);
+  const bool complete = state == ReplyReader::kDone && !gaveUp;
+  keep = complete && reader.keepAlive() && socket.state() == QAbstractSocket::ConnectedState &&
+         socket.bytesAvailable() == 0;
+  if (!keep) socket.abort();
+  return complete ? reader.status() : 0;
+}
+
+}  // namespace quorvalis

@@ -1,0 +1,73 @@
+// A plain HTTP/1.1 GET client on QTcpSocket with kept-alive connections. Qt Network hands each
+// request to its own thread and back; on loopback that hand-over cost four times the round trip.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTcpSocket>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace quorvalis {
+
+// One reply read as its bytes arrive: status line, headers, then a body delimited by
+// Content-Length, chunked transfer coding or the end of the connection.
+class ReplyReader {
+ public:
+  enum State { kMore, kDone, kBroken };
+  // maxBody < 0: no limit. A body beyond the limit breaks the reply.
+  explicit ReplyReader(qint64 maxBody) : maxBody_(maxBody) {}
+  State feed(QByteArrayView bytes);
+  // The peer closed the connection.
+  State finish();
+  int status() const { return status_; }
+  bool keepAlive() const { return keepAlive_; }
+  bool started() const { return started_; }
+  // The body decoded so far and not yet taken.
+  QByteArray takeBody() { return std::exchange(body_, {}); }
+
+ private:
+  State step();
+  State addBody(QByteArrayView part);
+  enum Phase { kHead, kSized, kChunkSize, kChunkData, kChunkEnd, kTrailer, kToClose, kEnd };
+  Phase phase_ = kHead;
+  QByteArray in_;
+  QByteArray body_;
+  qint64 maxBody_;
+  qint64 bodyTotal_ = 0;
+  qint64 remaining_ = 0;
+  int status_ = 0;
+  bool keepAlive_ = true;
+  bool started_ = false;
+  State state_ = kMore;
+};
+
+class HttpWire {
+ public:
+  struct Request {
+    QString host;         // "name" or "name:port"
+    QByteArray target;    // sent as it stands
+    int timeoutMs;
+    bool silenceOnly;     // the timeout counts from the last bytes received, not the start
+    qint64 maxBody;       // < 0: no limit
+  };
+  // Sends the request and waits without taking user input; each piece of the body goes to
+  // sink, which returns false to give up. The status, or 0 when no whole reply came.
+  int get(const Request& request, const std::function<bool(const QByteArray&)>& sink);
+  ~HttpWire();
+
+ private:
+  struct Connection {
+    QString host;
+    QTcpSocket socket;
+  };
+  std::unique_ptr<Connection> takeConnection(const QString& host, bool& reused);
+  int exchange(Connection& c, const Request& request,
+               const std::function<bool(const QByteArray&)>& sink, bool& keep,
+               bool& closedSilently);
+  // Idle kept-alive connections; a request made while another waits gets its own.
+  std::vector<std::unique_ptr<Connection>> idle_;
+};
+
+}  // namespace quorvalis
