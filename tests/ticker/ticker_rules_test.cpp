@@ -8,11 +8,9 @@ namespace {
 
 TEST(TickerCleanUp, BothChainsInTheirOrder) {
   const struct {
-    const char* in;
-    const char* title;
-    const char* entry;
+    const char *in, *title, *entry;
   } cases[] = {
-      // UTF-8 pairs read as single-byte text.
+      // UTF-8 pairs read as single-byte text; only the entry chain knows all of them.
       {"GrÃ¼ÃŸe Ã¤Ã¶ CafÃ©", "Grüße äö Café", "Grüße äö Café"},
       {"Ãœber FranÃ§ais", "Ãœber FranÃ§ais", "Über Français"},
       {"Marke â„¢ [mehr]", "Marke    ", "Marke    "},
@@ -36,46 +34,41 @@ TEST_F(TickerSettingsTest, FeedTableFromTheSettingsFile) {
              "[rss]\r\nmain=2\r\nitems=1\r\nspeed=3.5\r\n1=http://a.example/feed.xml;1\r\n"
              "2=http://b.example/rss|0\r\n3=\r\n5=http://c.example/x 7\r\n10=ab\r\n");
   const TickerSettings s = readTickerSettings("demo");
-  EXPECT_EQ(s.main, 2);
-  EXPECT_EQ(s.items, 1);
-  EXPECT_EQ(s.speed, 3.5);
+  EXPECT_EQ(QList<double>({s.main, s.items, s.speed}), QList<double>({2, 1, 3.5}));
   const struct {
-    int feed;
+    size_t feed;
     const char* url;
     double flag;
   } feeds[] = {{0, "/quorvalis/DATA/demo/rss.xml", 1}, {1, "http://a.example/feed.xml", 1},
-               {2, "http://b.example/rss", 0},         {3, "", 0},
-               {4, "", 0},                             {5, "http://c.example/x", 7},
-               {10, "", 0}};
+               {2, "http://b.example/rss", 0}, {3, "", 0}, {4, "", 0},
+               {5, "http://c.example/x", 7}, {10, "", 0}};
   for (const auto& f : feeds) {
-    EXPECT_EQ(s.feeds[static_cast<size_t>(f.feed)].url, f.url) << f.feed;
-    EXPECT_EQ(s.feeds[static_cast<size_t>(f.feed)].flag, f.flag) << f.feed;
+    EXPECT_EQ(s.feeds[f.feed].url, f.url) << f.feed;
+    EXPECT_EQ(s.feeds[f.feed].flag, f.flag) << f.feed;
   }
-
   writeBytes("rss.ini", "");  // nothing set: the branch feed alone, the defaults
   const TickerSettings none = readTickerSettings("demo");
-  EXPECT_EQ(none.main, 0);
-  EXPECT_EQ(none.items, 3);
-  EXPECT_EQ(none.speed, 2);
-  for (int i = 1; i <= 10; ++i) EXPECT_TRUE(none.feeds[static_cast<size_t>(i)].url.isEmpty()) << i;
+  EXPECT_EQ(QList<double>({none.main, none.items, none.speed}), QList<double>({0, 3, 2}));
+  for (size_t i = 1; i <= 10; ++i) EXPECT_TRUE(none.feeds[i].url.isEmpty()) << i;
 }
 
 TEST(TickerEntries, TextAndDateCorner) {
-  const QStringList lines{" *** Erste", " - mit <img src=x> Bild", " - Mo, 01 Dez 2026",
-                          " *** Zweite%20Zeile", " - Beschreibung", " - "};
+  const QStringList lines{" *** Erste",          " - mit <img src=x> Bild", " - Mo, 01 Dez 2026",
+                          " *** Zweite%20Zeile", " - Beschreibung",         " - ",
+                          " *** Ãœber",           " - FranÃ§ais",            " - "};
   const struct {
     int k;
     double flag;
-    const char* text;
-    const char* date;
+    const char *text, *date;
   } cases[] = {
       {0, 1, " *** Erste *** ", " - Mo, 01 Dez 2026 - "},  // an image: headline only
       {3, 1, " *** Zweite Zeile - Beschreibung *** ", ""},  // no date: empty corner
       {3, 0, " *** Zweite Zeile *** ", ""},
-      {3, 2, "vorher", ""},                                  // any other flag keeps the text
+      {3, 2, "vorher", ""},  // any other flag keeps the text
+      {6, 1, " *** Über - Français *** ", ""},  // cleaned by the entry chain
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(entryText(lines, c.k, c.flag, "vorher"), c.text) << c.k << "/" << c.flag;
+    EXPECT_EQ(entryText(lines, c.k, c.flag, "vorher"), QString::fromUtf8(c.text)) << c.k << "/" << c.flag;
     EXPECT_EQ(entryDate(lines, c.k), c.date) << c.k;
   }
 }
