@@ -19,7 +19,8 @@ void HttpFeedSource::fetch(const QString& pathOrUrl, QObject* context, Done done
   QNetworkRequest request(url);
   request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
   request.setTransferTimeout(settings_.timeoutMs);  // silence counts as unreachable
-  QNetworkReply* reply = manager_.get(request);
+  if (!manager_) manager_ = std::make_unique<QNetworkAccessManager>();
+  QNetworkReply* reply = manager_->get(request);
   QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
   // A whole answer must come within the timeout too, and no answer may grow without bound.
   auto* deadline = new QTimer(reply);

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "server/http_central_server.h"
@@ -31,7 +32,8 @@ class HttpFeedSource : public FeedSource {
   void fetch(const QString& pathOrUrl, QObject* context, Done done) override;
 
  private:
-  QNetworkAccessManager manager_;
+  // Made on the first feed: a terminal without the news strip never starts Qt Network.
+  std::unique_ptr<QNetworkAccessManager> manager_;
   ServerSettings settings_;
 };
 
