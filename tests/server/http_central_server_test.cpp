@@ -41,17 +41,6 @@ TEST(HttpCentralServer, RequestTargetArrivesAsEncoded) {
   }
 }
 
-TEST(HttpCentralServer, BodyReachesTheCallerWhateverTheStatus) {
-  RecordingHttpServer http;
-  auto server = serverAt(http.host());
-  http.answer(404, "<h1>404 File Not Found</h1>");
-  EXPECT_EQ(server.get("/quorvalis/DATA/x/nix.ini"), "<h1>404 File Not Found</h1>");
-  http.answer(200, "Bar S\xFC" "d");
-  EXPECT_EQ(server.get("/quorvalis/DATA/filiale.cgi?1"), QString::fromUtf8("Bar Süd"));
-  http.answer(200, "");
-  EXPECT_EQ(server.get("/quorvalis/DATA/filiale.cgi?1"), "");
-}
-
 TEST(HttpCentralServer, RefusedConnectionGivesEmptyReply) {
   auto server = serverAt(refusedHost());
   EXPECT_EQ(server.get("/quorvalis/DATA/filiale.cgi?1"), "");
@@ -130,7 +119,7 @@ TEST(HttpCentralServer, RepliesFramedAnyWay) {
     const char* raw;
     const char* text;  // what get() gives; nullptr: the reader must find it broken
   } cases[] = {
-      {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nHallo", "Hallo"},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\nBar S\xFC" "d", "Bar S\xFC" "d"},  // single-byte text
       {"HTTP/1.1 200 OK\r\ncontent-length:  2 \r\nConnection: close\r\n\r\nja", "ja"},
       {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
        "3;x=y\r\nOK-\r\nA\r\n0123456789\r\n0\r\nX-Trailer: 1\r\n\r\n",

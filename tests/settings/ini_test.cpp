@@ -88,8 +88,8 @@ TEST(IniText, AnyLineEndEndsALine) {
   }
 }
 
-// Names passed in lose their spaces, the default its trailing spaces (cut to 1023), a vertical
-// tab is a blank in the file, and a rewritten last line gets its CR LF: as on Windows.
+// Names passed in lose their spaces, the default its trailing spaces (cut to 1023, as a value
+// is), a vertical tab is a blank in the file: as on Windows.
 TEST(IniText, ProfileRulesOfWindows) {
   const QString longDefault(2000, u'd');
   const struct {
@@ -100,110 +100,61 @@ TEST(IniText, ProfileRulesOfWindows) {
       {"", "s", "k", "abc  ", "abc"},
       {"", "s", "k", "\tx\t", "\tx\t"},
       {"", "s", "k", longDefault, longDefault.left(1023)},
+      {"[a]\r\nk=" + QByteArray(1500, 'x') + "\r\n", "a", "k", "D", QString(1023, u'x')},
       {"[s]\r\nk=1\r\n", " s", "k ", "D", "1"},
       {"[s]\r\nk=1\r\n", "\ts", "k", "D", "D"},
       {"[\vs\v]\r\n\vk\v=\v1\v\r\n", "s", "k", "D", "1"},
+      {"[s]\r\n\xFC=\xE4\r\n", "s", "\xC3\x9C", "D", "\xC3\xA4"},  // case-insensitive beyond ASCII
   };
   for (const auto& r : reads)
     EXPECT_EQ(iniReadText(r.file, r.section, r.key, r.def), r.read) << r.file.constData() << "|" << r.section;
+}
+
+// A write changes one line or adds one, and keeps every other byte of the file.
+TEST(IniText, WriteChangesOnlyItsLine) {
+  QByteArray handWritten = kHandWritten;
   const struct {
     QByteArray file;
-    const char *section, *key;
+    const char *section, *key, *value;
     QByteArray written;
   } writes[] = {
-      {"[s]\r\nk=1\r\n", " s ", " k ", "[s]\r\nk=2\r\n"},
-      {"[s]\r\nk=1", "s", "k", "[s]\r\nk=2\r\n"},
-      {"", " s", "k ", "[s]\r\nk=2\r\n"},
-      {"[t]\rj=x\r", "s", "k", "[t]\rj=x\r[s]\r\nk=2\r\n"},  // a lone CR already ends the line
+      {kHandWritten, "start", "LOG", "0",  // the key as already spelled in the file
+       handWritten.replace("  Log   =\t1 \r\n", "Log=0\r\n")},
+      {"[s]\r\nk=1\r\n", " s ", " k ", "2", "[s]\r\nk=2\r\n"},
+      {"[s]\r\nk=1", "s", "k", "2", "[s]\r\nk=2\r\n"},  // a rewritten last line gets its CR LF
+      {"", " s", "k ", "2", "[s]\r\nk=2\r\n"},
+      {"[a]\r\nx=1", "temp", "nr", "", "[a]\r\nx=1\r\n[temp]\r\nnr=\r\n"},
+      {"[t]\rj=x\r", "s", "k", "2", "[t]\rj=x\r[s]\r\nk=2\r\n"},  // a lone CR already ends the line
+      // After the last key line of the section, not after its comments or blank lines.
+      {"[a]\r\nx=1\r\n; note\r\n\r\n[b]\r\ny=2\r\n", "a", "z", "3",
+       "[a]\r\nx=1\r\nz=3\r\n; note\r\n\r\n[b]\r\ny=2\r\n"},
+      {"[a]\r\nx=1\r\n[b]\r\ny=2\r\n", "b", "w", "4", "[a]\r\nx=1\r\n[b]\r\ny=2\r\nw=4\r\n"},
+      {"[a]\n\n[b]\nk=v", "a", "x", "1", "[a]\nx=1\r\n\n[b]\nk=v"},
+      {"", "clients", "abs", "Gr\xC3\xBC\xC3\x9F" "e", "[clients]\r\nabs=Gr\xFC\xDF" "e\r\n"},
   };
-  for (const auto& w : writes)
-    EXPECT_EQ(iniWriteText(w.file, w.section, w.key, "2"), w.written) << w.file.constData();
-}
-
-TEST_F(IniTest, MissingFileGivesTheDefaultAsWindowsDoes) {
-  EXPECT_EQ(read("s", "k", "0  "), "0");
-}
-
-TEST_F(IniTest, MissingFileGivesTheDefault) {
-  EXPECT_EQ(read("start", "log", "0"), "0");
-  EXPECT_FALSE(exists("t.ini"));
-}
-
-TEST_F(IniTest, LongValueIsCutTo1023Characters) {
-  writeBytes("t.ini", "[a]\r\nk=" + QByteArray(1500, 'x') + "\r\n");
-  EXPECT_EQ(read("a", "k"), QString(1023, u'x'));
-}
-
-TEST_F(IniTest, WriteKeepsEveryOtherByte) {
-  writeBytes("t.ini", kHandWritten);
-  write("start", "LOG", "0");
-  QByteArray expected = kHandWritten;
-  expected.replace("  Log   =\t1 \r\n", "Log=0\r\n");  // the key as already spelled in the file
-  EXPECT_EQ(readBytes("t.ini"), expected);
-}
-
-TEST_F(IniTest, NewKeyGoesAfterTheLastKeyLineOfItsSection) {
-  writeBytes("t.ini", "[a]\r\nx=1\r\n; note\r\n\r\n[b]\r\ny=2\r\n");
-  write("a", "z", "3");
-  EXPECT_EQ(readBytes("t.ini"), "[a]\r\nx=1\r\nz=3\r\n; note\r\n\r\n[b]\r\ny=2\r\n");
-  write("b", "w", "4");
-  EXPECT_EQ(readBytes("t.ini"), "[a]\r\nx=1\r\nz=3\r\n; note\r\n\r\n[b]\r\ny=2\r\nw=4\r\n");
-}
-
-TEST_F(IniTest, NewSectionGoesToTheEnd) {
-  const struct {
-    QByteArray before;
-    QByteArray after;
-  } cases[] = {
-      {"[a]\r\nx=1\r\n", "[a]\r\nx=1\r\n[temp]\r\nnr=\r\n"},
-      {"[a]\r\nx=1", "[a]\r\nx=1\r\n[temp]\r\nnr=\r\n"},  // a line break added first
-      {"", "[temp]\r\nnr=\r\n"},
-  };
-  for (const auto& c : cases) {
-    writeBytes("t.ini", c.before);
-    write("temp", "nr", "");  // an empty value is written as "key="
-    EXPECT_EQ(readBytes("t.ini"), c.after) << c.before.constData();
-    EXPECT_EQ(read("temp", "nr"), "");
+  for (const auto& w : writes) {
+    const QByteArray written = iniWriteText(w.file, w.section, w.key, QString::fromUtf8(w.value));
+    EXPECT_EQ(written, w.written) << w.file.constData() << "|" << w.key;
+    EXPECT_EQ(iniReadText(written, w.section, w.key, "DEF"), QString::fromUtf8(w.value));
   }
 }
 
-TEST_F(IniTest, SectionWithoutKeysTakesTheKeyDirectlyBelowIt) {
-  writeBytes("t.ini", "[a]\n\n[b]\nk=v");
-  write("a", "x", "1");
-  write("b", "n", "2");
-  EXPECT_EQ(readBytes("t.ini"), "[a]\nx=1\r\n\n[b]\nk=v\r\nn=2\r\n");
-}
-
-TEST_F(IniTest, MissingFileIsCreatedAndMissingFolderFailsSilently) {
-  write("start", "ID", "Filiale 1");
-  EXPECT_EQ(readBytes("t.ini"), "[start]\r\nID=Filiale 1\r\n");
+TEST_F(IniTest, FilesOnDisk) {
+  EXPECT_EQ(read("s", "k", "0  "), "0");  // missing file: the default, and no file made
+  EXPECT_FALSE(exists("t.ini"));
+  for (int i = 0; i < 5; ++i) write("start", "ID", QString::number(i));
+  EXPECT_EQ(readBytes("t.ini"), "[start]\r\nID=4\r\n");
+  EXPECT_EQ(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList{"t.ini"});  // no temp file left
   const QString nowhere = path("no/such/folder/x.ini");
   IniWrite(nowhere, "a", "b", "c");
   EXPECT_FALSE(QFile::exists(nowhere));
   EXPECT_EQ(IniRead(nowhere, "a", "b", "def"), "def");
 }
 
-TEST_F(IniTest, UmlautsAreSingleBytesOnDiskAndRoundTrip) {
-  write("clients", "abs", QString::fromUtf8("Grüße"));
-  EXPECT_EQ(readBytes("t.ini"), "[clients]\r\nabs=Gr\xFC\xDF" "e\r\n");
-  EXPECT_EQ(read("clients", "abs"), QString::fromUtf8("Grüße"));
-  write("clients", "ü", "ä");
-  EXPECT_EQ(read("clients", "Ü"), QString::fromUtf8("ä"));  // case-insensitive beyond ASCII
-}
-
-TEST_F(IniTest, WriteLeavesNoTemporaryFileBehind) {
-  writeBytes("t.ini", "[a]\r\nx=1\r\n");
-  for (int i = 0; i < 5; ++i) write("a", "x", QString::number(i));
-  EXPECT_EQ(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList{"t.ini"});
-  EXPECT_EQ(read("a", "x"), "4");
-}
-
 TEST_F(IniTest, NamedSettingsLiveInTheProgramFolder) {
-  // A missing cl.ini: no remembered ID, club mode off, receipt printer "-".
-  EXPECT_EQ(readSetting(keys::kLog), "0");
+  // A missing cl.ini: club mode off, receipt printer "-".
   EXPECT_FALSE(settingOn(keys::kClub));
   EXPECT_EQ(readSetting(keys::kQPrinter), "-");
-  EXPECT_EQ(readSetting(keys::kInstalledVersion), "F106");
   writeSetting(keys::kClub, "1");
   EXPECT_TRUE(settingOn(keys::kClub));
   EXPECT_EQ(readBytes("cl.ini"), "[start]\r\nclub=1\r\n");
