@@ -11,6 +11,7 @@ packages=(
   fonts-liberation
   xvfb xauth imagemagick xdotool
   cups cups-client printer-driver-cups-pdf poppler-utils
+  curl ccache
 )
 
 missing=()
