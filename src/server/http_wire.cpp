@@ -11,14 +11,17 @@ namespace {
 constexpr qsizetype kMaxHead = 64 * 1024;
 constexpr size_t kMaxIdle = 4;
 
-// The line up to '\n' without its CR, taken from the front of buffer; false when incomplete.
-bool takeLine(QByteArray& buffer, QByteArray& line) {
+// The line up to '\n' without its CR, taken from the front of buffer. A line is never longer
+// than kMaxHead, whether it is all there or not yet.
+enum class Line { kTaken, kMissing, kTooLong };
+Line takeLine(QByteArray& buffer, QByteArray& line) {
   const qsizetype end = buffer.indexOf('\n');
-  if (end < 0) return false;
+  if (end < 0) return buffer.size() > kMaxHead ? Line::kTooLong : Line::kMissing;
+  if (end > kMaxHead) return Line::kTooLong;
   line = buffer.left(end);
   if (line.endsWith('\r')) line.chop(1);
   buffer.remove(0, end + 1);
-  return true;
+  return Line::kTaken;
 }
 
 bool equalsLower(QByteArrayView a, const char* b) { return a.trimmed().compare(b, Qt::CaseInsensitive) == 0; }
@@ -73,10 +76,12 @@ ReplyReader::State ReplyReader::step() {
   QByteArray line;
   switch (phase_) {
     case kHead: {
-      const qsizetype end = in_.indexOf("\r\n\r\n");
-      const qsizetype endLf = in_.indexOf("\n\n");
-      if (end < 0 && endLf < 0) return in_.size() > kMaxHead ? kBroken : kMore;
-      if (!takeLine(in_, line)) return kBroken;
+      // The head ends at its first empty line, with or without CR.
+      const qsizetype lf = in_.indexOf("\n\n"), crlf = in_.indexOf("\n\r\n");
+      const qsizetype end = lf < 0 ? crlf : crlf < 0 ? lf : std::min(lf, crlf);
+      if (end < 0) return in_.size() >= kMaxHead + 3 ? kBroken : kMore;
+      if (end > kMaxHead) return kBroken;
+      takeLine(in_, line);
       // "HTTP/1.1 200 OK"
       if (!line.startsWith("HTTP/1.") || line.size() < 12 || line[8] != ' ') return kBroken;
       bool ok = false;
@@ -85,7 +90,7 @@ ReplyReader::State ReplyReader::step() {
       keepAlive_ = line[7] != '0';
       qint64 length = -1;
       bool chunked = false;
-      while (takeLine(in_, line) && !line.isEmpty()) {
+      while (takeLine(in_, line) == Line::kTaken && !line.isEmpty()) {
         const qsizetype colon = line.indexOf(':');
         if (colon <= 0) return kBroken;
         const QByteArrayView name = QByteArrayView(line).first(colon);
@@ -124,12 +129,12 @@ ReplyReader::State ReplyReader::step() {
       return phase_ == kEnd ? kDone : kMore;
     }
     case kChunkEnd:
-      if (!takeLine(in_, line)) return kMore;
+      if (const Line l = takeLine(in_, line); l != Line::kTaken) return l == Line::kMissing ? kMore : kBroken;
       if (!line.isEmpty()) return kBroken;
       phase_ = kChunkSize;
       return kMore;
     case kChunkSize: {
-      if (!takeLine(in_, line)) return in_.size() > kMaxHead ? kBroken : kMore;
+      if (const Line l = takeLine(in_, line); l != Line::kTaken) return l == Line::kMissing ? kMore : kBroken;
       bool ok = false;
       const qsizetype ext = line.indexOf(';');  // chunk extensions are ignored
       const qint64 n = (ext < 0 ? line : line.left(ext)).trimmed().toLongLong(&ok, 16);
@@ -139,12 +144,14 @@ ReplyReader::State ReplyReader::step() {
       return kMore;
     }
     case kTrailer:
-      while (takeLine(in_, line))
+      for (Line l; (l = takeLine(in_, line)) != Line::kMissing;) {
+        if (l == Line::kTooLong) return kBroken;
         if (line.isEmpty()) {
           phase_ = kEnd;
           return kDone;
         }
-      return in_.size() > kMaxHead ? kBroken : kMore;
+      }
+      return kMore;
     case kToClose: {
       const QByteArray rest = std::exchange(in_, {});
       return addBody(rest);
