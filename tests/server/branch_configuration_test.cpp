@@ -8,6 +8,8 @@
 namespace quorvalis {
 namespace {
 
+using testing::ProgramFolderTest;
+
 // The head office's scrambling, written from the rule: nine filler characters, then the
 // password; middle character i (from 1) is the plain code minus i plus A plus B.
 QString scramble(const QString& password, int a, int b) {
@@ -65,53 +67,45 @@ TEST(BranchReply, FourFieldsOrUnknown) {
   EXPECT_FALSE(parseBranchReply("").answered);
 }
 
-class ConfigurationDownloadTest : public testing::ProgramFolderTest {
- protected:
-  testing::ScriptedCentralServer server;
-  const QString numbered = "/quorvalis/DATA/demo/filialen/7.ini";
-  const QString common = "/quorvalis/DATA/demo/filial.ini";
-};
-
-TEST_F(ConfigurationDownloadTest, NumberedFileThenCommonFile) {
-  server.reply(numbered, "[clients]\r\nautomin=1");
-  EXPECT_EQ(downloadBranchConfiguration(server, "demo", "7"), Download::kWritten);
-  EXPECT_EQ(readBytes("filialini.ini"), "[clients]\r\nautomin=1\r\n");
-  EXPECT_EQ(server.requests, QStringList{numbered});
-
-  server.reply(numbered, "<title>404 Not Found</title> File Not Found");
-  server.reply(common, "[clients]\r\nwin=1");
-  EXPECT_EQ(downloadBranchConfiguration(server, "demo", "7"), Download::kWritten);
-  EXPECT_EQ(readBytes("filialini.ini"), "[clients]\r\nwin=1\r\n");
-}
-
-TEST_F(ConfigurationDownloadTest, FileNotAnywhereIsNeverWritten) {
-  writeBytes("filialini.ini", "old");
-  server.reply(numbered, "[clients]\r\n; File Not here\r\nwin=1");
-  server.reply(common, "[x] File Not Found");
-  EXPECT_EQ(downloadBranchConfiguration(server, "demo", "7"), Download::kNotFound);
-  EXPECT_FALSE(exists("filialini.ini"));  // the server says the branch has none
-}
-
-TEST_F(ConfigurationDownloadTest, SilentServerKeepsTheOldFiles) {
-  writeBytes("filialini.ini", "[clients]\r\npass=old\r\n");
-  writeBytes("rss.ini", "[rss]\r\nmain=1\r\n");
-  EXPECT_EQ(downloadBranchConfiguration(server, "demo", "7"), Download::kNoAnswer);
-  EXPECT_EQ(downloadTickerSettings(server, "demo"), Download::kNoAnswer);
-  EXPECT_EQ(readBytes("filialini.ini"), "[clients]\r\npass=old\r\n");
-  EXPECT_EQ(readBytes("rss.ini"), "[rss]\r\nmain=1\r\n");
-  // Not found for one, no answer for the other: still nothing is deleted.
-  server.reply(numbered, "File Not Found");
-  EXPECT_EQ(downloadBranchConfiguration(server, "demo", "7"), Download::kNoAnswer);
-  EXPECT_TRUE(exists("filialini.ini"));
-}
-
-TEST_F(ConfigurationDownloadTest, TickerSettingsReplacedOrRemoved) {
-  server.reply("/quorvalis/DATA/demo/rss.ini", "[rss]\r\nmain=2");
-  EXPECT_EQ(downloadTickerSettings(server, "demo"), Download::kWritten);
-  EXPECT_EQ(readBytes("rss.ini"), "[rss]\r\nmain=2\r\n");
-  server.reply("/quorvalis/DATA/demo/rss.ini", "404 File Not Found");
-  EXPECT_EQ(downloadTickerSettings(server, "demo"), Download::kNotFound);
-  EXPECT_FALSE(exists("rss.ini"));
+// The branch's settings file: its numbered file, else the common one. A not-found page removes
+// the old file, no answer keeps it, and a file is written only when it holds its section.
+TEST_F(ProgramFolderTest, ConfigurationDownloads) {
+  const QString numbered = "/quorvalis/DATA/demo/filialen/7.ini", common = "/quorvalis/DATA/demo/filial.ini";
+  const struct {
+    const char *numbered, *common;  // nullptr: no answer
+    Download result;
+    const char* file;  // after, when "old" was there; nullptr: removed
+  } cases[] = {
+      {"[clients]\r\nautomin=1", nullptr, Download::kWritten, "[clients]\r\nautomin=1\r\n"},
+      {"<title>404 Not Found</title> File Not Found", "[clients]\r\nwin=1", Download::kWritten,
+       "[clients]\r\nwin=1\r\n"},
+      {"[clients]\r\n; File Not here\r\nwin=1", "[x] File Not Found", Download::kNotFound, nullptr},
+      {nullptr, nullptr, Download::kNoAnswer, "old"},
+      {"File Not Found", nullptr, Download::kNoAnswer, "old"},  // one not found, one silent
+  };
+  for (const auto& c : cases) {
+    testing::ScriptedCentralServer server;
+    if (c.numbered) server.reply(numbered, c.numbered);
+    if (c.common) server.reply(common, c.common);
+    writeBytes("filialini.ini", "old");
+    EXPECT_EQ(downloadBranchConfiguration(server, "demo", "7"), c.result) << c.numbered;
+    EXPECT_EQ(exists("filialini.ini") ? readBytes("filialini.ini") : "(none)", c.file ? c.file : "(none)")
+        << c.numbered;
+  }
+  const struct {
+    const char* reply;
+    Download result;
+    const char* file;
+  } ticker[] = {{"[rss]\r\nmain=2", Download::kWritten, "[rss]\r\nmain=2\r\n"},
+                {nullptr, Download::kNoAnswer, "old"},
+                {"404 File Not Found", Download::kNotFound, nullptr}};
+  for (const auto& c : ticker) {
+    testing::ScriptedCentralServer server;
+    if (c.reply) server.reply("/quorvalis/DATA/demo/rss.ini", c.reply);
+    writeBytes("rss.ini", "old");
+    EXPECT_EQ(downloadTickerSettings(server, "demo"), c.result);
+    EXPECT_EQ(exists("rss.ini") ? readBytes("rss.ini") : "(none)", c.file ? c.file : "(none)") << c.reply;
+  }
 }
 
 }  // namespace
