@@ -1,49 +1,75 @@
-// What the band would have set up for the demo branch before a screen opens: the lookup's
-// values in the terminal state and the configuration file in the program folder.
+// The terminal's screens against the development central server, started as a real process: real
+// HTTP, real files, the demo branch set up as the band would have before a screen opens.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+
+#include "cardsim_control.h"
+#include "club/club_screen.h"
+#include "common/text.h"
+#include "coupons/coupon_screen.h"
 #include "fakes.h"
+#include "guests/new_guest_screen.h"
+#include "guests/texts.h"
+#include "platform/screen_host.h"
 #include "program_folder_test.h"
+#include "recording_http_server.h"
 #include "server/branch_configuration.h"
 #include "server/http_central_server.h"
-#include "server/terminal_state.h"
+#include "settings/settings_files.h"
+#include "shell/main_screen.h"
+#include "ticker/ticker_screen.h"
 #include "zentrale_process.h"
 
 namespace quorvalis::testing {
 
-inline void prepareDemoBranch(CentralServer& server, TerminalState& state) {
-  const BranchInfo branch = parseBranchReply(server.get(branchLookupPath("DEMO01")));
-  state.quorvalisID = "DEMO01";
-  state.quorvalverz = branch.directory;
-  state.HalleName = branch.branchName;
-  state.HallePLZ = branch.postcode;
-  state.screenW = "19200";
-  state.screenH = "12000";
-  ASSERT_EQ(downloadBranchConfiguration(server, branch.directory, ""), Download::kWritten);
+inline QString label(const QWidget& screen, const char* name) { return screen.findChild<QLabel*>(name)->text(); }
+// Types into the screen's fields DATA_0, DATA_1, ... in order.
+inline void fill(QWidget& screen, const QStringList& values) {
+  for (int i = 0; i < values.size(); ++i) screen.findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i))->setText(values[i]);
 }
 
-// A screen against the development central server: real HTTP, real files, the demo branch
-// prepared; printed on the printers of the given kind.
-template <class Printers>
+template <class Printers = RecordingPrinterSystem, int kTimeoutMs = 10000>
 class DemoBranchTest : public ProgramFolderTest {
  protected:
   void SetUp() override {
     ProgramFolderTest::SetUp();
     ASSERT_TRUE(zentrale.started());
-    prepareDemoBranch(server, state);
+    state.quorvalisID = "DEMO01";
+    state.HalleName = "Bar Nord Demo";
+    ASSERT_EQ(downloadBranchConfiguration(server, state.quorvalverz, ""), Download::kWritten);
+  }
+  // What the new-guest screen says to the form as filled in, then to the confirmation if given.
+  QString registerGuest(const QStringList& values, bool confirm = false) {
+    NewGuestScreen screen(services, state);
+    screen.sexPictureTouched(false);
+    fill(screen, values);
+    screen.Datapr_Click();
+    const QString seen = label(screen, "Label1");
+    if (confirm) screen.findChild<QPushButton*>("Datapr")->click();
+    return confirm ? seen + " / " + label(screen, "Label1") : seen;
+  }
+  // What the coupon screen says to 0171 1234567's coupon, and to its redemption if redeemed.
+  QString coupon(const QString& code, bool redeem) {
+    CouponScreen screen(services, state);
+    fill(screen, {"0171", "1234567", code});
+    screen.cmdEnterNum_Click();
+    screen.Datapr_Click();
+    if (redeem) screen.guteinl_Click();
+    return redeem ? label(screen, "Label1") + " / " + label(screen, "Label4") : label(screen, "Label1");
   }
 
   ZentraleProcess zentrale;
-  HttpCentralServer server{{zentrale.host(), 10000}};
+  HttpCentralServer server{{zentrale.host(), kTimeoutMs}};
   FixedClock clock;
   MemoryCardReader reader;
   RecordingDesktop desktop;
   ScriptedDialogs dialogs;
   Printers printers;
   Services services{clock, server, reader, desktop, dialogs, printers};
-  TerminalState state;
+  TerminalState state = bandState();  // branch directory "demo", postcode 12345
 };
 
 }  // namespace quorvalis::testing

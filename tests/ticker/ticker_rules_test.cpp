@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include "program_folder_test.h"
 #include "ticker/ticker_rules.h"
 
@@ -7,9 +9,7 @@ namespace quorvalis {
 namespace {
 
 TEST(TickerCleanUp, BothChainsInTheirOrder) {
-  const struct {
-    const char *in, *title, *entry;
-  } cases[] = {
+  const struct { const char *in, *title, *entry; } cases[] = {
       // UTF-8 pairs read as single-byte text; only the entry chain knows all of them.
       {"GrÃ¼ÃŸe Ã¤Ã¶ CafÃ©", "Grüße äö Café", "Grüße äö Café"},
       {"Ãœber FranÃ§ais", "Ãœber FranÃ§ais", "Über Français"},
@@ -18,8 +18,7 @@ TEST(TickerCleanUp, BothChainsInTheirOrder) {
       {"<strong>fett</strong>", "  fett  ", "  fett  "},
       {"a\r\nb\nc", "a b\nc", "a b\nc"},
       {"A%20B %2", "A B %2", "A B %2"},
-      // Only these: other markup and entities stay.
-      {"<a href=\"x\">Link</a> &amp;", "<a href=\"x\" Link</a  &amp;", "<a href=\"x\" Link</a  &amp;"},
+      {"<a href=\"x\">Link</a> &amp;", "<a href=\"x\" Link</a  &amp;", "<a href=\"x\" Link</a  &amp;"},  // no more
   };
   for (const auto& c : cases) {
     EXPECT_EQ(cleanTitle(QString::fromUtf8(c.in)), QString::fromUtf8(c.title)) << c.in;
@@ -30,41 +29,28 @@ TEST(TickerCleanUp, BothChainsInTheirOrder) {
 class TickerSettingsTest : public testing::ProgramFolderTest {};
 
 TEST_F(TickerSettingsTest, FeedTableFromTheSettingsFile) {
-  writeBytes("rss.ini",
-             "[rss]\r\nmain=2\r\nitems=1\r\nspeed=3.5\r\n1=http://a.example/feed.xml;1\r\n"
-             "2=http://b.example/rss|0\r\n3=\r\n5=http://c.example/x 7\r\n10=ab\r\n");
-  const TickerSettings s = readTickerSettings("demo");
-  EXPECT_EQ(QList<double>({s.main, s.items, s.speed}), QList<double>({2, 1, 3.5}));
-  const struct {
-    size_t feed;
-    const char* url;
-    double flag;
-  } feeds[] = {{0, "/quorvalis/DATA/demo/rss.xml", 1}, {1, "http://a.example/feed.xml", 1},
-               {2, "http://b.example/rss", 0}, {3, "", 0}, {4, "", 0},
-               {5, "http://c.example/x", 7}, {10, "", 0}};
-  for (const auto& f : feeds) {
-    EXPECT_EQ(s.feeds[f.feed].url, f.url) << f.feed;
-    EXPECT_EQ(s.feeds[f.feed].flag, f.flag) << f.feed;
-  }
-  writeBytes("rss.ini", "");  // nothing set: the branch feed alone, the defaults
-  const TickerSettings none = readTickerSettings("demo");
-  EXPECT_EQ(QList<double>({none.main, none.items, none.speed}), QList<double>({0, 3, 2}));
-  for (size_t i = 1; i <= 10; ++i) EXPECT_TRUE(none.feeds[i].url.isEmpty()) << i;
+  const auto read = [this](const QByteArray& ini) {
+    writeBytes("rss.ini", ini);
+    const TickerSettings s = readTickerSettings("demo");
+    QStringList feeds{QStringLiteral("%1 %2 %3").arg(s.main).arg(s.items).arg(s.speed)};
+    for (const FeedEntry& f : s.feeds) feeds << f.url + ' ' + QString::number(f.flag);
+    return feeds.join('|');
+  };
+  EXPECT_EQ(read("[rss]\r\nmain=2\r\nitems=1\r\nspeed=3.5\r\n1=http://a.example/feed.xml;1\r\n"
+                 "2=http://b.example/rss|0\r\n3=\r\n5=http://c.example/x 7\r\n10=ab\r\n"),
+            "2 1 3.5|/quorvalis/DATA/demo/rss.xml 1|http://a.example/feed.xml 1|http://b.example/rss 0| 0| 0|"
+            "http://c.example/x 7| 0| 0| 0| 0| 0");
+  EXPECT_EQ(read(""), "0 3 2|/quorvalis/DATA/demo/rss.xml 1| 0| 0| 0| 0| 0| 0| 0| 0| 0| 0");  // the defaults
 }
 
 TEST(TickerEntries, TextAndDateCorner) {
-  const QStringList lines{" *** Erste",          " - mit <img src=x> Bild", " - Mo, 01 Dez 2026",
-                          " *** Zweite%20Zeile", " - Beschreibung",         " - ",
-                          " *** Ãœber",           " - FranÃ§ais",            " - "};
-  const struct {
-    int k;
-    double flag;
-    const char *text, *date;
-  } cases[] = {
+  const QStringList lines{" *** Erste", " - mit <img src=x> Bild", " - Mo, 01 Dez 2026", " *** Zweite%20Zeile",
+                          " - Beschreibung", " - ", " *** Ãœber", " - FranÃ§ais", " - "};
+  const struct { int k; double flag; const char *text, *date; } cases[] = {
       {0, 1, " *** Erste *** ", " - Mo, 01 Dez 2026 - "},  // an image: headline only
       {3, 1, " *** Zweite Zeile - Beschreibung *** ", ""},  // no date: empty corner
       {3, 0, " *** Zweite Zeile *** ", ""},
-      {3, 2, "vorher", ""},  // any other flag keeps the text
+      {3, 2, "vorher", ""},                     // any other flag keeps the text
       {6, 1, " *** Über - Français *** ", ""},  // cleaned by the entry chain
   };
   for (const auto& c : cases) {
@@ -80,13 +66,44 @@ TEST(TickerFeeds, WalkOfTheDocument) {
   EXPECT_TRUE(feed.loaded);
   EXPECT_EQ(feed.channelTitle, "Bar ü");
   EXPECT_EQ(feed.lines, (QStringList{" *** ", " - ", " - ", " *** Eins", " - ", " - heute"}));
-  const QByteArray bomb =
-      "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\">"
-      "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
-      "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\"><!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">]>"
-      "<rss><channel><title>&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;</title></channel></rss>";
+  QByteArray bomb = "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY e0 \"aaaaaaaaaa\">";
+  for (int i = 1; i <= 5; ++i)  // each entity ten of the one before: a million characters in the end
+    bomb += QStringLiteral("<!ENTITY e%1 \"%2\">").arg(i).arg(QStringLiteral("&e%1;").arg(i - 1).repeated(10)).toUtf8();
+  bomb += "]><rss><channel><title>&e5;</title></channel></rss>";
   for (const QByteArray& broken : {bomb, QByteArray("<rss/>"), QByteArray("<rss><channel>"), QByteArray()})
     EXPECT_FALSE(parseFeed(broken).loaded) << broken.left(40).constData();
+}
+
+// Feeds as sites publish them: encodings, CDATA, doctypes, CR line ends, hundreds of items; an
+// Atom feed has no channel element to walk and a malformed one is no feed.
+TEST(TickerFeeds, PublishedDocuments) {
+  const struct {
+    const char* file;
+    int lines;      // -1: not loaded
+    int firstItem;  // channel children before the first item
+    const char* headline;
+  } cases[] = {
+      {"golem-rss2-iso8859-1-escaped-html", 147, 9, " *** Anheuser Busch: US-Brauerei bestellt 40 Tesla-Trucks vor"},
+      {"anime2you-rss2-utf8-cdata-wordpress", 99, 8, " *** Geschichte von »Jujutsu Kaisen« nähert sich dem Ende"},
+      {"appspodcast-rss2-utf8-cdata-strong-single-line", 72, 14, " *** Appspodcast #102 - Still Alive"},
+      {"dradio-kommentar-rss2-iso8859-1-stylesheet-pi", 132, 14, " *** Kommentar: Russland verschärft Versammlungsrecht"},
+      {"brf-nachrichten-rss2-utf8-413-items", 1287, 16, " *** Nachrichten: Nachrichten von 18h00"},
+      {"schockwellenreiter-rss092-iso8859-1-cr-lineends", 21, 6, " *** Päuschen (auf der Rixdorfer Bühne)"},
+      {"prolinux-rss091-iso8859-1-doctype", 24, 5, " *** Mainsoft und IBM wollen Portierung auf Linux unterstützen"},
+      {"sueddeutsche-rss2-iso8859-1-empty-description", 33, 8, " *** Special: Der 5er.Pack"},
+      {"spiegel-update-rss2-utf8-podcast-html-entities-in-cdata", 60, 19,
+       " *** 07.02. – die Wochenvorschau: Lockdown-Verlängerung, Kriegsverbrecher vor Gericht, Super Bowl, Karneval "},
+      {"heise-developer-atom-utf8", 0, 0, ""},
+      {"hawk-wordpress-rss2-malformed-undefined-entity", -1, 0, ""},
+      {"3sat-rss2-malformed-bom-raw-ampersand", -1, 0, ""},
+  };
+  for (const auto& c : cases) {
+    QFile file(QStringLiteral(SHARED_DATA_DIR "/rss/de-%1.xml").arg(QString::fromLatin1(c.file)));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.file;
+    const ParsedFeed feed = parseFeed(file.readAll());
+    EXPECT_EQ(feed.loaded ? feed.lines.size() : -1, c.lines) << c.file;
+    EXPECT_EQ(cleanEntry(feed.lines.value(3 * c.firstItem)).toStdString(), c.headline) << c.file;
+  }
 }
 
 }  // namespace
