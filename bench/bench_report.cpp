@@ -9,17 +9,34 @@
 
 namespace {
 
-void BM_BuildReport(benchmark::State& state) {
-  QTemporaryDir dir;
+// A redemption log of n lines in a folder of its own.
+QString writeLog(const QTemporaryDir& dir, int64_t n) {
   const QString path = dir.filePath("coupons.ini");
   QByteArray log;
-  for (int i = 0; i < state.range(0); ++i)
+  for (int64_t i = 0; i < n; ++i)
     log += "04.12.2026;" + QByteArray::number(1000 + i % 9000) + ";00491711234567;" +
            (i % 2 ? "7.5" : "5") + "\r\n";
   QFile out(path);
   out.open(QIODevice::WriteOnly);
   out.write(log);
-  out.close();
+  return path;
+}
+
+// The floor: reading the log and decoding its text once.
+void BM_Baseline_ReadAndDecodeLog(benchmark::State& state) {
+  QTemporaryDir dir;
+  const QString path = writeLog(dir, state.range(0));
+  for (auto _ : state) {
+    QFile in(path);
+    in.open(QIODevice::ReadOnly);
+    benchmark::DoNotOptimize(QString::fromLatin1(in.readAll()));
+  }
+}
+BENCHMARK(BM_Baseline_ReadAndDecodeLog)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_BuildReport(benchmark::State& state) {
+  QTemporaryDir dir;
+  const QString path = writeLog(dir, state.range(0));
   for (auto _ : state) {
     QFile in(path);
     in.open(QIODevice::ReadOnly);
