@@ -1,13 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QPushButton>
-
 #include "branch/branch_report.h"
 #include "branch/settings_form.h"
-#include "cardsim_control.h"
 #include "fakes.h"
 #include "program_folder_test.h"
 #include "settings/settings_files.h"
@@ -15,96 +9,67 @@
 namespace quorvalis {
 namespace {
 
-const QDate kToday(2026, 12, 4);
-const QString kRule(98, u'-');
-
+// Blank and short lines are no records; the total takes either decimal mark.
 TEST(BranchReport, LinesCountAndTotal) {
+  const QString rule(98, u'-');
   const QStringList records = reportRecords("04.12.2026;1234;0049171;5\r\n\r\nab\r\n"
                                             "04.12.2026;0042;0049160;7.5\r\n05.12.2026;9;0049;7,5\n");
-  EXPECT_EQ(reportLines(records, "Bar Nord", "---", kToday),
-            (QStringList{"", "quorvalis -  Filialbericht  -  Bar Nord", "",
-                         "Zeitraum :  ---  bis  04.12.2026", kRule,
-                         QString::fromUtf8("Gutscheine eingelöst :  3 Stück für insgesamt 19,5 Euro"),
-                         kRule, "Details:", "04.12.2026  -  1234  -  0049171  -  5 Euro",
-                         "04.12.2026  -  0042  -  0049160  -  7.5 Euro",
-                         "05.12.2026  -  9  -  0049  -  7,5 Euro"}));
-  EXPECT_EQ(reportLines(reportRecords("ab\r\n\r\n"), "Bar Nord", "---", kToday),
-            (QStringList{"", "Keine Daten gefunden !"}));
+  EXPECT_EQ(reportLines(records, "Bar Nord", "---", QDate(2026, 12, 4)),
+            (QStringList{"", "quorvalis -  Filialbericht  -  Bar Nord", "", "Zeitraum :  ---  bis  04.12.2026",
+                         rule, "Gutscheine eingelöst :  3 Stück für insgesamt 19,5 Euro", rule, "Details:",
+                         "04.12.2026  -  1234  -  0049171  -  5 Euro",
+                         "04.12.2026  -  0042  -  0049160  -  7.5 Euro", "05.12.2026  -  9  -  0049  -  7,5 Euro"}));
 }
 
 class SettingsFormTest : public testing::ProgramFolderTest {
  protected:
   SettingsForm& open() {
-    form = std::make_unique<SettingsForm>(*services, state);
-    form->hooks.clubMode = [this](bool on) { clubCalls << on; };
+    form = std::make_unique<SettingsForm>(fakes.services, state);
+    form->hooks.clubMode = [this](bool on) { calls << (on ? "club on" : "club off"); };
+    form->hooks.cardErased = [this] { calls << "card erased"; };
     return *form;
   }
   template <class T = QWidget>
   T* child(const char* name) { return form->findChild<T*>(name); }
   QString label(const char* name) { return child<QLabel>(name)->text(); }
+  // The ticked boxes and whether the erase button shows, then the ID field and the printers.
+  QString seen() {
+    QString s;
+    for (const char* box : {"Check1", "Check2", "Check3", "nomin", "kats", "Check4", "Check6"})
+      if (child<QCheckBox>(box)->isChecked()) s += QString(box) + " ";
+    if (!child("del_Karte")->isHidden()) s += "del_Karte ";
+    return s + "| " + child<QLineEdit>("Text1")->text() + " | " + label("StdPrinter") + " / " + label("QPrinter");
+  }
+  // As the form shows it, and as a form opened afresh reads it back.
+  void expectShownAndStored(const QString& expected) {
+    EXPECT_EQ(seen(), expected);
+    open();
+    EXPECT_EQ(seen(), expected) << "opened again";
+  }
 
   testing::FakeServices fakes;
-  Services* services = &fakes.services;
   TerminalState state = testing::bandState();
   std::unique_ptr<SettingsForm> form;
-  QList<bool> clubCalls;
+  QStringList calls;  // the hooks called, in order
 };
 
-TEST_F(SettingsFormTest, BoxesFollowTheSettingsFiles) {
+// The head office's settings are shown, not changed here.
+TEST_F(SettingsFormTest, SettingsAreShownAndTheEditableOnesStored) {
   writeBytes("filialini.ini", "[clients]\r\nwin=1\r\nautomin=0\r\nnomin=1\r\nkats=1\r\n");
-  const struct {
-    QByteArray cl;
-    bool club, eraseShown;
-    QString id, printer;
-  } cases[] = {
-      {"[start]\r\nclub=1\r\nlog=1\r\nID=FIL001\r\n[Settings]\r\nQPrinter=BON\r\n", true, true, "FIL001", "BON"},
-      {"[start]\r\nclub=0\r\nlog=0\r\nID=FIL001\r\n", false, false, "", "kein Bondrucker"},
-  };
-  for (const auto& c : cases) {
-    writeBytes("cl.ini", c.cl);
-    open();
-    EXPECT_EQ(child<QCheckBox>("Check6")->isChecked(), c.club);
-    EXPECT_EQ(!child("del_Karte")->isHidden(), c.eraseShown);
-    EXPECT_EQ(child<QLineEdit>("Text1")->text(), c.id);
-    EXPECT_EQ(label("QPrinter"), c.printer);
-    EXPECT_EQ(label("StdPrinter"), "Standard");
-    for (const char* name : {"Check2", "Check3", "nomin", "kats", "Check4", "Check5"})
-      EXPECT_FALSE(child(name)->isEnabled()) << name;
-    const QList<bool> ticked{child<QCheckBox>("Check2")->isChecked(), child<QCheckBox>("Check3")->isChecked(),
-                             child<QCheckBox>("nomin")->isChecked(), child<QCheckBox>("kats")->isChecked()};
-    EXPECT_EQ(ticked, (QList<bool>{true, false, true, true}));
-  }
-}
-
-TEST_F(SettingsFormTest, EditableSettingsAreStored) {
+  writeBytes("cl.ini", "[start]\r\nclub=1\r\nlog=1\r\nID=FIL001\r\n[Settings]\r\nQPrinter=BON\r\n");
+  state.pwdsLocked = true;  // a settings password, if an unreadable one
   open();
-  // The remembered ID: nothing without an ID.
-  child<QCheckBox>("Check1")->click();
-  EXPECT_FALSE(child<QCheckBox>("Check1")->isChecked());
-  EXPECT_FALSE(exists("cl.ini"));
+  EXPECT_EQ(seen(), "Check1 Check2 nomin kats Check4 Check6 del_Karte | FIL001 | Standard / BON");
+  for (const char* name : {"Check2", "Check3", "nomin", "kats", "Check4", "Check5"})
+    EXPECT_FALSE(child(name)->isEnabled()) << name;
+  for (const char* box : {"Check1", "Check1", "Check6"}) child<QCheckBox>(box)->click();
+  form->qdrucker_Click(0);  // the first entry is none
+  expectShownAndStored("Check2 nomin kats Check4 |  | Standard / kein Bondrucker");
   child<QLineEdit>("Text1")->setText("FIL002");
-  child<QCheckBox>("Check1")->click();
-  EXPECT_EQ(readSetting(keys::kId), "FIL002");
-  EXPECT_EQ(readSetting(keys::kLog), "1");
-  // Club mode switches the club screen and the erase button.
-  child<QCheckBox>("Check6")->click();
-  EXPECT_EQ(readSetting(keys::kClub), "1");
-  EXPECT_FALSE(child("del_Karte")->isHidden());
-  child<QCheckBox>("Check6")->click();
-  EXPECT_EQ(readSetting(keys::kClub), "0");
-  EXPECT_EQ(clubCalls, (QList<bool>{true, false}));
-  // The receipt printer: the first entry is none.
-  const struct {
-    int index;
-    const char* stored;
-    const char* shown;
-  } printers[] = {{2, "BON", "BON"}, {0, "-", "kein Bondrucker"}};
-  for (const auto& p : printers) {
-    form->qdrucker_Click(p.index);
-    EXPECT_EQ(readSetting(keys::kQPrinter), p.stored);
-    EXPECT_EQ(label("QPrinter"), p.shown);
-  }
-  EXPECT_EQ(child<QComboBox>("qdrucker")->itemText(0), "- wie Standard -");
+  for (const char* box : {"Check1", "Check6"}) child<QCheckBox>(box)->click();
+  form->qdrucker_Click(2);
+  expectShownAndStored("Check1 Check2 nomin kats Check4 Check6 del_Karte | FIL002 | Standard / BON");
+  EXPECT_EQ(calls, (QStringList{"club off", "club on"}));
 }
 
 TEST_F(SettingsFormTest, ReportPrintsOnlyWithAPrinter) {
@@ -112,87 +77,56 @@ TEST_F(SettingsFormTest, ReportPrintsOnlyWithAPrinter) {
   for (const QString& printer : {QString("Standard"), QString()}) {
     fakes.printers.current = printer;
     open().Drucken_Click();
-    EXPECT_EQ(label("Hinweis"), printer.isEmpty() ? "Filialbericht konnte nicht gedruckt werden !"
-                                                  : "Filialbericht gedruckt.");
+    EXPECT_EQ(label("Hinweis"),
+              printer.isEmpty() ? "Filialbericht konnte nicht gedruckt werden !" : "Filialbericht gedruckt.");
   }
-  const testing::RecordedDocument& printed = fakes.printers.documents.front();
-  EXPECT_TRUE(printed.logo);
-  EXPECT_EQ(printed.fontSize, 12);
-  EXPECT_TRUE(printed.lines().contains("04.12.2026  -  1234  -  0049171  -  5 Euro"));
+  EXPECT_TRUE(fakes.printers.documents.front().lines().contains("04.12.2026  -  1234  -  0049171  -  5 Euro"));
 }
 
 TEST_F(SettingsFormTest, ResetKeepsTheLogAside) {
   const QByteArray log = "04.12.2026;1234;0049171;5\r\n";
   writeBytes("coupons.ini", log);
   writeBytes("cl.ini", "[start]\r\ncla=7\r\n");
-  fakes.dialogs.answer = Dialogs::kAnswerCancel;
-  open().Command2_Click();
-  EXPECT_EQ(readBytes("coupons.ini"), log);
-  EXPECT_EQ(readSetting(keys::kCla), "7");
-
-  // The archive folder cannot be made: nothing is reset.
-  writeBytes("data", "a file in the way");
-  fakes.dialogs.answer = Dialogs::kAnswerOk;
-  form->Command2_Click();
-  EXPECT_EQ(label("Hinweis"), QString::fromUtf8("Filialbericht konnte nicht gelöscht werden !"));
-  EXPECT_EQ(readBytes("coupons.ini"), log);
-  EXPECT_EQ(readSetting(keys::kCll), "---");
+  writeBytes("data", "a file in the way");  // the archive folder cannot be made
+  const auto kept = [this] {
+    return readBytes("coupons.ini") + (readSetting(keys::kCla) + " " + readSetting(keys::kCll)).toLatin1();
+  };
+  for (auto answer : {Dialogs::kAnswerCancel, Dialogs::kAnswerOk}) {  // not confirmed, or no archive: no reset
+    fakes.dialogs.answer = answer;
+    open().Command2_Click();
+    EXPECT_EQ(kept(), log + "7 ---");
+  }
+  EXPECT_EQ(label("Hinweis"), "Filialbericht konnte nicht gelöscht werden !");
 
   QFile::remove(path("data"));
   form->Command2_Click();
-  EXPECT_EQ(label("Hinweis"), QString::fromUtf8("Filialbericht gelöscht !!!"));
-  EXPECT_FALSE(exists("coupons.ini"));
+  EXPECT_EQ(label("Hinweis"), "Filialbericht gelöscht !!!");
+  EXPECT_EQ(kept(), "0 04.12.2026");
   EXPECT_EQ(readBytes("data/berichte/coupons_20261204_143005.ini"), log);
-  EXPECT_EQ(readSetting(keys::kCla), "0");
   EXPECT_EQ(form->report(), (QStringList{"", "Keine Daten gefunden !"}));
-  EXPECT_EQ(fakes.dialogs.messages.last(), "?: Filialbericht wirklich löschen ?");
-
   writeBytes("coupons.ini", "05.12.2026;0042;0049160;7.5\r\n");  // reopened after a redemption
   fakes.clock.set(QDateTime(QDate(2026, 12, 5), QTime(9, 0)));
   EXPECT_EQ(open().report().value(3), "Zeitraum :  04.12.2026  bis  05.12.2026");
-  EXPECT_EQ(form->report().value(5), QString::fromUtf8("Gutscheine eingelöst :  1 Stück für insgesamt 7,5 Euro"));
 }
 
-// The erase on the reader stand-in loaded as the real library.
-class SettingsEraseTest : public SettingsFormTest {
- protected:
-  void SetUp() override {
-    SettingsFormTest::SetUp();
-    services = &withLibrary;
-    writeBytes("cl.ini", "[start]\r\nclub=1\r\n");
-  }
-  testing::CardsimFile card{path("card")};
-  LibraryCardReader reader{QStringLiteral(SCARD_LIBRARY)};
-  Services withLibrary{fakes.clock, fakes.server, reader, fakes.desktop, fakes.dialogs, fakes.printers};
-};
-
-TEST_F(SettingsEraseTest, EraseAsksThenWritesAllFiveBlocks) {
-  testing::cardsim({"club", "00491711234567"});
-  const QString erased(6, QChar(0xFF));
-  const struct {
-    Dialogs::Answer answer;
-    const char* protect;
-    QString marker, lengthAndNumber;  // bytes 1-6 and 28-33 afterwards
-    const char* message;
-    bool buttonShown;
-  } cases[] = {
-      {Dialogs::kAnswerNo, "unprotect", "quorva", "140049", "Frage: Chipkarte wirklich löschen ?", true},
-      {Dialogs::kAnswerYes, "protect", "quorva", "140049", "Fehler: Fehler beim löschen der Karte.", false},
-      {Dialogs::kAnswerYes, "unprotect", erased, erased, "Hinweis: Chipkarte wurde gelöscht.", true},
-  };
+// Asked first; a card that cannot be written is not tried again.
+TEST_F(SettingsFormTest, EraseAsksThenWritesTheCard) {
+  writeBytes("cl.ini", "[start]\r\nclub=1\r\n");
+  const struct { Dialogs::Answer answer; bool writeFails; QString seen; } cases[] = {  // message | marker | hooks
+      {Dialogs::kAnswerNo, false, "Frage: Chipkarte wirklich löschen ? | quorva | "},
+      {Dialogs::kAnswerYes, true, "Fehler: Fehler beim löschen der Karte. | quorva | "},
+      {Dialogs::kAnswerYes, false,
+       "Hinweis: Chipkarte wurde gelöscht. | " + QString(6, QChar(0xFF)) + " | card erased"}};
   for (const auto& c : cases) {
-    testing::cardsim({c.protect});
+    fakes.cardReader = testing::MemoryCardReader();
+    fakes.cardReader.put(1, "quorva");
+    fakes.cardReader.failWrites = c.writeFails;
     fakes.dialogs.answer = c.answer;
-    int cardErased = 0;
-    open().hooks.cardErased = [&] { ++cardErased; };
-    form->del_Karte_Click();
-    EXPECT_EQ(cardRead(reader, 1, 6), c.marker) << c.message;
-    EXPECT_EQ(cardRead(reader, 28, 6), c.lengthAndNumber) << c.message;
-    EXPECT_EQ(fakes.dialogs.messages.last(), QString::fromUtf8(c.message));
-    EXPECT_EQ(!child("del_Karte")->isHidden(), c.buttonShown) << c.message;
-    EXPECT_EQ(cardErased, c.buttonShown && c.answer == Dialogs::kAnswerYes ? 1 : 0) << c.message;
+    open().del_Karte_Click();
+    const QString marker(fakes.cardReader.memory.data() + 1, 6);
+    EXPECT_EQ(fakes.dialogs.messages.last() + " | " + marker + " | " + calls.join(","), c.seen);
+    EXPECT_EQ(child("del_Karte")->isHidden(), c.writeFails) << c.seen.toStdString();
   }
-  EXPECT_EQ(cardRead(reader, 34, 6), erased);
 }
 
 }  // namespace

@@ -1,11 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include "fakes.h"
 #include "platform/program_folder.h"
@@ -16,381 +11,183 @@
 namespace quorvalis {
 namespace {
 
-const QString kLookup = "/quorvalis/DATA/filiale.cgi?FIL001";
-const QString kCommon = "/quorvalis/DATA/demo/filial.ini";
-const QString kRss = "/quorvalis/DATA/demo/rss.ini";
-const QString kVersion = "/quorvalis/update/filial.ini";
+const QString kLookup = "/quorvalis/DATA/filiale.cgi?FIL001", kBranch = "demo;Demo%20Filiale;Bar%20Nord;12345";
+const QString kCommon = "/quorvalis/DATA/demo/filial.ini", kRss = "/quorvalis/DATA/demo/rss.ini",
+              kVersion = "/quorvalis/update/filial.ini";
 
 class MainScreenTest : public testing::ProgramFolderTest {
  protected:
-  void SetUp() override {
-    ProgramFolderTest::SetUp();
-    fakes.server.reply(kLookup, "demo;Demo%20Filiale;Bar%20Nord;12345");
+  MainScreenTest() {
+    fakes.server.reply(kLookup, kBranch);
     fakes.server.reply(kVersion, "F106");
   }
-
-  void configure(const QString& clients) { fakes.server.reply(kCommon, "[clients]\r\n" + clients); }
-
-  MainScreen& start() {
+  // The band as the program makes it, then its start sequence 2.5 s later.
+  void start(const QString& clients = {}) {
+    if (!clients.isEmpty()) fakes.server.reply(kCommon, "[clients]\r\n" + clients);
     band = std::make_unique<MainScreen>(fakes.services, state, "FIL001");
-    band->screens.settings = [this](bool modal) { settingsOpened << modal; };
-    band->screens.ticker = [this](bool on) { tickerCalls << on; };
-    band->screens.club = [this](bool on) { clubCalls << on; };
+    band->screens.settings = [this](bool modal) { opened << (modal ? "settings modal" : "settings"); };
+    band->screens.ticker = [this](bool on) { opened << (on ? "ticker on" : "ticker off"); };
     band->show();
-    EXPECT_EQ(timer("Timer2")->interval(), 2502);
     band->timer2Tick();
-    return *band;
   }
-
   template <class T = QWidget>
   T* child(const char* name) { return band->findChild<T*>(name); }
-  QTimer* timer(const char* name) { return band->findChild<QTimer*>(name); }
-  QString labelText(const char* name) { return child<QLabel>(name)->text(); }
-  int progress() { return child<QProgressBar>("ProgressBar1")->value(); }
-  void tick1(int n) {
-    for (int i = 0; i < n; ++i) band->timer1Tick();
+  bool shown(const char* name) { return !child(name)->isHidden(); }
+  bool running(const char* timer) { return child<QTimer>(timer)->isActive(); }
+  QStringList requestsFor(const std::function<void()>& action) {
+    fakes.server.requests.clear();
+    action();
+    return fakes.server.requests;
+  }
+  void tick1(int n) { for (int i = 0; i < n; ++i) band->timer1Tick(); }
+  // Name / status, then the buttons that take touches and whether the quit button shows.
+  QString view() {
+    return child<QLabel>("quorvalName")->text() + " / " + child<QLabel>("quorvalStatus")->text() + " |" +
+           (child("Butt1")->isEnabled() ? " Butt1" : "") + (child("Butt2")->isEnabled() ? " Butt2" : "") +
+           (shown("ende") ? " ende" : "");
   }
 
   testing::FakeServices fakes;
   TerminalState state;
   std::unique_ptr<MainScreen> band;
-  QList<bool> settingsOpened, tickerCalls, clubCalls;
+  QStringList opened;  // the screens the band opened or closed, in order
 };
 
-TEST_F(MainScreenTest, StartSequenceWithTheServerAnswering) {
-  configure("automin=0");
-  start();
-  EXPECT_EQ(labelText("quorvalStatus"), "Server OK");
-  EXPECT_EQ(labelText("quorvalName"), "Demo Filiale");
-  EXPECT_EQ(state.quorvalverz, "demo");
-  EXPECT_EQ(state.HalleName, "Bar Nord");
-  EXPECT_EQ(state.HallePLZ, "12345");
-  EXPECT_EQ(state.screenW, "19200");
-  EXPECT_EQ(state.screenH, "12000");
-  EXPECT_TRUE(child<QPushButton>("Butt1")->isEnabled());
-  EXPECT_TRUE(child<QPushButton>("Butt2")->isEnabled());
-  EXPECT_TRUE(child("ende")->isHidden());
-  EXPECT_EQ(band->geometry(), QRect(0, 633, 1280, 166));
-  EXPECT_EQ(readBytes("filialini.ini"), "[clients]\r\nautomin=0\r\n");
-  EXPECT_EQ(timer("TimerUpdate")->interval(), 10000);
-  EXPECT_FALSE(timer("Timer1")->isActive());
-  EXPECT_EQ(fakes.server.requests.first(), kVersion);  // the update check comes first
-}
-
-TEST_F(MainScreenTest, StartSequenceWithoutServerRetriesAfter99Ticks) {
+// A screen too small for the band is tried again 2.5 s later, without a server after 99 ticks.
+TEST_F(MainScreenTest, WithoutServerOrRoomTheBandRetriesAndLaterChecksForUpdates) {
   fakes.server.reply(kLookup, "");
-  start();
-  EXPECT_EQ(labelText("quorvalStatus"), "Server failed");
-  EXPECT_EQ(labelText("quorvalName"), "warte auf Internetverbindung...");
-  EXPECT_FALSE(child<QPushButton>("Butt1")->isEnabled());
-  EXPECT_FALSE(child<QPushButton>("Butt2")->isEnabled());
-  EXPECT_FALSE(child("ende")->isHidden());
-  EXPECT_FALSE(exists("filialini.ini"));
-  EXPECT_EQ(timer("Timer1")->interval(), 333);
-  tick1(98);
-  EXPECT_FALSE(timer("Timer2")->isActive());
-  tick1(1);
-  EXPECT_FALSE(timer("Timer1")->isActive());
-  EXPECT_EQ(timer("Timer2")->interval(), 2502);
-
-  // The server is back: the retry finds it.
-  fakes.server.reply(kLookup, "demo;Demo%20Filiale;Bar%20Nord;12345");
-  configure("automin=0");
-  band->timer2Tick();
-  EXPECT_EQ(labelText("quorvalStatus"), "Server OK");
-  EXPECT_TRUE(child<QPushButton>("Butt1")->isEnabled());
-  EXPECT_TRUE(child("ende")->isHidden());
-}
-
-TEST_F(MainScreenTest, TooSmallScreenRetriesWithTheQuitButton) {
-  configure("automin=0");
   fakes.desktop.screen = QSize(1023, 800);
-  start();
-  EXPECT_EQ(timer("Timer2")->interval(), 2503);
-  EXPECT_FALSE(child("ende")->isHidden());
+  start("automin=0");
+  EXPECT_EQ(view(), " / Server failed | ende");
   fakes.desktop.screen = QSize(1024, 600);
   band->timer2Tick();
-  EXPECT_FALSE(timer("Timer2")->isActive());
-  EXPECT_EQ(band->geometry(), QRect(0, 433, 1024, 166));
+  EXPECT_EQ(view(), "warte auf Internetverbindung... / Server failed | ende");
+  tick1(98);
+  EXPECT_FALSE(running("Timer2"));
+  tick1(1);
+  fakes.server.reply(kLookup, kBranch);  // back for the retry, which checks for an update first
+  EXPECT_EQ(requestsFor([this] { band->timer2Tick(); }).value(0), kVersion);
+  EXPECT_EQ(view(), "Demo Filiale / Server OK | Butt1 Butt2");
+  EXPECT_EQ(band->geometry(), QRect(0, 433, 1024, 166));  // at the bottom, at full width
+  EXPECT_FALSE(running("Timer1") || running("Timer2"));  // automin=0: no countdown
+
+  EXPECT_TRUE(requestsFor([this] { for (int i = 0; i < 8460; ++i) band->timerUpdateTick(); }).isEmpty());
+  EXPECT_EQ(requestsFor([this] { band->timerUpdateTick(); }), QStringList{kVersion});
+  EXPECT_EQ(band->uptime(), 1);
+
+  fakes.desktop.screen = QSize(1023, 800);  // a band that cannot run: its quit button ends the program
+  start();
+  QTest::mouseClick(child("ende"), Qt::LeftButton);
+  EXPECT_EQ(fakes.desktop.ended, 1);
 }
 
-TEST_F(MainScreenTest, AutoShrinkToTheTileAndRestore) {
-  configure("automin=1");
-  start();
-  EXPECT_EQ(timer("Timer1")->interval(), 100);
+TEST_F(MainScreenTest, AutoShrinkToTheTileUnlessAScreenIsOpen) {
+  start("automin=1");
   tick1(98);
   EXPECT_FALSE(band->tileShown());
   tick1(1);
-  EXPECT_TRUE(band->tileShown());
   EXPECT_EQ(band->geometry(), QRect(1280 - 52, 800 - 52, 52, 52));
-  EXPECT_FALSE(timer("Timer1")->isActive());
-
   QTest::mouseClick(child("Picture3"), Qt::LeftButton);
-  EXPECT_FALSE(band->tileShown());
   EXPECT_EQ(band->geometry(), QRect(0, 633, 1280, 166));
-  EXPECT_EQ(timer("Timer1")->interval(), 100);  // the countdown starts again
-}
-
-TEST_F(MainScreenTest, NominNeverShrinks) {
-  configure("automin=1\r\nnomin=1");
-  start();
-  tick1(150);
-  EXPECT_FALSE(band->tileShown());
-  band->Picture1_Click();
-  EXPECT_FALSE(band->tileShown());
-}
-
-TEST_F(MainScreenTest, ModalScreenFreezesTheCountdown) {
-  configure("automin=1");
-  start();
+  EXPECT_TRUE(running("Timer1"));  // the countdown starts again, and a modal screen freezes it until it closes
   tick1(10);
   state.nominimize = "1";
   tick1(200);
-  EXPECT_EQ(progress(), 10);
-  EXPECT_FALSE(band->tileShown());
+  band->Picture1_Click();
+  auto* progress = child<QProgressBar>("ProgressBar1");
+  EXPECT_EQ(QString::number(progress->value()) + (band->tileShown() ? " tile" : ""), "10");
+  band->Form_Activate();
+  EXPECT_EQ(state.nominimize + " " + QString::number(progress->value()), "0 0");
+  writeBytes("filialini.ini", "[clients]\r\nautomin=1\r\nnomin=1\r\n");  // the branch may forbid the tile
   band->Picture1_Click();
   EXPECT_FALSE(band->tileShown());
-  band->Form_Activate();  // the modal screen closed
-  EXPECT_EQ(state.nominimize, "0");
-  EXPECT_EQ(progress(), 0);
 }
 
-TEST_F(MainScreenTest, SettingsWithoutPasswordOpenDirectly) {
-  configure("pass=");
-  start();
-  band->Picture2_Click();
-  EXPECT_EQ(settingsOpened, QList<bool>{false});
-  EXPECT_TRUE(child("pwd")->isHidden());
-}
-
-TEST_F(MainScreenTest, SettingsPasswordEntry) {
-  // Scrambled with A = 1 and B = 00: middle character i is the plain code minus i plus 1.
-  QByteArray plain = "123456789geheim", middle;
-  for (int i = 0; i < plain.size(); ++i) middle += static_cast<char>(plain[i] - (i + 1) + 1);
-  configure("pass=1" + QString::fromLatin1(middle) + "00");
-  start();
-  EXPECT_EQ(state.pwds, "geheim");
-  const struct {
-    const char* entry;
-    bool opens;
-  } cases[] = {{"falsch", false}, {"geheim", true}, {"58302719", true}, {"", false}};
+// An unreadable password leaves the service code only.
+TEST_F(MainScreenTest, SettingsOpenWithThePasswordOrTheServiceCode) {
+  const QString geheim = "1111111111^[]Y\\_00";  // "123456789geheim", A = 1, B = 00: character i minus i
+  const struct { QString pass; const char* entry; bool opens; } cases[] = {  // no entry: it times out
+      {geheim, "falsch", false}, {geheim, "geheim", true}, {geheim, "58302719", true}, {geheim, nullptr, false},
+      {"12", "", false}, {"12", "58302719", true}};
   for (const auto& c : cases) {
-    settingsOpened.clear();
+    opened.clear();
+    start("pass=" + c.pass);
     band->Picture2_Click();
-    EXPECT_FALSE(child("pwd")->isHidden());
-    EXPECT_EQ(timer("Timer1")->interval(), 200);
-    child<QLineEdit>("pwd")->setText(c.entry);
-    QTest::keyClick(child("pwd"), Qt::Key_Return);
-    // Only a modal opening counts here; an empty QList comparison trips UBSan inside Qt.
-    EXPECT_EQ(settingsOpened.count(true), c.opens ? 1 : 0) << c.entry;
-    EXPECT_EQ(settingsOpened.count(false), 0) << c.entry;
-    EXPECT_TRUE(child("pwd")->isHidden());
-    EXPECT_TRUE(child("pwdok")->isHidden());
-    EXPECT_EQ(child<QLineEdit>("pwd")->text(), "");
+    child<QLineEdit>("pwd")->setText(c.entry ? c.entry : "12");
+    tick1(c.entry ? 0 : 98);  // the entry stays open for 98 ticks
+    EXPECT_TRUE(shown("pwd")) << c.entry;
+    if (c.entry) QTest::keyClick(child("pwd"), Qt::Key_Return);
+    else tick1(1);
+    EXPECT_EQ(opened.join(","), c.opens ? "settings modal" : "") << c.entry;
+    EXPECT_FALSE(shown("pwd") || shown("pwdok") || shown("tasta2") || !child<QLineEdit>("pwd")->text().isEmpty());
   }
 }
 
-TEST_F(MainScreenTest, PasswordEntryTimesOut) {
-  configure("pass=1abcdefghijklm00");
-  start();
-  band->Picture2_Click();
-  child<QLineEdit>("pwd")->setText("12");
-  tick1(98);
-  EXPECT_FALSE(child("pwd")->isHidden());
-  tick1(1);
-  EXPECT_TRUE(child("pwd")->isHidden());
-  EXPECT_TRUE(child("tasta2")->isHidden());
-  EXPECT_EQ(child<QLineEdit>("pwd")->text(), "");
-}
-
-TEST_F(MainScreenTest, UnreadablePasswordLeavesOnlyTheServiceCode) {
-  configure("pass=12");
-  start();
-  EXPECT_EQ(state.pwds, "");
-  band->Picture2_Click();
-  EXPECT_TRUE(settingsOpened.isEmpty());
-  child<QLineEdit>("pwd")->setText("");
-  band->pwdok_Click();
-  EXPECT_TRUE(settingsOpened.isEmpty());
-  band->Picture2_Click();
-  child<QLineEdit>("pwd")->setText("58302719");
-  band->pwdok_Click();
-  EXPECT_EQ(settingsOpened, QList<bool>{true});
-}
-
-// In the 2.5 s before the start sequence nothing opens, and a server that knows no branch
-// directory never leads to a request for a branch file without one.
+// Before the start nothing opens; an unknown branch (no directory) asks for no branch file.
 TEST_F(MainScreenTest, NothingOpensBeforeTheServerAnswered) {
   writeBytes("filialini.ini", "[clients]\r\nautomin=0\r\n");
   band = std::make_unique<MainScreen>(fakes.services, state, "FIL001");
   band->show();
-  EXPECT_FALSE(child<QPushButton>("Butt1")->isEnabled());
-  EXPECT_FALSE(child<QPushButton>("Butt2")->isEnabled());
-  QTest::mouseClick(child<QPushButton>("Butt1"), Qt::LeftButton);
-  band->Picture1_Click();
-  EXPECT_TRUE(fakes.server.requests.isEmpty());
-  EXPECT_FALSE(band->tileShown());
+  for (const char* button : {"Butt1", "Butt2", "Picture1"}) QTest::mouseClick(child(button), Qt::LeftButton);
+  EXPECT_FALSE(band->tileShown() || !fakes.server.requests.isEmpty());
 
-  fakes.server.reply(kLookup, "-");  // an answer, but no directory
+  fakes.server.reply(kLookup, "-");
   band->timer2Tick();
   band->Butt1_Click();
-  EXPECT_TRUE(fakes.server.requests.filter("DATA//").isEmpty()) << fakes.server.requests.join(' ').toStdString();
+  EXPECT_EQ(fakes.server.requests.filter("DATA//"), QStringList());
   EXPECT_EQ(fakes.desktop.ended, 0);
   EXPECT_EQ(readBytes("filialini.ini"), "[clients]\r\nautomin=0\r\n");
 }
 
-TEST_F(MainScreenTest, NoBranchFileEndsTheProgram) {
-  fakes.server.reply(kCommon, "<h1>404 File Not Found</h1>");
-  fakes.server.reply("/quorvalis/DATA/demo/filialen/", "<h1>404 File Not Found</h1>");
-  start();
-  EXPECT_EQ(fakes.dialogs.messages,
-            QStringList{"Hinweis: Es wurde keine Filialdatei gefunden. Bitte wenden Sie sich an "
-                        "die Zentrale. Das Programm wird beendet."});
-  EXPECT_EQ(fakes.desktop.ended, 1);
-  EXPECT_TRUE(band->ending());
-}
-
-TEST_F(MainScreenTest, NumberedFileComesFromTheFileNumber) {
-  writeBytes("cl.ini", "[start]\r\nFL=12\r\n");
-  fakes.server.reply("/quorvalis/DATA/demo/filialen/12.ini", "[clients]\r\nwin=1");
-  start();
-  EXPECT_TRUE(fakes.server.requests.contains("/quorvalis/DATA/demo/filialen/12.ini"));
-  EXPECT_FALSE(fakes.server.requests.contains(kCommon));
-  EXPECT_EQ(fakes.desktop.autostart, programFile("quorval"));
-}
-
-TEST_F(MainScreenTest, AutostartFollowsWin) {
-  const struct {
-    const char* win;
-    const char* program;
-  } cases[] = {{"1", "quorval"}, {"0", "no_quorval"}, {"2", "no_quorval"}};
-  for (const auto& c : cases) {
-    configure(QStringLiteral("win=") + c.win);
-    start();
-    EXPECT_EQ(fakes.desktop.autostart, programFile(c.program)) << c.win;
-  }
-}
-
-TEST_F(MainScreenTest, TickerFollowsTheDownloadedSettings) {
-  configure("automin=0");
-  fakes.server.reply(kRss, "[rss]\r\nmain=2");
-  start();
-  EXPECT_EQ(tickerCalls, QList<bool>{true});
-  fakes.server.reply(kRss, "[rss]\r\nmain=0");
-  band->DownloadTickerSettings();
-  EXPECT_EQ(tickerCalls, (QList<bool>{true, false}));
-}
-
-TEST_F(MainScreenTest, UpdateCheck) {
-  configure("automin=0");
-  const struct {
-    QString reply;
-    const char* installed;  // version.ini content, nullptr for none
-    bool downloads;
-  } cases[] = {
-      {"", nullptr, false},
-      {"F106", nullptr, false},  // missing version.ini counts as F106
-      {"F107", "[Version]\r\nfilial=F107\r\n", false},
-      {QString(16, u'G'), nullptr, false},
-      {QString(15, u'G'), nullptr, true},
-      {"F107", nullptr, true},
+// What the start ends in, by the update check's reply and the branch file's.
+TEST_F(MainScreenTest, StartOutcomes) {
+  fakes.server.offerDownload("/quorvalis/update/F108.exe", "#!/bin/sh\n");
+  const QString ok = "[clients]\r\nautomin=0";
+  const struct { QString version; const char* installed; QString config, seen; } cases[] = {  // installed: its file
+      {"", nullptr, ok, "runs"}, {"F106", nullptr, ok, "runs"},  // no version.ini counts as F106
+      {"F107", "[Version]\r\nfilial=F107\r\n", ok, "runs"},
+      {"F107", nullptr, ok, "download, runs: Fehler: Update-Download ERROR 04.12.2026 14:30:05"},
+      {"F108", nullptr, ok, "download, ended before the lookup"},
+      {"F106", nullptr, "<h1>404 File Not Found</h1>",
+       "ended: Hinweis: Es wurde keine Filialdatei gefunden. Bitte wenden Sie sich an die Zentrale. "
+       "Das Programm wird beendet."},
   };
   for (const auto& c : cases) {
     QFile::remove(path("version.ini"));
     if (c.installed) writeBytes("version.ini", c.installed);
-    fakes.server.reply(kVersion, c.reply);
+    fakes.server.reply(kVersion, c.version);
+    fakes.server.reply("/quorvalis/DATA/demo/filial", c.config);  // numbered and common file
     fakes.server.downloadRequests.clear();
-    start();
-    EXPECT_EQ(!fakes.server.downloadRequests.isEmpty(), c.downloads) << c.reply.toStdString();
+    const QStringList requests = requestsFor([this] { start(); });
+    QString seen = fakes.server.downloadRequests.isEmpty() ? "" : "download, ";
+    seen += band->ending() ? "ended" : "runs";
+    if (!requests.contains(kLookup)) seen += " before the lookup";
+    if (!fakes.dialogs.messages.isEmpty()) seen += ": " + fakes.dialogs.messages.takeFirst();
+    EXPECT_EQ(seen, c.seen) << c.version.toStdString();
   }
+  EXPECT_EQ(fakes.desktop.started, QStringList{programFolder() + "/ F108.exe"});
+  EXPECT_EQ(fakes.desktop.ended, 2);
 }
 
-TEST_F(MainScreenTest, UpdateIsStartedAndTheProgramEnds) {
-  fakes.server.reply(kVersion, "F107");
-  fakes.server.offerDownload("/quorvalis/update/F107.exe", "#!/bin/sh\n");
-  start();
-  EXPECT_EQ(fakes.desktop.started, QStringList{programFolder() + "/ F107.exe"});
-  EXPECT_EQ(fakes.desktop.ended, 1);
-  EXPECT_FALSE(fakes.server.requests.contains(kLookup));  // nothing else runs
-}
-
-TEST_F(MainScreenTest, FailedUpdateDownloadIsReportedAndTheProgramRunsOn) {
-  configure("automin=0");
-  fakes.server.reply(kVersion, "F107");
-  start();
-  EXPECT_EQ(fakes.dialogs.messages, QStringList{"Fehler: Update-Download ERROR 04.12.2026 14:30:05"});
-  EXPECT_TRUE(fakes.desktop.started.isEmpty());
-  EXPECT_EQ(fakes.desktop.ended, 0);
-  EXPECT_EQ(labelText("quorvalStatus"), "Server OK");
-}
-
-TEST_F(MainScreenTest, UpdateTimerChecksAfter8460Ticks) {
-  configure("automin=0");
-  start();
-  const qsizetype before = fakes.server.requests.count(kVersion);
-  for (int i = 0; i < 8460; ++i) band->timerUpdateTick();
-  EXPECT_EQ(fakes.server.requests.count(kVersion), before);
-  EXPECT_EQ(band->uptime(), 8460);
-  band->timerUpdateTick();
-  EXPECT_EQ(fakes.server.requests.count(kVersion), before + 1);
-  EXPECT_EQ(band->uptime(), 1);
-}
-
+// Both buttons look the branch up again, only the new-guest button reloads the configuration (the
+// numbered file first); the screens open with nominimize set. No password: no password entry.
 TEST_F(MainScreenTest, BandButtonsReloadBranchAndConfiguration) {
-  configure("automin=0");
-  start();
-  fakes.server.requests.clear();
+  fakes.server.reply(kRss, "[rss]\r\nmain=2");
+  start("automin=0\r\nwin=2");
+  EXPECT_EQ(fakes.desktop.autostart, programFile("no_quorval"));
+  writeBytes("cl.ini", "[start]\r\nFL=12\r\n");
   fakes.server.reply(kLookup, "demo;Demo%20Filiale;Bar%20Nord%20Neu;54321");
-  configure("automin=0\r\nkats=1");
-  int guestScreens = 0;
-  band->screens.newGuest = [&] {
-    ++guestScreens;
-    EXPECT_EQ(state.nominimize, "1");
-    EXPECT_TRUE(child("Butt1")->isVisible());
-    EXPECT_TRUE(child("moment")->isHidden());
-  };
-  QTest::mouseClick(child("Butt1"), Qt::LeftButton);
-  EXPECT_EQ(guestScreens, 1);
-  EXPECT_EQ(state.HalleName, "Bar Nord Neu");
-  EXPECT_EQ(state.HallePLZ, "54321");
-  EXPECT_EQ(readSetting(keys::kKats), "1");
-  EXPECT_EQ(fakes.server.requests, (QStringList{kLookup, "/quorvalis/DATA/demo/filialen/.ini",
-                                               kCommon, kRss}));
-
-  fakes.server.requests.clear();
-  int couponScreens = 0;
-  band->screens.coupons = [&] { ++couponScreens; };
-  QTest::mouseClick(child("Butt2"), Qt::LeftButton);
-  EXPECT_EQ(couponScreens, 1);
-  EXPECT_EQ(fakes.server.requests, QStringList{kLookup});  // no configuration reload
-  EXPECT_EQ(state.nominimize, "1");
-}
-
-TEST_F(MainScreenTest, WatchdogClicksTheBandUnlessSpared) {
-  configure("winb=1");
-  start();
-  EXPECT_EQ(timer("TimerWin")->interval(), 500);
-  fakes.desktop.title = "Editor";
-  band->timerWinTick();
-  EXPECT_EQ(fakes.desktop.calls,
-            (QStringList{"cursor 640,688", "click 1", "cursor 640,748"}));
-  fakes.desktop.calls.clear();
-  fakes.desktop.title = "quorvalis - Tarvendels via SMS";
-  band->timerWinTick();
-  EXPECT_TRUE(fakes.desktop.calls.isEmpty());
-
-  band->Mausklick(2, 9600, 6000);
-  EXPECT_EQ(fakes.desktop.calls, (QStringList{"move 32767,32767", "click 2"}));
-  fakes.desktop.calls.clear();
-  band->Mausklick(3, -1, -1);
-  EXPECT_TRUE(fakes.desktop.calls.isEmpty());
-}
-
-TEST_F(MainScreenTest, QuitButtonEndsTheProgram) {
-  fakes.server.reply(kLookup, "");
-  start();
-  QTest::mouseClick(child("ende"), Qt::LeftButton);
-  EXPECT_EQ(fakes.desktop.ended, 1);
+  fakes.server.reply(kRss, "[rss]\r\nmain=0");
+  fakes.server.reply(kCommon, "[clients]\r\nautomin=0\r\nkats=1\r\nwin=1");
+  band->screens.newGuest = [this] { opened << "guests " + state.nominimize + (shown("moment") ? " moment" : ""); };
+  band->screens.coupons = [this] { opened << "coupons " + state.nominimize + (shown("moment") ? " moment" : ""); };
+  EXPECT_EQ(requestsFor([this] { QTest::mouseClick(child("Butt1"), Qt::LeftButton); }),
+            (QStringList{kLookup, "/quorvalis/DATA/demo/filialen/12.ini", kCommon, kRss}));
+  EXPECT_EQ(state.HalleName + "/" + state.HallePLZ + " " + readSetting(keys::kKats), "Bar Nord Neu/54321 1");
+  EXPECT_EQ(fakes.desktop.autostart, programFile("quorval"));
+  EXPECT_EQ(requestsFor([this] { QTest::mouseClick(child("Butt2"), Qt::LeftButton); }), QStringList{kLookup});
+  band->Picture2_Click();
+  EXPECT_EQ(opened, (QStringList{"ticker on", "ticker off", "guests 1", "coupons 1", "settings"}));
 }
 
 }  // namespace

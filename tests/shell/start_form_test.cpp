@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -16,67 +13,44 @@ namespace {
 
 class StartFormTest : public testing::ProgramFolderTest {
  protected:
+  template <class T = QWidget>
+  T* child(const char* name) { return form->findChild<T*>(name); }
+  // cl.ini's log and ID, then the box and the field as the form shows them.
+  QString seen() {
+    const bool ticked = child<QCheckBox>("Check1")->isChecked();
+    return readSetting(keys::kLog) + "/" + readSetting(keys::kId) + (ticked ? " [x] " : " [ ] ") + form->branchId();
+  }
   testing::FakeServices fakes;
-  StartForm form{fakes.services};
-  QLineEdit* text1() { return form.findChild<QLineEdit*>("Text1"); }
-  QCheckBox* check1() { return form.findChild<QCheckBox*>("Check1"); }
+  std::unique_ptr<StartForm> form = std::make_unique<StartForm>(fakes.services);
 };
 
 TEST_F(StartFormTest, RememberedIdLogsInAtOnceOnlyWhenLongerThanFive) {
-  const struct {
-    const char* file;
-    const char* text;
-    bool checked;
-    bool autoLogin;
-  } cases[] = {
-      {"[start]\r\nlog=1\r\nID=ABCDE\r\n", "ABCDE", true, false},
-      {"[start]\r\nlog=1\r\nID=ABCDEF\r\n", "ABCDEF", true, true},
-      {"[start]\r\nlog=0\r\nID=ABCDEF\r\n", "", false, false},
-      {"[start]\r\nlog=1\r\n", "", true, false},
-  };
+  const struct { const char* file; bool autoLogin; const char* seen; } cases[] = {
+      {"log=1\r\nID=ABCDE", false, "1/ABCDE [x] ABCDE"}, {"log=1\r\nID=ABCDEF", true, "1/ABCDEF [x] ABCDEF"},
+      {"log=0\r\nID=ABCDEF", false, "0/ABCDEF [ ] "},    {"log=1", false, "1/ [x] "}};
   for (const auto& c : cases) {
-    writeBytes("cl.ini", c.file);
-    StartForm fresh(fakes.services);
-    EXPECT_EQ(fresh.load(), c.autoLogin) << c.file;
-    EXPECT_EQ(fresh.branchId(), QString::fromLatin1(c.text)) << c.file;
-    EXPECT_EQ(fresh.findChild<QCheckBox*>("Check1")->isChecked(), c.checked) << c.file;
+    writeBytes("cl.ini", QByteArray("[start]\r\n") + c.file + "\r\n");
+    form = std::make_unique<StartForm>(fakes.services);
+    EXPECT_EQ(form->load(), c.autoLogin) << c.file;
+    EXPECT_EQ(seen(), c.seen) << c.file;
   }
 }
 
-TEST_F(StartFormTest, LoginWithAnEmptyIdDoesNothing) {
-  QSignalSpy login(&form, &StartForm::login);
-  QTest::mouseClick(form.findChild<QPushButton*>("Command1"), Qt::LeftButton);
-  EXPECT_EQ(login.count(), 0);
-  text1()->setText("FIL001");
-  QTest::mouseClick(form.findChild<QPushButton*>("Command1"), Qt::LeftButton);
-  ASSERT_EQ(login.count(), 1);
-  EXPECT_EQ(login.at(0).at(0).toString(), "FIL001");
-}
-
-TEST_F(StartFormTest, RememberCheckBox) {
-  form.show();
-  // An empty field: the box unticks itself and nothing is stored.
-  QTest::mouseClick(check1(), Qt::LeftButton, {}, QPoint(5, check1()->height() / 2));
-  EXPECT_FALSE(check1()->isChecked());
+// Both need an ID: on an empty field the box unticks itself. Unticking it forgets the ID.
+TEST_F(StartFormTest, LoginAndRememberBoxNeedAnId) {
+  QSignalSpy login(form.get(), &StartForm::login);
+  QTest::mouseClick(child("Command1"), Qt::LeftButton);
+  child<QCheckBox>("Check1")->click();
   EXPECT_FALSE(exists("cl.ini"));
-
-  text1()->setText("FIL001");
-  QTest::mouseClick(check1(), Qt::LeftButton, {}, QPoint(5, check1()->height() / 2));
-  EXPECT_TRUE(check1()->isChecked());
-  EXPECT_EQ(readSetting(keys::kLog), "1");
-  EXPECT_EQ(readSetting(keys::kId), "FIL001");
-
-  QTest::mouseClick(check1(), Qt::LeftButton, {}, QPoint(5, check1()->height() / 2));
-  EXPECT_FALSE(check1()->isChecked());
-  EXPECT_EQ(text1()->text(), "");
-  EXPECT_EQ(readSetting(keys::kLog), "0");
-  EXPECT_EQ(readSetting(keys::kId), "");
-  EXPECT_TRUE(readBytes("cl.ini").contains("ID=\r\n"));
-}
-
-TEST_F(StartFormTest, KeyboardButtonStartsTheOnScreenKeyboard) {
-  QTest::mouseClick(form.findChild<QPushButton*>("tasta2"), Qt::LeftButton);
-  EXPECT_EQ(fakes.desktop.keyboards, 1);
+  child<QLineEdit>("Text1")->setText("FIL001");
+  child<QCheckBox>("Check1")->click();
+  EXPECT_EQ(seen(), "1/FIL001 [x] FIL001");
+  QTest::mouseClick(child("Command1"), Qt::LeftButton);
+  QTest::mouseClick(child("tasta2"), Qt::LeftButton);
+  EXPECT_EQ(login.count(), 1);
+  EXPECT_EQ(login.value(0).value(0).toString() + " " + QString::number(fakes.desktop.keyboards), "FIL001 1");
+  child<QCheckBox>("Check1")->click();
+  EXPECT_EQ(seen(), "0/ [ ] ");
 }
 
 }  // namespace
