@@ -9,6 +9,8 @@
 #include <QTimer>
 
 #include "coupons/coupon_screen.h"
+#include "coupons/receipts.h"
+#include "coupons/texts.h"
 #include "fakes.h"
 #include "program_folder_test.h"
 #include "settings/settings_files.h"
@@ -16,100 +18,89 @@
 namespace quorvalis {
 namespace {
 
+namespace t = coupon_texts;
+QString text(const char* utf8) { return QString::fromUtf8(utf8); }
+
 const QString kSearch = "/quorvalis/DATA/searchc.cgi?";
 const QString kDelete = "/quorvalis/DATA/delcoupon.cgi?";
-const QString kValid = QString::fromUtf8("1234;05.01.2027;Freigetränk%20an%20der%20Bar;5;x;;-;");
+const QString kValid = "1234;05.01.2027;Freigetränk%20an%20der%20Bar;5;x;;-;";
 
+// A valid coupon that the server deletes when asked.
 class CouponScreenTest : public testing::ProgramFolderTest {
  protected:
   void SetUp() override {
     ProgramFolderTest::SetUp();
     fakes.server.reply(kSearch, kValid);
+    fakes.server.reply(kDelete, "OK");
   }
   void settings(const QByteArray& clients) { writeBytes("filialini.ini", "[clients]\r\n" + clients); }
-  CouponScreen& open() {
-    screen = std::make_unique<CouponScreen>(fakes.services, state);
-    return *screen;
-  }
+  void open() { screen = std::make_unique<CouponScreen>(fakes.services, state); }
   QLineEdit* data(int i) { return screen->findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i)); }
-  QString label(const char* name) { return screen->findChild<QLabel*>(name)->text(); }
   bool shown(const char* name) { return !screen->findChild<QWidget*>(name)->isHidden(); }
   QTimer* timer1() { return screen->findChild<QTimer*>("Timer1"); }
-  void lookUp(const QString& prefix = "0171", const QString& number = "1234567",
-              const QString& code = "1234") {
-    open();
+  // The texts of the message labels shown.
+  QString labels() {
+    QStringList texts;
+    for (const char* name : {"Label1", "Label2", "Label4", "Label5"})
+      if (shown(name)) texts << screen->findChild<QLabel*>(name)->text();
+    return texts.join(u'|');
+  }
+  void type(const QString& prefix, const QString& number, const QString& code) {
     data(0)->setText(prefix);
     data(1)->setText(number);
     data(2)->setText(code);
     screen->cmdEnterNum_Click();
+  }
+  void lookUp(const QString& number = "1234567") {
+    open();
+    type("0171", number, "1234");
     screen->Datapr_Click();
   }
-  void ticks(int n) {
-    for (int i = 0; i < n; ++i) screen->timer1Tick();
-  }
+  void ticks(int n) { while (n-- > 0) screen->timer1Tick(); }
 
   testing::FakeServices fakes;
   TerminalState state = testing::bandState();
   std::unique_ptr<CouponScreen> screen;
 };
 
-TEST_F(CouponScreenTest, EnterChecksEmptyAndFocusTheFirstWrongField) {
+TEST_F(CouponScreenTest, EnterEmptiesTheFirstWrongFieldOnly) {
   open();
-  data(0)->setText("171");
-  data(1)->setText("12345");
-  data(2)->setText("12a4");
-  screen->cmdEnterNum_Click();
-  EXPECT_EQ(data(0)->text(), "");
-  EXPECT_EQ(data(1)->text(), "12345");
-  EXPECT_EQ(label("Label1"), "Bitte Handy - Vorwahlnummer eingeben.");
-  data(0)->setText("0171");
-  screen->cmdEnterNum_Click();
-  EXPECT_EQ(data(1)->text(), "");
-  EXPECT_EQ(label("Label1"), "Bitte Handy - Nummer eingeben.");
-  data(1)->setText("123456");
-  screen->cmdEnterNum_Click();
+  type("171", "12345", "12a4");
+  EXPECT_EQ(data(0)->text() + "/" + data(1)->text(), "/12345");
+  EXPECT_EQ(labels(), text(t::kPrompts[0]));
+  type("0171", "123456", "12a4");
   EXPECT_EQ(data(2)->text(), "");
+  EXPECT_EQ(labels(), text(t::kPrompts[2]));
   EXPECT_FALSE(shown("Datapr"));
-  data(2)->setText("0042");
-  screen->cmdEnterNum_Click();
+  type("0171", "123456", "0042");
   EXPECT_TRUE(shown("Datapr"));
 }
 
 TEST_F(CouponScreenTest, HandedOverNumberFillsBothFields) {
   writeBytes("cl.ini", "[temp]\r\nnr=00491711234567\r\n");
   open();
-  EXPECT_EQ(data(0)->text(), "0171");
-  EXPECT_EQ(data(1)->text(), "1234567");
-  EXPECT_EQ(data(2)->text(), "");
+  EXPECT_EQ(data(0)->text() + "/" + data(1)->text() + "/" + data(2)->text(), "0171/1234567/");
 }
 
-TEST_F(CouponScreenTest, ValidCouponIsShownWithTheRedemptionButton) {
-  lookUp("0171", "0234567");
-  EXPECT_EQ(fakes.server.requests, QStringList{kSearch + "B---00491710234567---1234"});
-  EXPECT_EQ(label("Label1"), "Gutschein gefunden.");
-  EXPECT_EQ(label("Label2"), QString::fromUtf8("Der Gutschein ist gültig."));
-  EXPECT_EQ(label("Label4"), QString::fromUtf8("Freigetränk an der Bar"));
-  EXPECT_EQ(label("Label5"), "Der Gutschein hat einen Geldwert von - 5 EURO.");
-  EXPECT_EQ(screen->geldwert(), "5");
-  EXPECT_TRUE(shown("guteinl"));
-  EXPECT_FALSE(data(0)->isEnabled());
-  EXPECT_FALSE(shown("cmdNumeric_1"));
-  EXPECT_EQ(timer1()->interval(), 350);
-}
-
-TEST_F(CouponScreenTest, NotFoundShowsNoButton) {
-  fakes.server.reply(kSearch, "");
-  lookUp();
-  EXPECT_EQ(label("Label1"), "Kein Gutschein gefunden !");
-  EXPECT_FALSE(shown("guteinl"));
-  EXPECT_FALSE(shown("Label2"));
-  EXPECT_EQ(timer1()->interval(), 200);
-}
-
-TEST_F(CouponScreenTest, CountdownClosesOnThe99thTick) {
-  for (const QString& reply : {kValid, QString()}) {
-    fakes.server.reply(kSearch, reply);
-    lookUp();
+// What a look-up shows; whatever it found, the screen then counts down to closing.
+TEST_F(CouponScreenTest, LookUpShowsTheCouponThenCountsDown) {
+  const struct { QString reply; const char* labels; bool redeemable; int countdown; } cases[] = {
+      {kValid, "Gutschein gefunden.|Der Gutschein ist gültig.|Freigetränk an der Bar|"
+               "Der Gutschein hat einen Geldwert von - 5 EURO.", true, 350},
+      {"1234;-;T;5;x;;01.12.2026;", "Der Gutschein wurde bereits am 01.12.2026 eingelöst !", false, 350},
+      {"", "Kein Gutschein gefunden !", false, 200},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.labels);
+    state.nominimize = "1";
+    fakes.server.reply(kSearch, c.reply);
+    lookUp("0234567");
+    EXPECT_EQ(fakes.server.requests.last(), kSearch + "B---00491710234567---1234");
+    EXPECT_EQ(labels(), text(c.labels));
+    EXPECT_EQ(shown("guteinl"), c.redeemable);
+    EXPECT_EQ(screen->geldwert(), c.redeemable ? "5" : "0");
+    EXPECT_FALSE(shown("cmdNumeric_1") || data(0)->isEnabled());
+    EXPECT_EQ(timer1()->interval(), c.countdown);
     ticks(98);
     EXPECT_FALSE(screen->closedItself());
     ticks(1);
@@ -120,117 +111,73 @@ TEST_F(CouponScreenTest, CountdownClosesOnThe99thTick) {
 
 TEST_F(CouponScreenTest, NeverClosesWhileARequestRuns) {
   open();
-  screen->findChild<QProgressBar*>("ProgressBar1")->setValue(1);
+  auto* bar = screen->findChild<QProgressBar*>("ProgressBar1");
+  bar->setValue(1);
   timer1()->start(100);  // what the busy display sets while the server works
   ticks(500);
   EXPECT_FALSE(screen->closedItself());
-  EXPECT_LE(screen->findChild<QProgressBar*>("ProgressBar1")->value(), 99);
+  EXPECT_LE(bar->value(), 99);
 }
 
-TEST_F(CouponScreenTest, IdleFor121SecondsCloses) {
-  open();
-  for (int i = 0; i < 120; ++i) screen->timer2Tick();
-  EXPECT_FALSE(screen->closedItself());
-  screen->timer2Tick();
-  EXPECT_TRUE(screen->closedItself());
-}
-
-TEST_F(CouponScreenTest, RedemptionWithoutReceipts) {
-  writeBytes("cl.ini", "[start]\r\ncla=7\r\n");
-  fakes.server.reply(kDelete, "OK");
-  lookUp("0171", "0234567");
-  screen->guteinl_Click();
-  EXPECT_EQ(fakes.server.requests.last(), kDelete + "B---00491710234567---1234---04.12.2026");
-  EXPECT_EQ(label("Label1"), QString::fromUtf8("Der Gutschein ist eingelöst."));
-  EXPECT_EQ(label("Label2"), "");
-  EXPECT_TRUE(fakes.printers.documents.empty());
-  EXPECT_EQ(readSetting(keys::kCla), "7");
-  EXPECT_EQ(readBytes("coupons.ini"), "04.12.2026;1234;0049171234567;5\r\n");
-  EXPECT_FALSE(shown("guteinl"));
-  EXPECT_EQ(timer1()->interval(), 200);
-}
-
-TEST_F(CouponScreenTest, OnlyExactlyOkConfirms) {
-  for (const char* reply : {"ok", "OK ", "", "FEHLER"}) {
-    QFile::remove(path("coupons.ini"));
-    fakes.server.reply(kDelete, reply);
-    settings("print=1\r\n");
-    lookUp();
-    screen->guteinl_Click();
-    EXPECT_EQ(label("Label1"), "FEHLER") << reply;
-    EXPECT_EQ(label("Label4"), QString::fromUtf8("Der Gutschein konnte nicht gelöscht werden. Nicht einlösen !"));
-    EXPECT_EQ(label("Label5"), "");
-    EXPECT_FALSE(exists("coupons.ini")) << reply;
-    EXPECT_TRUE(fakes.printers.documents.empty()) << reply;
-  }
-}
-
-TEST_F(CouponScreenTest, ReceiptNumberAdvancesOnlyWhenPresent) {
+// What the server's reply and the settings make of a redemption: the labels, the receipt and its
+// printer, the receipt counter and the log.
+TEST_F(CouponScreenTest, Redemption) {
+  using Layout = QStringList (*)(const ReceiptValues&);
+  const Layout empty = [](const ReceiptValues&) { return QStringList(); };
+  const QByteArray bon = "[Settings]\r\nQPrinter=BON\r\n", cla3 = "[start]\r\ncla=3\r\n";
   const struct {
-    const char* cl;
-    const char* heading;
-    const char* after;  // nullptr: the key stays missing
+    QString deleted, value;
+    QByteArray clients, cl;
+    Layout layout;              // nullptr: nothing printed
+    const char *printer, *cla;  // cla after; nullptr: still missing
   } cases[] = {
-      {"[start]\r\ncla=7\r\n", "No.7", "8"},
-      {"[start]\r\ncla=0\r\n", nullptr, "1"},
-      {"[start]\r\nlog=0\r\n", nullptr, nullptr},
+      {"OK", "5", "", cla3, nullptr, "", "3"},  // receipts off
+      {"OK", "5", "print=1\r\n", "[start]\r\ncla=7\r\n", BuildPlainReceipt, "Standard", "8"},
+      {"OK", "5", "print=1\r\n", "[start]\r\ncla=0\r\n", BuildPlainReceipt, "Standard", "1"},
+      {"OK", "5", "print=1\r\n", "[start]\r\nlog=0\r\n", BuildPlainReceipt, "Standard", nullptr},
+      {"OK", "5", "print=1\r\nquitt=1\r\n", cla3, BuildNoteReceipt, "Standard", "4"},
+      {"OK", "5", "print=1\r\nquitt=0\r\n", cla3 + bon, BuildPlainSlip, "BON", "4"},
+      {"OK", "5", "print=1\r\nquitt=1\r\n", cla3 + bon, BuildNoteSlip, "BON", "4"},
+      {"OK", "5", "print=1\r\nquitt=2\r\n", cla3, empty, "Standard", "4"},  // printed all the same
+      {"OK", "0", "print=1\r\n", cla3 + bon, BuildConfirmation, "BON", "4"},
+      // Only exactly "OK" confirms the deletion.
+      {"ok", "5", "print=1\r\n", cla3, nullptr, "", "3"},
+      {"OK ", "5", "print=1\r\n", cla3, nullptr, "", "3"},
+      {"", "5", "print=1\r\n", cla3, nullptr, "", "3"},
+      {"FEHLER", "5", "print=1\r\n", cla3, nullptr, "", "3"},
   };
-  fakes.server.reply(kDelete, "OK");
-  settings("print=1\r\n");
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.deleted.toStdString() + " " + c.clients.toStdString() + c.cl.toStdString());
+    settings(c.clients);
     writeBytes("cl.ini", c.cl);
+    QFile::remove(path("coupons.ini"));
     fakes.printers.documents.clear();
-    lookUp();
+    fakes.server.reply(kSearch, "1234;-;Cocktail;" + c.value + ";x;;-;");
+    fakes.server.reply(kDelete, c.deleted);
+    lookUp("0234567");
+    const QString number = readSetting(keys::kCla);
     screen->guteinl_Click();
-    ASSERT_EQ(fakes.printers.documents.size(), 1u);
-    const QString heading = screen->receipt().value(5);  // after the skipped entry
-    if (c.heading) EXPECT_TRUE(heading.endsWith(c.heading)) << heading.toStdString();
-    else EXPECT_EQ(heading, " - Quittung - ");
-    if (c.after) EXPECT_EQ(readSetting(keys::kCla), c.after);
+    const bool deleted = c.deleted == "OK";
+    EXPECT_EQ(fakes.server.requests.last(), kDelete + "B---00491710234567---1234---04.12.2026");
+    const QString redeemed = text(t::kRedeemed) + (c.layout ? text(t::kPrinted) : "") +
+                             "||Cocktail|Der Gutschein hat einen Geldwert von - " + c.value + " EURO.";
+    EXPECT_EQ(labels(), deleted ? redeemed : text(t::kError) + "||" + text(t::kNotDeleted) + "|");
+    EXPECT_FALSE(shown("guteinl"));
+    EXPECT_EQ(timer1()->interval(), 200);
+    const QString logged = "04.12.2026;1234;0049171234567;" + c.value + "\r\n";
+    EXPECT_EQ(readBytes("coupons.ini"), deleted ? logged.toLatin1() : QByteArray());
+    if (c.cla) EXPECT_EQ(readSetting(keys::kCla), c.cla);
     else EXPECT_FALSE(readBytes("cl.ini").contains("cla"));
-    EXPECT_EQ(label("Label1"), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt !"));
-  }
-}
-
-TEST_F(CouponScreenTest, ZeroValueGetsTheConfirmationOnTheReceiptPrinter) {
-  writeBytes("cl.ini", "[Settings]\r\nQPrinter=BON\r\n");
-  settings("print=1\r\n");
-  fakes.server.reply(kSearch, "1234;-;Cocktail;0;x;;-;");
-  fakes.server.reply(kDelete, "OK");
-  lookUp();
-  screen->guteinl_Click();
-  ASSERT_EQ(fakes.printers.documents.size(), 1u);
-  EXPECT_EQ(fakes.printers.documents[0].printer, "BON");
-  EXPECT_EQ(fakes.printers.documents[0].lines()[0], "quorvalis - Tarvendel Coupons - System  -  ");
-  EXPECT_TRUE(screen->receipt().value(5).startsWith(QString::fromUtf8(" - Bestätigung")));
-  EXPECT_EQ(readBytes("coupons.ini"), "04.12.2026;1234;00491711234567;0\r\n");
-}
-
-TEST_F(CouponScreenTest, LayoutByPrinterAndQuitt) {
-  const struct {
-    const char* qprinter;
-    const char* quitt;
-    const char* firstLine;  // nullptr: nothing is built
-  } cases[] = {
-      {"-", "0", "quorvalis - Tarvendel Coupons - System  -  "},
-      {"-", "1", "quorvalis - Tarvendel Coupons - System  -  "},
-      {"BON", "0", "quorvalis  - System  - "},
-      {"BON", "1", "quorvalis  - System  - "},
-      {"-", "2", nullptr},
-  };
-  fakes.server.reply(kDelete, "OK");
-  for (const auto& c : cases) {
-    writeBytes("cl.ini", QByteArray("[start]\r\ncla=3\r\n[Settings]\r\nQPrinter=") + c.qprinter + "\r\n");
-    settings(QByteArray("print=1\r\nquitt=") + c.quitt + "\r\n");
-    fakes.printers.documents.clear();
-    lookUp();
-    screen->guteinl_Click();
-    ASSERT_EQ(fakes.printers.documents.size(), 1u) << c.quitt;
-    const QStringList lines = fakes.printers.documents[0].lines();
-    if (c.firstLine) EXPECT_EQ(lines[0], c.firstLine) << c.qprinter << c.quitt;
-    else EXPECT_EQ(lines, QStringList{""});  // an empty receipt, printed all the same
-    EXPECT_EQ(readSetting(keys::kCla), "4");
-    EXPECT_EQ(label("Label1"), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt !"));
+    if (!c.layout) {
+      EXPECT_TRUE(fakes.printers.documents.empty());
+      continue;
+    }
+    ASSERT_EQ(fakes.printers.documents.size(), 1u);
+    const QStringList receipt =
+        c.layout({c.value, "0171", "0234567", "12345", "Bar Nord", "04.12.2026", "14:30:05", number});
+    EXPECT_EQ(screen->receipt(), receipt);
+    EXPECT_EQ(fakes.printers.documents[0].printer, c.printer);
+    EXPECT_EQ(fakes.printers.documents[0].lines().value(0), receipt.value(1));
   }
 }
 
@@ -238,28 +185,24 @@ TEST_F(CouponScreenTest, NoPrinterSwitchesReceiptsOff) {
   fakes.printers.names.clear();
   fakes.printers.current.clear();
   settings("print=1\r\n");
-  fakes.server.reply(kDelete, "OK");
   lookUp();
-  EXPECT_EQ(label("pname"), "kein Drucker gefunden");
+  EXPECT_EQ(screen->findChild<QLabel*>("pname")->text(), text(t::kNoPrinter));
   screen->guteinl_Click();
   EXPECT_TRUE(fakes.printers.documents.empty());
-  EXPECT_EQ(label("Label1"), QString::fromUtf8("Der Gutschein ist eingelöst."));
+  EXPECT_TRUE(labels().startsWith(text(t::kRedeemed) + "|"));
   EXPECT_TRUE(exists("coupons.ini"));
 }
 
 TEST_F(CouponScreenTest, LogThatCannotBeWrittenIsReported) {
   QDir().mkpath(path("coupons.ini"));  // a folder where the log should be
-  fakes.server.reply(kDelete, "OK");
   lookUp();
   screen->guteinl_Click();
-  EXPECT_EQ(label("Label1"), QString::fromUtf8("Der Gutschein ist eingelöst."));
-  EXPECT_EQ(label("Label2"), QString::fromUtf8("Achtung: Einlösung konnte nicht protokolliert werden !"));
+  EXPECT_TRUE(labels().startsWith(text(t::kRedeemed) + "|" + text(t::kNotLogged) + "|"));
 }
 
 // Touches while the coupon is being deleted are dropped: a second "redeem" would delete,
 // print and log twice, "Abbrechen" would close the screen under the running redemption.
 TEST_F(CouponScreenTest, TouchesWhileTheCouponIsDeletedAreDropped) {
-  fakes.server.reply(kDelete, "OK");
   settings("print=1\r\n");
   lookUp();
   screen->show();
@@ -272,7 +215,7 @@ TEST_F(CouponScreenTest, TouchesWhileTheCouponIsDeletedAreDropped) {
   EXPECT_EQ(fakes.printers.documents.size(), 1u);
   EXPECT_EQ(readBytes("coupons.ini").count('\n'), 1);
   EXPECT_FALSE(screen->closedItself());
-  EXPECT_EQ(label("Label1"), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt !"));
+  EXPECT_TRUE(labels().startsWith(text(t::kRedeemed) + text(t::kPrinted) + "|"));
 }
 
 }  // namespace
