@@ -82,21 +82,15 @@ TEST_F(CardReaderTest, FailuresAreResultsNeverCrashes) {
   EXPECT_NE(cardWrite(reader, 1, "quorva"), 0);
 }
 
-TEST(MissingReaderLibrary, EveryCallFailsQuietly) {
-  LibraryCardReader reader(QStringLiteral("/nonexistent/libSCard32.so"));
-  EXPECT_FALSE(reader.loaded());
-  const CardResult status = reader.command(statusCommand(), {}, 7);
-  EXPECT_FALSE(status.called);
-  EXPECT_NE(status.result, 0);
-  EXPECT_EQ(status.dataOut, "       ");
-  EXPECT_NE(cardWrite(reader, 1, "quorva"), 0);
-}
-
 TEST_F(CardReaderTest, MissingLibraryIsLookedForAgainOnceAMinute) {
   const QString installed = dir_.filePath("libSCard32.so");
   qint64 now = 0;
   LibraryCardReader reader(installed, [&] { return now; });
-  EXPECT_FALSE(reader.command(statusCommand(), {}, 7).called);
+  EXPECT_FALSE(reader.loaded());
+  const CardResult missing = reader.command(statusCommand(), {}, 7);  // fails quietly
+  EXPECT_FALSE(missing.called);
+  EXPECT_NE(missing.result, 0);
+  EXPECT_NE(cardWrite(reader, 1, "quorva"), 0);
   ASSERT_TRUE(QFile::copy(QStringLiteral(SCARD_LIBRARY), installed));  // plugged in later
   const struct {
     qint64 at;
