@@ -9,16 +9,12 @@
 namespace quorvalis {
 namespace {
 
-using ClubFiles = testing::ProgramFolderTest;
+using ClubRules = testing::ProgramFolderTest;
 
-TEST_F(ClubFiles, DayFileAndVisitLogNamesHaveNoLeadingZeros) {
+// No leading zeros in file names. Card draws landing on ':' or '@' are redrawn; a fixed seed would repeat.
+TEST_F(ClubRules, FileNamesAndCardNumberDigits) {
   EXPECT_EQ(dayFilePath(QDate(2027, 1, 9)) + " " + visitLogPath(QDate(2027, 3, 31)),
             path("data/1/9.ini") + " " + path("data/3/31t.ini"));
-}
-
-// Draws that land on ':' (58) or '@' (64) are drawn again; each half has a generator of its own,
-// as a fixed seed would draw one half only.
-TEST(ClubCardNumber, DigitsAndCapitalsOnly) {
   const QList<double> draws{10.0 / 43, 16.5 / 43, 17.0 / 43, 0.0, 9.99 / 43, 42.99 / 43, 0.0, 42.99 / 43};
   qsizetype next = 0;
   const UniformDraw scripted = [&] { return draws[next++]; };

@@ -27,7 +27,7 @@ const QString kGuest = "Name : ___________________________  Handynummer :  0171 
 const QString kSignature =
     "|*9|=|*4| ____________________________________ | Name Servicepersonal|||   A   B   C   D   E   F   |";
 
-TEST(Receipts, FullPageLineForLine) {
+TEST(Receipts, EveryLayoutLineForLine) {
   const QString top = kHead + " - Quittung -" + QString(88, u' ') + "No.12||=||über :    5,-  EURO ||=||"
                       "von : ___________________ 12345  Bar Nord||=|für:|||" + kGuest;
   EXPECT_EQ(BuildPlainReceipt(values()),
@@ -44,50 +44,38 @@ TEST(Receipts, FullPageLineForLine) {
                    "No.12||=|Eingelöst in ||___________________ 12345  Bar Nord||=|Eingelöst von:|||" +
                    kGuest + "____ 04.12.2026 - 14:30:05 ____          bestätigt ____________________" +
                    kSignature));
-}
-
-TEST(Receipts, SlipsLineForLine) {
-  const auto top = [](const char* value, const char* name) {
+  const auto slipTop = [](const char* value, const char* name) {
     return QString("quorvalis  - System  - |Tarvendel Coupons|~| - Quittung -     No.12|~|") + value +
            "5,-  EURO |~||von: 12345  Bar Nord||~|für Handynr. :   0171 1234567|||" + name +
            "|~|*3| ________________________________|04.12.2026    dankend erhalten    |~|";
   };
   const QString end = "|||   A   B   C   D   E   F   |*8|.";
   EXPECT_EQ(BuildPlainSlip(values()),
-            layout(top("über:    ", "Name: ____________________________ ") +
+            layout(slipTop("über:    ", "Name: ____________________________ ") +
                    "*3| ________________________________| Name Servicepersonal" + end));
   EXPECT_EQ(BuildNoteSlip(values()),
-            layout(top("über:     ", "Name : ___________________________ ") +
+            layout(slipTop("über:     ", "Name : ___________________________ ") +
                    "*9|~|Interner Vermerk - Gutschein verwendet für||  O - Verzehr|  O - Mitnahme|"
                    "  O - Dienstleistung|  O - Einwurf|        Gerät_____________No._________|*3|"
                    " __________________________________| Servicepersonal Name/Unterschrift" + end));
-}
-
-TEST(Receipts, NumberOnlyWhenAboveZero) {
-  for (const char* counter : {"0", "", "abc", "-3"}) {
-    EXPECT_EQ(BuildPlainReceipt(values(counter))[5], " - Quittung - ") << counter;
-    EXPECT_EQ(BuildPlainSlip(values(counter))[4], " - Quittung - ") << counter;
-    EXPECT_EQ(BuildConfirmation(values(counter))[5],
-              " - Bestätigung über das Einlösen eines SMS - Gutscheines") << counter;
-  }
+  // The number only when above zero.
+  for (const char* counter : {"0", "", "abc", "-3"})
+    EXPECT_EQ(BuildPlainReceipt(values(counter))[5] + BuildPlainSlip(values(counter))[4] +
+                  BuildConfirmation(values(counter))[5],
+              " - Quittung -  - Quittung -  - Bestätigung über das Einlösen eines SMS - Gutscheines")
+        << counter;
   EXPECT_EQ(BuildPlainSlip(values("007"))[4], " - Quittung -     No.007");  // as stored
 }
 
-class WrapTest : public ::testing::Test {
- protected:
-  // 2 mm a character, 5 mm a line: a 20 mm line holds ten characters.
-  testing::RecordedDocument& print(const QString& text, double width = 20, double pageHeight = 280) {
-    printers.pageWidth = 100;
-    printers.pageHeight = pageHeight;
+// 2 mm a character, 5 mm a line: a 20 mm line holds ten characters.
+TEST(WrapTest, BreaksAfterTheLastSeparatorThatFits) {
+  testing::RecordingPrinterSystem printers;
+  const auto print = [&](const QString& text, double width) {
     auto doc = printers.newDocument("t");
     PrintWrappedText(*doc, text, 10, 30, width, 0, true, 0);
     doc->end();
     return printers.documents.back();
-  }
-  testing::RecordingPrinterSystem printers;
-};
-
-TEST_F(WrapTest, BreaksAfterTheLastSeparatorThatFits) {
+  };
   const struct { const char* text; double width; QStringList lines; } cases[] = {
       {"Hallo schoene Welt, wie geht's?\r\n", 20, {"Hallo ", "schoene ", "Welt, wie ", "geht's?", ""}},
       {"A-Bundesliga", 20, {"A-", "Bundesliga"}},
@@ -98,28 +86,6 @@ TEST_F(WrapTest, BreaksAfterTheLastSeparatorThatFits) {
   for (const auto& c : cases) EXPECT_EQ(print(c.text, c.width).lines(), c.lines) << c.text;
   const auto& first = printers.documents.front().pages[0];
   EXPECT_TRUE(first[0].x == 10 && first[0].y == 30 && first[1].y == 35);
-}
-
-// A long paragraph (a damaged log line in the report) is wrapped with a few measurements a
-// line, not one per character dropped: that took minutes with real fonts.
-TEST_F(WrapTest, LongParagraphIsWrappedWithoutMeasuringEveryCharacter) {
-  QString text;
-  for (int i = 0; i < 100000; ++i) text += i % 7 == 6 ? QChar(u' ') : QChar(u'a' + i % 26);
-  const testing::RecordedDocument& doc = print(text + "END", 20, 1e9);
-  EXPECT_EQ(doc.lines().size(), 14286);
-  EXPECT_TRUE(doc.lines().last().endsWith("END"));
-  EXPECT_LT(printers.measurements, 400000);
-}
-
-TEST_F(WrapTest, LongTextContinuesAtTheTopOfANewPage) {
-  // 50 mm page, printing from 30 mm: four lines fit, the rest goes on from the new page's top.
-  QStringList lines;
-  for (int i = 0; i < 12; ++i) lines << QStringLiteral("Zeile %1").arg(i);
-  const testing::RecordedDocument& doc = print(lines.join("\r\n"), 20, 50);
-  ASSERT_EQ(doc.pages.size(), 2);
-  EXPECT_TRUE(doc.pages[0].size() == 4 && doc.pages[1].size() == 8);
-  EXPECT_EQ(doc.pages[1][0].text, "Zeile 4");
-  EXPECT_EQ(doc.pages[1][0].y, 0);
 }
 
 TEST(PrintReceipt, FullPageOrNarrowOnTheReceiptPrinter) {
@@ -135,24 +101,10 @@ TEST(PrintReceipt, FullPageOrNarrowOnTheReceiptPrinter) {
   EXPECT_TRUE(full.pages[0][0].x == 20 && full.pages[0][0].y == 30);
   const testing::RecordedDocument slip = print("BON");
   EXPECT_TRUE(slip.printer == "BON" && !slip.logo && slip.fontSize == 10 && slip.pages[0][0].x == 0);
-  EXPECT_EQ(printers.current, "Standard");  // switched back
-  EXPECT_TRUE(dialogs.messages.isEmpty());
+  EXPECT_TRUE(printers.current == "Standard" && dialogs.messages.isEmpty());  // switched back
   const testing::RecordedDocument unknown = print("Bon");  // the match is exact
   EXPECT_EQ(dialogs.messages, QStringList{"Hinweis: Drucker nicht gefunden !"});
   EXPECT_TRUE(unknown.printer == "Standard" && unknown.fontSize == 10);  // still the narrow form
-  printers.current = "BON";  // the receipt printer is the default: no switch
-  EXPECT_EQ(print("BON").printer, "BON");
-  EXPECT_EQ(printers.current, "BON");
-}
-
-TEST(SelectPrinterByName, ExactFirstMatch) {
-  testing::RecordingPrinterSystem printers;
-  printers.names = {"Standard", "BON", "Kasse"};
-  EXPECT_TRUE(SelectPrinterByName(printers, "Kasse"));
-  EXPECT_FALSE(SelectPrinterByName(printers, "kasse") || SelectPrinterByName(printers, "BON "));
-  EXPECT_EQ(printers.current, "Kasse");
-  printers.names.clear();
-  EXPECT_FALSE(SelectPrinterByName(printers, "Kasse"));
 }
 
 }  // namespace

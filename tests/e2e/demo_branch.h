@@ -1,5 +1,4 @@
-// The terminal's screens against the development central server, started as a real process: real
-// HTTP, real files, the demo branch set up as the band would have before a screen opens.
+// The screens against zentrale run as a real process, the demo branch set up as the band would.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,7 +17,6 @@
 #include "recording_http_server.h"
 #include "server/branch_configuration.h"
 #include "server/http_central_server.h"
-#include "settings/settings_files.h"
 #include "shell/main_screen.h"
 #include "ticker/ticker_screen.h"
 #include "zentrale_process.h"
@@ -26,7 +24,6 @@
 namespace quorvalis::testing {
 
 inline QString label(const QWidget& screen, const char* name) { return screen.findChild<QLabel*>(name)->text(); }
-// Types into the screen's fields DATA_0, DATA_1, ... in order.
 inline void fill(QWidget& screen, const QStringList& values) {
   for (int i = 0; i < values.size(); ++i) screen.findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i))->setText(values[i]);
 }
@@ -60,9 +57,17 @@ class DemoBranchTest : public ProgramFolderTest {
     if (redeem) screen.guteinl_Click();
     return redeem ? label(screen, "Label1") + " / " + label(screen, "Label4") : label(screen, "Label1");
   }
+  // The news strip's channel caption and its first entry, the branch feed switched on.
+  QString strip() {
+    writeBytes("rss.ini", "[rss]\r\nmain=1\r\n");
+    TickerScreen ticker(state, feeds, [] { return false; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ticker.scrollText().isEmpty(); }, 10000));
+    return ticker.caption(0) + '|' + ticker.scrollText();
+  }
 
   ZentraleProcess zentrale;
   HttpCentralServer server{{zentrale.host(), kTimeoutMs}};
+  HttpFeedSource feeds{{zentrale.host(), kTimeoutMs}};
   FixedClock clock;
   MemoryCardReader reader;
   RecordingDesktop desktop;

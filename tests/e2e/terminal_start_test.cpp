@@ -17,20 +17,14 @@ TEST_F(TerminalStartTest, RealExecutableReachesTheBandAndRunsOnce) {
   first.start(QStringLiteral(QUORVAL_BINARY), {});
   EXPECT_TRUE(QTest::qWaitFor([&] { return exists("rss.ini") && exists("filialini.ini"); }, 20000));
   EXPECT_TRUE(fromCp1252(readBytes("filialini.ini")).contains(QString::fromUtf8("über")));
-  for (const char* target : {"/quorvalis/update/filial.ini", "/quorvalis/DATA/filiale.cgi?DEMO01",
-                             "/quorvalis/DATA/demo/filialen/.ini", "/quorvalis/DATA/demo/filial.ini"})
-    EXPECT_TRUE(zentrale.requestLog().contains(target)) << target;
 
   second.start(QStringLiteral(QUORVAL_BINARY), {});
-  EXPECT_TRUE(second.waitForFinished(10000));
-  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_TRUE(second.waitForFinished(10000) && second.exitCode() == 0);
   EXPECT_EQ(first.state(), QProcess::Running);
-  first.kill();
-  first.waitForFinished(5000);
+  first.close();  // killed, as in a crash
   third.start(QStringLiteral(QUORVAL_BINARY), {});
   EXPECT_FALSE(third.waitForFinished(1500));
-  third.kill();
-  third.waitForFinished(5000);
+  third.close();
 }
 
 }  // namespace quorvalis::testing

@@ -3,47 +3,33 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdlib>
+#include <tuple>
 
 #include "server/http_wire.h"
 
 using namespace quorvalis;
 
-namespace {
-
-struct Outcome {
-  ReplyReader::State state;
-  int status;
-  QByteArray body;
-};
-
-template <typename Feed>
-Outcome read(Feed feed) {
+// The state, status and body at the end, with the bytes fed in pieces of cut (0: all at once).
+std::tuple<ReplyReader::State, int, QByteArray> read(const std::string& bytes, size_t cut) {
   ReplyReader reader(4096);
+  ReplyReader::State state = ReplyReader::kMore;
   QByteArray body;
-  ReplyReader::State state = feed(reader, body);
+  const size_t step = cut ? cut : bytes.size() + 1;
+  for (size_t i = 0; i < bytes.size() && state == ReplyReader::kMore; i += step) {
+    state = reader.feed(QByteArrayView(bytes).sliced(static_cast<qsizetype>(i),
+                                                     static_cast<qsizetype>(std::min(step, bytes.size() - i))));
+    body += reader.takeBody();
+  }
   if (state == ReplyReader::kMore) state = reader.finish();
   body += reader.takeBody();
-  return {state, state == ReplyReader::kDone ? reader.status() : 0, body};
+  if (state != ReplyReader::kDone) return {state, 0, {}};
+  return {state, reader.status(), body};
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   const size_t cut = in.ConsumeIntegral<uint8_t>() % 17 + 1;
   const std::string bytes = in.ConsumeRemainingBytesAsString();
-  const Outcome whole = read([&](ReplyReader& r, QByteArray&) { return r.feed(QByteArrayView(bytes)); });
-  const Outcome pieces = read([&](ReplyReader& r, QByteArray& body) {
-    ReplyReader::State s = ReplyReader::kMore;
-    for (size_t i = 0; i < bytes.size() && s == ReplyReader::kMore; i += cut) {
-      s = r.feed(QByteArrayView(bytes).sliced(static_cast<qsizetype>(i),
-                                              static_cast<qsizetype>(std::min(cut, bytes.size() - i))));
-      body += r.takeBody();
-    }
-    return s;
-  });
-  if (whole.state != pieces.state || whole.status != pieces.status ||
-      (whole.state == ReplyReader::kDone && whole.body != pieces.body))
-    std::abort();
+  if (read(bytes, 0) != read(bytes, cut)) std::abort();
   return 0;
 }

@@ -20,50 +20,28 @@ QString scramble(const QString& password, int a, int b) {
   return QString::number(a) + fromCp1252(middle) + QStringLiteral("%1").arg(b, 2, 10, QChar('0'));
 }
 
-TEST(UnscramblePassword, RoundTripsForSeveralKeys) {
+// Scrambled and unscrambled for several keys; nine characters or fewer leave no password.
+TEST(BranchReplies, PasswordVersionAndBranch) {
   const struct {
     const char* password;
     int a, b;
-  } cases[] = {{"1234", 0, 0}, {"geheim", 3, 17}, {"Bar-Nord", 9, 99}, {"x", 5, 40},
-               {"Kühl", 2, 8}};
-  for (const auto& c : cases) {
-    const QString pass = scramble(QString::fromUtf8(c.password), c.a, c.b);
-    EXPECT_EQ(unscramblePassword(pass), QString::fromUtf8(c.password)) << pass.toStdString();
-  }
-}
+  } keys[] = {{"1234", 0, 0}, {"geheim", 3, 17}, {"Bar-Nord", 9, 99}, {"x", 5, 40}, {"Kühl", 2, 8}};
+  for (const auto& k : keys)
+    EXPECT_EQ(unscramblePassword(scramble(QString::fromUtf8(k.password), k.a, k.b)), QString::fromUtf8(k.password));
+  for (const char* pass : {"", "123", "5abcdefghi00"}) EXPECT_EQ(unscramblePassword(QString::fromLatin1(pass)), "") << pass;
 
-TEST(UnscramblePassword, NothingLeftAfterTheFiller) {
-  for (const char* pass : {"", "1", "12", "123", "5abcdefghi00"})  // nine characters or fewer
-    EXPECT_EQ(unscramblePassword(QString::fromLatin1(pass)), "") << pass;
-}
-
-TEST(VersionReply, DecidesTheUpdate) {
   const struct {
     QString reply;
     UpdateCheck expected;
-  } cases[] = {
-      {"", UpdateCheck::kNoReply},
-      {QString(16, u'F'), UpdateCheck::kNoReply},
-      {QString(15, u'F'), UpdateCheck::kNewer},
-      {"F106", UpdateCheck::kCurrent},
-      {"F107", UpdateCheck::kNewer},
-      {"<h1>404 File Not Found</h1>", UpdateCheck::kNoReply},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(checkVersionReply(c.reply, "F106"), c.expected) << c.reply.toStdString();
-  EXPECT_EQ(updateProgramPath("F107"), "/quorvalis/update/F107.exe");
-}
+  } versions[] = {{"", UpdateCheck::kNoReply},         {QString(16, u'F'), UpdateCheck::kNoReply},
+                  {QString(15, u'F'), UpdateCheck::kNewer}, {"F106", UpdateCheck::kCurrent},
+                  {"F107", UpdateCheck::kNewer},       {"<h1>404 File Not Found</h1>", UpdateCheck::kNoReply}};
+  for (const auto& v : versions) EXPECT_EQ(checkVersionReply(v.reply, "F106"), v.expected) << v.reply.toStdString();
 
-TEST(BranchReply, FourFieldsOrUnknown) {
   const BranchInfo info = parseBranchReply("demo;Demo%20Filiale;Bar%20Nord;12345");
-  EXPECT_TRUE(info.answered);
-  EXPECT_EQ(info.directory, "demo");
-  EXPECT_EQ(info.displayName, "Demo Filiale");
-  EXPECT_EQ(info.branchName, "Bar Nord");
-  EXPECT_EQ(info.postcode, "12345");
-  const BranchInfo unknown = parseBranchReply("-");
-  EXPECT_TRUE(unknown.answered);
-  EXPECT_EQ(unknown.directory, "");
+  EXPECT_EQ(QStringList({info.directory, info.displayName, info.branchName, info.postcode}).join('|'),
+            "demo|Demo Filiale|Bar Nord|12345");
+  EXPECT_TRUE(info.answered && parseBranchReply("-").answered && parseBranchReply("-").directory.isEmpty());
   EXPECT_FALSE(parseBranchReply("").answered);
 }
 

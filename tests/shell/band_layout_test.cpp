@@ -7,14 +7,12 @@
 namespace quorvalis {
 namespace {
 
-// Where the band lands, and the 1024 x 600 limit, are checked on the band itself (MainScreenTest).
 TEST(BandLayout, SmallestScreenIs600PixelsHighAndStillFitsTheControls) {
   EXPECT_FALSE(screenLargeEnough(15360, 8985));
   EXPECT_LT(bandLayout(15360, 9000).Butt2.right(), bandLayout(15360, 9000).Picture2.left());
 }
 
-// A foreign window in front: the pointer clicks the band, or goes to the tile's corner without a
-// click. Blanks around a title do not count, and "3D-" only at its start.
+// A foreign window in front gets the band clicked or the tile pointed at; blanks and "3D-" mid-title don't count.
 TEST(Watchdog, ClicksTheBandOrPointsAtTheTileUnlessSpared) {
   EXPECT_FALSE(watchdogStep("  Screen Saver  ", QRect(0, 9500, 19200, 2500)));
   const auto onBand = watchdogStep("Mein 3D-Spiel", QRect(0, 9500, 19200, 2500));

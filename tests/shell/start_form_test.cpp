@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
-#include <QTest>
 
 #include "fakes.h"
 #include "program_folder_test.h"
@@ -13,7 +12,7 @@ namespace {
 
 class StartFormTest : public testing::ProgramFolderTest {
  protected:
-  template <class T = QWidget>
+  template <class T>
   T* child(const char* name) { return form->findChild<T*>(name); }
   // cl.ini's log and ID, then the box and the field as the form shows them.
   QString seen() {
@@ -24,7 +23,18 @@ class StartFormTest : public testing::ProgramFolderTest {
   std::unique_ptr<StartForm> form = std::make_unique<StartForm>(fakes.services);
 };
 
-TEST_F(StartFormTest, RememberedIdLogsInAtOnceOnlyWhenLongerThanFive) {
+// Both need an ID (unticking forgets it); a remembered ID logs in at once only when longer than five.
+TEST_F(StartFormTest, LoginAndRememberedId) {
+  QSignalSpy login(form.get(), &StartForm::login);
+  for (const char* control : {"Command1", "Check1"}) child<QAbstractButton>(control)->click();
+  EXPECT_FALSE(exists("cl.ini"));
+  child<QLineEdit>("Text1")->setText("FIL001");
+  for (const char* control : {"Check1", "Command1"}) child<QAbstractButton>(control)->click();
+  EXPECT_EQ(QString::number(login.count()) + " " + login.value(0).value(0).toString() + " " + seen(),
+            "1 FIL001 1/FIL001 [x] FIL001");
+  child<QCheckBox>("Check1")->click();
+  EXPECT_EQ(seen(), "0/ [ ] ");
+
   const struct { const char* file; bool autoLogin; const char* seen; } cases[] = {
       {"log=1\r\nID=ABCDE", false, "1/ABCDE [x] ABCDE"}, {"log=1\r\nID=ABCDEF", true, "1/ABCDEF [x] ABCDEF"},
       {"log=0\r\nID=ABCDEF", false, "0/ABCDEF [ ] "},    {"log=1", false, "1/ [x] "}};
@@ -34,23 +44,6 @@ TEST_F(StartFormTest, RememberedIdLogsInAtOnceOnlyWhenLongerThanFive) {
     EXPECT_EQ(form->load(), c.autoLogin) << c.file;
     EXPECT_EQ(seen(), c.seen) << c.file;
   }
-}
-
-// Both need an ID: on an empty field the box unticks itself. Unticking it forgets the ID.
-TEST_F(StartFormTest, LoginAndRememberBoxNeedAnId) {
-  QSignalSpy login(form.get(), &StartForm::login);
-  QTest::mouseClick(child("Command1"), Qt::LeftButton);
-  child<QCheckBox>("Check1")->click();
-  EXPECT_FALSE(exists("cl.ini"));
-  child<QLineEdit>("Text1")->setText("FIL001");
-  child<QCheckBox>("Check1")->click();
-  EXPECT_EQ(seen(), "1/FIL001 [x] FIL001");
-  QTest::mouseClick(child("Command1"), Qt::LeftButton);
-  QTest::mouseClick(child("tasta2"), Qt::LeftButton);
-  EXPECT_EQ(login.count(), 1);
-  EXPECT_EQ(login.value(0).value(0).toString() + " " + QString::number(fakes.desktop.keyboards), "FIL001 1");
-  child<QCheckBox>("Check1")->click();
-  EXPECT_EQ(seen(), "0/ [ ] ");
 }
 
 }  // namespace

@@ -1,17 +1,14 @@
 // Test doubles of the terminal's services.
 #pragma once
 
-#include <QByteArray>
 #include <QEventLoop>
-#include <QTimer>
-#include <QDateTime>
 #include <QFile>
 #include <QMap>
-#include <QStringList>
+#include <QTimer>
 #include <array>
 #include <deque>
 #include <functional>
-#include <vector>
+#include <tuple>
 
 #include "common/clock.h"
 #include "qt_printers.h"
@@ -28,13 +25,9 @@ namespace quorvalis::testing {
 
 class FixedClock : public Clock {
  public:
-  explicit FixedClock(QDateTime at = QDateTime(QDate(2026, 12, 4), QTime(14, 30, 5)))
-      : at_(std::move(at)) {}
-  QDateTime now() const override { return at_; }
-  void set(QDateTime at) { at_ = std::move(at); }
-
- private:
-  QDateTime at_;
+  QDateTime now() const override { return at; }
+  void set(QDateTime when) { at = std::move(when); }
+  QDateTime at{QDate(2026, 12, 4), QTime(14, 30, 5)};
 };
 
 // Answers by path prefix (the longest matching rule wins); each rule's replies are used in
@@ -60,15 +53,11 @@ class ScriptedCentralServer : public CentralServer {
       runWithoutInput(loop);
       --waiting_;
     }
-    QString best;
-    bool found = false;
-    for (auto it = rules_.cbegin(); it != rules_.cend(); ++it)
-      if (path.startsWith(it.key()) && (!found || it.key().size() > best.size())) {
-        best = it.key();
-        found = true;
-      }
-    if (!found) return {};
-    QStringList& bodies = rules_[best];
+    auto best = rules_.end();
+    for (auto it = rules_.begin(); it != rules_.end(); ++it)
+      if (path.startsWith(it.key()) && (best == rules_.end() || it.key().size() > best.key().size())) best = it;
+    if (best == rules_.end()) return {};
+    QStringList& bodies = *best;
     return bodies.size() > 1 ? bodies.takeFirst() : bodies.value(0);
   }
 
@@ -130,7 +119,6 @@ class MemoryCardReader : public CardReader {
   void put(int address, const QString& text) {
     for (int i = 0; i < text.size(); ++i) memory[static_cast<size_t>(address + i)] = text[i];
   }
-  QStringList writeCommands() const { return commands.filter(QStringLiteral("MemWrite")); }
 
   QString status = QString::fromLatin1(kStatusWait);
   bool missing = false;
@@ -183,9 +171,8 @@ struct RecordedLine {
 };
 struct RecordedDocument {
   QString printer, title;
-  bool millimetres = false;
+  bool millimetres = false, logo = false;
   int fontSize = 0;
-  bool logo = false;
   QList<QList<RecordedLine>> pages{{}};
   bool ended = false;
   QStringList lines() const {
@@ -256,15 +243,10 @@ inline std::unique_ptr<PrintDocument> RecordingPrinterSystem::newDocument(const 
 
 // What the band hands a screen it opens modally: branch B, postcode 12345, a 1280x800 screen.
 inline TerminalState bandState() {
-  TerminalState state;
-  state.quorvalisID = "B";
-  state.quorvalverz = "demo";
-  state.HalleName = "Bar Nord";
-  state.HallePLZ = "12345";
-  state.screenW = "19200";
-  state.screenH = "12000";
-  state.nominimize = "1";
-  return state;
+  TerminalState s;
+  std::tie(s.quorvalisID, s.quorvalverz, s.HalleName, s.HallePLZ, s.screenW, s.screenH, s.nominimize) =
+      std::tuple("B", "demo", "Bar Nord", "12345", "19200", "12000", "1");
+  return s;
 }
 
 // All services as doubles, ready to hand to a screen.

@@ -1,7 +1,5 @@
 #include "zentrale_process.h"
 
-#include <sqlite3.h>
-
 #include <QFile>
 #include <QRegularExpression>
 
@@ -36,27 +34,15 @@ QList<QByteArray> ZentraleProcess::requestLog() const {
   return lines;
 }
 
+// Through the sqlite3 shell, read-only: the server may be writing meanwhile.
 QList<QStringList> ZentraleProcess::query(const QString& sql) const {
+  QProcess shell;
+  shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), QStringLiteral("-cmd"),
+                                          QStringLiteral(".timeout 5000"), data_.filePath(QStringLiteral("zentrale.sqlite")), sql});
   QList<QStringList> rows;
-  sqlite3* db = nullptr;
-  const QByteArray file = data_.filePath(QStringLiteral("zentrale.sqlite")).toUtf8();
-  if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    sqlite3_close(db);
-    return rows;
-  }
-  sqlite3_busy_timeout(db, 5000);
-  sqlite3_stmt* stmt = nullptr;
-  const QByteArray text = sql.toUtf8();
-  if (sqlite3_prepare_v2(db, text.constData(), -1, &stmt, nullptr) == SQLITE_OK) {
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-      QStringList row;
-      for (int c = 0; c < sqlite3_column_count(stmt); ++c)
-        row << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)));
-      rows << row;
-    }
-  }
-  sqlite3_finalize(stmt);
-  sqlite3_close(db);
+  if (!shell.waitForFinished(10000)) return rows;
+  for (const QString& line : QString::fromUtf8(shell.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts))
+    rows << line.split(u'|');
   return rows;
 }
 

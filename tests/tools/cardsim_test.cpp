@@ -15,13 +15,11 @@ QString cardsim(const QTemporaryDir& dir, const QStringList& args) {
 
 TEST(Cardsim, ClubCardLayoutInTheDump) {
   QTemporaryDir dir;
-  // "quorva" at 1; the number's length at 28 in two digits, then the number.
-  for (const auto& [number, bytes] : {std::pair{"004917112345", "31 32 30 30  "}, std::pair{"004917112", "30 39 30 30  "}}) {
-    ASSERT_TRUE(cardsim(dir, {"club", number}).startsWith("0 ")) << number;
-    const QString dump = cardsim(dir, {"dump"});
-    for (const char* expected : {"card: present", "000: FF 71 75 6F 72 76 61 FF", bytes})
-      EXPECT_TRUE(dump.contains(expected)) << expected << " in " << dump.toStdString();
-  }
+  ASSERT_TRUE(cardsim(dir, {"club", "004917112"}).startsWith("0 "));
+  const QString dump = cardsim(dir, {"dump"});
+  // "quorva" at 1; the number's length at 28 in two digits, then the number and no more.
+  for (const char* expected : {"card: present", "000: FF 71 75 6F 72 76 61 FF", "30 39 30 30  ", "032: 34 39 31 37 31 31 32 FF"})
+    EXPECT_TRUE(dump.contains(expected)) << expected << " in " << dump.toStdString();
   for (const char* bad : {"explode", "club"}) EXPECT_TRUE(cardsim(dir, {bad}).startsWith("2 ")) << bad;
 }
 
