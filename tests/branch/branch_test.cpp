@@ -1,27 +1,12 @@
-#include <gtest/gtest.h>
-
 #include "branch/branch_report.h"
 #include "branch/settings_form.h"
 #include "fakes.h"
 #include "program_folder_test.h"
 #include "settings/settings_files.h"
 
-namespace quorvalis {
-namespace {
+namespace quorvalis::testing {
 
-// Blank and short lines are no records; the total takes either decimal mark.
-TEST(BranchReport, LinesCountAndTotal) {
-  const QString rule(98, u'-');
-  const QStringList records = reportRecords("04.12.2026;1234;0049171;5\r\n\r\nab\r\n"
-                                            "04.12.2026;0042;0049160;7.5\r\n05.12.2026;9;0049;7,5\n");
-  EXPECT_EQ(reportLines(records, "Bar Nord", "---", QDate(2026, 12, 4)),
-            (QStringList{"", "quorvalis -  Filialbericht  -  Bar Nord", "", "Zeitraum :  ---  bis  04.12.2026",
-                         rule, "Gutscheine eingelöst :  3 Stück für insgesamt 19,5 Euro", rule, "Details:",
-                         "04.12.2026  -  1234  -  0049171  -  5 Euro",
-                         "04.12.2026  -  0042  -  0049160  -  7.5 Euro", "05.12.2026  -  9  -  0049  -  7,5 Euro"}));
-}
-
-class SettingsFormTest : public testing::ProgramFolderTest {
+class SettingsFormTest : public ProgramFolderTest {
  protected:
   SettingsForm& open() {
     form = std::make_unique<SettingsForm>(fakes.services, state);
@@ -29,15 +14,13 @@ class SettingsFormTest : public testing::ProgramFolderTest {
     form->hooks.cardErased = [this] { calls << "card erased"; };
     return *form;
   }
-  template <class T = QWidget>
-  T* child(const char* name) { return form->findChild<T*>(name); }
-  QString label(const char* name) { return child<QLabel>(name)->text(); }
+  template <class T = QWidget> T* child(const char* name) { return form->findChild<T*>(name); }
   // The remember and club boxes and the erase button (x: ticked, shown), the ID field, the receipt printer.
   QString seen() {
     QString s;
     for (const char* name : {"Check1", "Check6"}) s += child<QCheckBox>(name)->isChecked() ? "x" : "-";
     s += child("del_Karte")->isHidden() ? "- " : "x ";
-    return s + child<QLineEdit>("Text1")->text() + " " + label("QPrinter");
+    return s + child<QLineEdit>("Text1")->text() + " " + child<QLabel>("QPrinter")->text();
   }
   void expectShownAndStored(const QString& expected) {
     EXPECT_EQ(seen(), expected);
@@ -45,8 +28,8 @@ class SettingsFormTest : public testing::ProgramFolderTest {
     EXPECT_EQ(seen(), expected) << "opened again";
   }
 
-  testing::FakeServices fakes;
-  TerminalState state = testing::bandState();
+  FakeServices fakes;
+  TerminalState state = bandState();
   std::unique_ptr<SettingsForm> form;
   QStringList calls;  // the hooks called, in order
 };
@@ -65,8 +48,17 @@ TEST_F(SettingsFormTest, EditableSettingsAreStored) {
   EXPECT_EQ(calls, (QStringList{"club off", "club on"}));
 }
 
+// Blank and short lines are no records; the total takes either decimal mark.
 // Printing needs a printer; a reset needs confirming and the archive folder, and keeps the log there.
-TEST_F(SettingsFormTest, ReportPrintsAndResetKeepsTheLogAside) {
+TEST_F(SettingsFormTest, ReportLinesPrintingAndResetKeepingTheLogAside) {
+  const QString rule(98, u'-');
+  const QStringList records = reportRecords("04.12.2026;1234;0049171;5\r\n\r\nab\r\n"
+                                            "04.12.2026;0042;0049160;7.5\r\n05.12.2026;9;0049;7,5\n");
+  EXPECT_EQ(reportLines(records, "Bar Nord", "---", QDate(2026, 12, 4)),
+            (QStringList{"", "quorvalis -  Filialbericht  -  Bar Nord", "", "Zeitraum :  ---  bis  04.12.2026",
+                         rule, "Gutscheine eingelöst :  3 Stück für insgesamt 19,5 Euro", rule, "Details:",
+                         "04.12.2026  -  1234  -  0049171  -  5 Euro",
+                         "04.12.2026  -  0042  -  0049160  -  7.5 Euro", "05.12.2026  -  9  -  0049  -  7,5 Euro"}));
   const QByteArray log = "04.12.2026;1234;0049171;5\r\n";
   writeBytes("coupons.ini", log);
   writeBytes("cl.ini", "[start]\r\ncla=7\r\n");
@@ -76,7 +68,7 @@ TEST_F(SettingsFormTest, ReportPrintsAndResetKeepsTheLogAside) {
   form->Drucken_Click();
   ASSERT_FALSE(fakes.printers.documents.empty());
   EXPECT_TRUE(fakes.printers.documents.front().lines().contains("04.12.2026  -  1234  -  0049171  -  5 Euro"));
-  EXPECT_EQ(label("Hinweis"), "Filialbericht konnte nicht gedruckt werden !");
+  EXPECT_EQ(child<QLabel>("Hinweis")->text(), "Filialbericht konnte nicht gedruckt werden !");
   const auto kept = [this] {
     return readBytes("coupons.ini") + (readSetting(keys::kCla) + " " + readSetting(keys::kCll)).toLatin1();
   };
@@ -99,10 +91,9 @@ TEST_F(SettingsFormTest, EraseAsksThenWritesTheCard) {
   const struct { Dialogs::Answer answer; bool writeFails; QString seen; } cases[] = {  // message | marker | hooks
       {Dialogs::kAnswerNo, false, "Frage: Chipkarte wirklich löschen ? | quorva | "},
       {Dialogs::kAnswerYes, true, "Fehler: Fehler beim löschen der Karte. | quorva | "},
-      {Dialogs::kAnswerYes, false,
-       "Hinweis: Chipkarte wurde gelöscht. | " + QString(6, QChar(0xFF)) + " | card erased"}};
+      {Dialogs::kAnswerYes, false, "Hinweis: Chipkarte wurde gelöscht. | " + QString(6, QChar(0xFF)) + " | card erased"}};
   for (const auto& c : cases) {
-    fakes.cardReader = testing::MemoryCardReader();
+    fakes.cardReader = MemoryCardReader();
     fakes.cardReader.put(1, "quorva");
     fakes.cardReader.failWrites = c.writeFails;
     fakes.dialogs.answer = c.answer;
@@ -113,5 +104,4 @@ TEST_F(SettingsFormTest, EraseAsksThenWritesTheCard) {
   }
 }
 
-}  // namespace
-}  // namespace quorvalis
+}  // namespace quorvalis::testing

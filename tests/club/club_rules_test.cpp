@@ -1,15 +1,12 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 
 #include "club/club_card.h"
 #include "club/club_rules.h"
 #include "program_folder_test.h"
 
-namespace quorvalis {
-namespace {
+namespace quorvalis::testing {
 
-using ClubRules = testing::ProgramFolderTest;
+using ClubRules = ProgramFolderTest;
 
 // No leading zeros in file names. Card draws landing on ':' or '@' are redrawn; a fixed seed would repeat.
 TEST_F(ClubRules, FileNamesAndCardNumberDigits) {
@@ -28,5 +25,4 @@ TEST_F(ClubRules, FileNamesAndCardNumberDigits) {
   EXPECT_EQ(seen, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ");
 }
 
-}  // namespace
-}  // namespace quorvalis
+}  // namespace quorvalis::testing

@@ -1,7 +1,4 @@
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
-#include <QDir>
 #include <QMouseEvent>
 #include <QWindow>
 
@@ -10,14 +7,13 @@
 #include "program_folder_test.h"
 #include "settings/settings_files.h"
 
-namespace quorvalis {
-namespace {
+namespace quorvalis::testing {
 
 const QString kSearch = "/quorvalis/DATA/clubsearch.cgi?B---", kAnna = "00491711234567", kMax = "00491609876543";
 const QString kAnnaRecord = kAnna + ";Anna;Muster;Gold;04.12.2026", kMaxRecord = kMax + ";Max;Beispiel;;04.12.2026";
 
 // A touch as the window gets it: it lands on whatever is there when the program gets round to it.
-void queueClick(QWidget* target) {
+static void queueClick(QWidget* target) {
   QWidget* top = target->window();
   const QPointF at = target->mapTo(top, target->rect().center());
   for (auto [type, buttons] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
@@ -26,7 +22,7 @@ void queueClick(QWidget* target) {
                                                                      Qt::LeftButton, buttons, {}));
 }
 
-class ClubScreenTest : public testing::ProgramFolderTest {
+class ClubScreenTest : public ProgramFolderTest {
  protected:
   ClubScreenTest() {
     fakes.server.reply(kSearch + kAnna, kAnna + ";Anna;Muster;Gold");
@@ -35,15 +31,14 @@ class ClubScreenTest : public testing::ProgramFolderTest {
   }
   // A fresh screen over a fresh reader with a blank card in it; its n-th write fails (0: none).
   void open(int failWriteAt = 0, bool noLibrary = false) {
-    fakes.cardReader = testing::MemoryCardReader();
+    fakes.cardReader = MemoryCardReader();
     fakes.cardReader.status = kStatusActive;
     fakes.cardReader.failWriteAt = failWriteAt;
     fakes.cardReader.missing = noLibrary;
     screen = std::make_unique<ClubScreen>(fakes.services, state);
     screen->show();
   }
-  template <class T = QWidget>
-  T* child(const char* name) { return screen->findChild<T*>(name); }
+  template <class T = QWidget> T* child(const char* name) { return screen->findChild<T*>(name); }
   QString label(const char* name) { return child<QLabel>(name)->text(); }
   bool shown(const char* name) { return !child(name)->isHidden(); }
   QListWidget* list() { return child<QListWidget>("angemeldet2"); }
@@ -51,24 +46,15 @@ class ClubScreenTest : public testing::ProgramFolderTest {
     child<QLineEdit>("DATA_0")->setText(typed.section('/', 0, 0));
     child<QLineEdit>("DATA_1")->setText(typed.section('/', 1));
   }
-  void checkIn(const QString& typed) {
-    type(typed);
-    screen->cmdEnterNum_Click();
-    screen->search_Click();
-  }
-  void select(int row) {
-    list()->setCurrentRow(row);
-    screen->angemeldet2_Click();
-  }
 
-  testing::FakeServices fakes;
-  TerminalState state = testing::bandState();
+  FakeServices fakes;
+  TerminalState state = bandState();
   std::unique_ptr<ClubScreen> screen;
 };
 
 // Each step, then a tick: chipmess | card | hint | the number in cl.ini [temp].
 TEST_F(ClubScreenTest, ReaderStatesAsTheyFollowEachOther) {
-  testing::MemoryCardReader& r = fakes.cardReader;
+  MemoryCardReader& r = fakes.cardReader;
   const auto status = [&r](const char* s) { return [&r, s] { r.status = s; }; };
   // A card put in, holding this from byte 1 on: the length field is at 28, then the number.
   const auto card = [&r](const QString& text) {
@@ -115,7 +101,9 @@ TEST_F(ClubScreenTest, TypedNumberIsCheckedLookedUpAndCheckedIn) {
     fakes.server.requests.clear();
     fakes.server.reply(kSearch + kAnna, c.reply);
     open();
-    checkIn(c.typed);
+    type(c.typed);
+    screen->cmdEnterNum_Click();
+    screen->search_Click();
     const QStringList seen{fakes.server.requests.join(",").remove(kSearch), label("Hinweis"),
                            child<QLineEdit>("DATA_0")->text() + "/" + child<QLineEdit>("DATA_1")->text(),
                            screen->presentRecords().join(",")};
@@ -130,8 +118,11 @@ TEST_F(ClubScreenTest, DayFileCheckOutAndCheckIn) {
   open();
   EXPECT_EQ(readBytes("data/12/4.ini"), (kAnnaRecord + "\r\n" + kAnnaRecord + "\r\n" + kMaxRecord + "\r\n").toLatin1());
   EXPECT_EQ(list()->item(2)->text(), "Max - Beispiel - " + QString(39, '-') + " - 14:30:05 - 04.12.2026 - " + kMax);
-  checkIn("0160/9876543");  // found present: no second record, no visit
-  select(0);
+  type("0160/9876543");  // found present: no second record, no visit
+  screen->cmdEnterNum_Click();
+  screen->search_Click();
+  list()->setCurrentRow(0);
+  screen->angemeldet2_Click();
   EXPECT_TRUE(shown("Karte_zu"));
   type("0171/1");  // a number typed meanwhile withdraws the card for the member
   EXPECT_FALSE(shown("Karte_zu"));
@@ -175,7 +166,8 @@ TEST_F(ClubScreenTest, IssuedCardCarriesLengthAndNumberAndChecksTheMemberIn) {
   fakes.server.reply(kSearch + "004917123", "004917123;Eva;Probe;");
   writeBytes("data/12/4.ini", "004917123;Eva;Probe;;04.12.2026\r\n");
   open();
-  select(0);
+  list()->setCurrentRow(0);
+  screen->angemeldet2_Click();
   screen->Karte_zu_Click();
   const QString memory(fakes.cardReader.memory.data(), 40);
   EXPECT_EQ(memory.mid(1, 6) + memory.mid(28, 12), "quorva09004917123" + QString(QChar(0xFF)));  // and no more
@@ -185,5 +177,4 @@ TEST_F(ClubScreenTest, IssuedCardCarriesLengthAndNumberAndChecksTheMemberIn) {
             "Clubmitglied - Eva Probe ist bereits angemeldet. | 004917123;Eva;Probe;;04.12.2026");
 }
 
-}  // namespace
-}  // namespace quorvalis
+}  // namespace quorvalis::testing

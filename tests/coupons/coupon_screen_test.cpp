@@ -1,11 +1,4 @@
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include "coupons/coupon_screen.h"
 #include "coupons/receipts.h"
@@ -14,21 +7,19 @@
 #include "program_folder_test.h"
 #include "settings/settings_files.h"
 
-namespace quorvalis {
-namespace {
+namespace quorvalis::testing {
 
 namespace t = coupon_texts;
-QString text(const char* utf8) { return QString::fromUtf8(utf8); }
+static QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const QString kSearch = "/quorvalis/DATA/searchc.cgi?";
 const QString kDelete = "/quorvalis/DATA/delcoupon.cgi?";
 const QString kValid = "1234;05.01.2027;Freigetränk%20an%20der%20Bar;5;x;;-;";
 
 // A valid coupon that the server deletes when asked.
-class CouponScreenTest : public testing::ProgramFolderTest {
+class CouponScreenTest : public ProgramFolderTest {
  protected:
-  void SetUp() override {
-    ProgramFolderTest::SetUp();
+  CouponScreenTest() {
     fakes.server.reply(kSearch, kValid);
     fakes.server.reply(kDelete, "OK");
   }
@@ -48,18 +39,19 @@ class CouponScreenTest : public testing::ProgramFolderTest {
     for (int i = 0; i < 3; ++i) data(i)->setText(QStringList{prefix, number, code}[i]);
     screen->cmdEnterNum_Click();
   }
-  void lookUp(const QString& number = "1234567") {
+  void lookUp() {
     open();
-    type("0171", number, "1234");
+    type("0171", "0234567", "1234");
     screen->Datapr_Click();
   }
 
-  testing::FakeServices fakes;
-  TerminalState state = testing::bandState();
+  FakeServices fakes;
+  TerminalState state = bandState();
   std::unique_ptr<CouponScreen> screen;
 };
 
-TEST_F(CouponScreenTest, HandedOverNumberThenEnterEmptiesTheFirstWrongFieldOnly) {
+// Enter empties the first wrong field only. What a look-up shows; whatever it found, the screen then closes.
+TEST_F(CouponScreenTest, HandedOverNumberEnterChecksAndLookUpThenCountdown) {
   writeBytes("cl.ini", "[temp]\r\nnr=00491711234567\r\n");
   open();
   EXPECT_EQ(data(0)->text() + "/" + data(1)->text() + "/" + data(2)->text(), "0171/1234567/");
@@ -69,10 +61,7 @@ TEST_F(CouponScreenTest, HandedOverNumberThenEnterEmptiesTheFirstWrongFieldOnly)
   EXPECT_TRUE(data(2)->text() + labels() == text(t::kPrompts[2]) && !shown("Datapr"));
   type("0171", "123456", "0042");
   EXPECT_TRUE(shown("Datapr"));
-}
 
-// What a look-up shows; whatever it found, the screen then counts down to closing.
-TEST_F(CouponScreenTest, LookUpShowsTheCouponThenCountsDown) {
   const struct { QString reply; const char* labels; bool redeemable; int countdown; } cases[] = {
       {kValid, "Gutschein gefunden.|Der Gutschein ist gültig.|Freigetränk an der Bar|"
                "Der Gutschein hat einen Geldwert von - 5 EURO.", true, 350},
@@ -82,17 +71,16 @@ TEST_F(CouponScreenTest, LookUpShowsTheCouponThenCountsDown) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.labels);
     fakes.server.reply(kSearch, c.reply);
-    lookUp("0234567");
+    lookUp();
     EXPECT_EQ(fakes.server.requests.last(), kSearch + "B---00491710234567---1234");
     EXPECT_EQ(labels(), text(c.labels));
     EXPECT_EQ(shown("guteinl"), c.redeemable);
     EXPECT_EQ(screen->geldwert(), c.redeemable ? "5" : "0");
     EXPECT_FALSE(shown("cmdNumeric_1") || data(0)->isEnabled());
     EXPECT_EQ(countdown(), c.countdown);
-    for (int i = 0; i < 98; ++i) screen->timer1Tick();
-    EXPECT_FALSE(screen->closedItself());
-    screen->timer1Tick();
-    EXPECT_TRUE(screen->closedItself());
+    int ticks = 0;
+    for (; !screen->closedItself() && ticks < 500; ++ticks) screen->timer1Tick();
+    EXPECT_EQ(ticks, 99);
   }
 }
 
@@ -102,8 +90,7 @@ TEST_F(CouponScreenTest, LookUpShowsTheCouponThenCountsDown) {
 TEST_F(CouponScreenTest, Redemption) {
   using Layout = QStringList (*)(const ReceiptValues&);
   const QByteArray bon = "[Settings]\r\nQPrinter=BON\r\n", cla3 = "[start]\r\ncla=3\r\n";
-  // layout nullptr: nothing printed; cla: after, nullptr: still missing; trouble: no printer, and
-  // a folder where the log should be.
+  // layout nullptr: nothing printed; cla: after, nullptr: still missing; trouble: no printer, a folder as the log.
   const struct { QString deleted, value; QByteArray clients, cl; Layout layout; const char *printer, *cla;
                  bool trouble = false; } cases[] = {
       {"OK", "5", "", cla3, nullptr, "", "3"},  // receipts off
@@ -114,8 +101,7 @@ TEST_F(CouponScreenTest, Redemption) {
       {"OK", "5", "print=1\r\nquitt=1\r\n", cla3 + bon, BuildNoteSlip, "BON", "4"},
       {"OK", "0", "print=1\r\n", cla3 + bon, BuildConfirmation, "BON", "4"},
       // Only exactly "OK" confirms the deletion; no reply is no confirmation either.
-      {"ok ", "5", "print=1\r\n", cla3, nullptr, "", "3"},
-      {"", "5", "print=1\r\n", cla3, nullptr, "", "3"},
+      {"ok ", "5", "print=1\r\n", cla3, nullptr, "", "3"}, {"", "5", "print=1\r\n", cla3, nullptr, "", "3"},
       {"OK", "5", "print=1\r\n", cla3, nullptr, "", "3", true},  // the last: it spoils the folder
   };
   fakes.server.whileWaiting = [this](const QString& path) {
@@ -128,14 +114,12 @@ TEST_F(CouponScreenTest, Redemption) {
     settings(c.clients);
     writeBytes("cl.ini", c.cl);
     QFile::remove(path("coupons.ini"));
-    if (c.trouble) {
-      fakes.printers.current.clear();
-      QDir().mkpath(path("coupons.ini"));
-    }
+    fakes.printers.current = c.trouble ? "" : "Standard";
+    if (c.trouble) QDir().mkpath(path("coupons.ini"));
     fakes.printers.documents.clear();
     fakes.server.reply(kSearch, "1234;-;Cocktail;" + c.value + ";x;;-;");
     fakes.server.reply(kDelete, c.deleted);
-    lookUp("0234567");
+    lookUp();
     EXPECT_EQ(screen->findChild<QLabel*>("pname")->text() == text(t::kNoPrinter), c.trouble);
     const QString number = readSetting(keys::kCla);
     screen->show();
@@ -163,5 +147,4 @@ TEST_F(CouponScreenTest, Redemption) {
   }
 }
 
-}  // namespace
-}  // namespace quorvalis
+}  // namespace quorvalis::testing

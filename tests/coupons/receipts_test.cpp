@@ -4,16 +4,15 @@
 #include "coupons/receipts.h"
 #include "fakes.h"
 
-namespace quorvalis {
-namespace {
+namespace quorvalis::testing {
 
-ReceiptValues values(const QString& number = "12") {
+static ReceiptValues values(const QString& number = "12") {
   return {"5", "0171", "1234567", "12345", "Bar Nord", "04.12.2026", "14:30:05", number};
 }
 
 // A layout as one text: "|" between lines, "=" and "~" for the long and the short rule, "*n"
 // for n empty lines. The list starts with the entry the print skips.
-QStringList layout(const QString& text) {
+static QStringList layout(const QString& text) {
   QStringList lines{QString()};
   for (const QString& piece : text.split(u'|')) {
     if (piece.startsWith(u'*')) lines << QStringList(piece.mid(1).toInt(), QString());
@@ -35,24 +34,21 @@ TEST(Receipts, EveryLayoutLineForLine) {
   EXPECT_EQ(BuildNoteReceipt(values()),
             layout(top + "___ 04.12.2026 - 14:30:05 ___       dankend erhalten ____________________|*7|=|"
                          "Interner Vermerk - Gutschein verwendet für||  O - Verzehr|  O - Mitnahme|"
-                         "  O - Dienstleistung|"
-                         "  O - Einwurf______Gerät______________________No.______________|*3|"
+                         "  O - Dienstleistung|  O - Einwurf______Gerät______________________No.______________|*3|"
                          " _____________________________________________________ |"
                          " Servicepersonal - Blockschrift - Unterschrift|||   A   B   C   D   E   F   "));
   EXPECT_EQ(BuildConfirmation(values()),
             layout(kHead + " - Bestätigung über das Einlösen eines SMS - Gutscheines" + QString(29, u' ') +
                    "No.12||=|Eingelöst in ||___________________ 12345  Bar Nord||=|Eingelöst von:|||" +
-                   kGuest + "____ 04.12.2026 - 14:30:05 ____          bestätigt ____________________" +
-                   kSignature));
+                   kGuest + "____ 04.12.2026 - 14:30:05 ____          bestätigt ____________________" + kSignature));
   const auto slipTop = [](const char* value, const char* name) {
     return QString("quorvalis  - System  - |Tarvendel Coupons|~| - Quittung -     No.12|~|") + value +
            "5,-  EURO |~||von: 12345  Bar Nord||~|für Handynr. :   0171 1234567|||" + name +
            "|~|*3| ________________________________|04.12.2026    dankend erhalten    |~|";
   };
   const QString end = "|||   A   B   C   D   E   F   |*8|.";
-  EXPECT_EQ(BuildPlainSlip(values()),
-            layout(slipTop("über:    ", "Name: ____________________________ ") +
-                   "*3| ________________________________| Name Servicepersonal" + end));
+  EXPECT_EQ(BuildPlainSlip(values()), layout(slipTop("über:    ", "Name: ____________________________ ") +
+                                             "*3| ________________________________| Name Servicepersonal" + end));
   EXPECT_EQ(BuildNoteSlip(values()),
             layout(slipTop("über:     ", "Name : ___________________________ ") +
                    "*9|~|Interner Vermerk - Gutschein verwendet für||  O - Verzehr|  O - Mitnahme|"
@@ -62,15 +58,15 @@ TEST(Receipts, EveryLayoutLineForLine) {
   for (const char* counter : {"0", "", "abc", "-3"})
     EXPECT_EQ(BuildPlainReceipt(values(counter))[5] + BuildPlainSlip(values(counter))[4] +
                   BuildConfirmation(values(counter))[5],
-              " - Quittung -  - Quittung -  - Bestätigung über das Einlösen eines SMS - Gutscheines")
-        << counter;
+              " - Quittung -  - Quittung -  - Bestätigung über das Einlösen eines SMS - Gutscheines") << counter;
   EXPECT_EQ(BuildPlainSlip(values("007"))[4], " - Quittung -     No.007");  // as stored
 }
 
-// 2 mm a character, 5 mm a line: a 20 mm line holds ten characters.
-TEST(WrapTest, BreaksAfterTheLastSeparatorThatFits) {
-  testing::RecordingPrinterSystem printers;
-  const auto print = [&](const QString& text, double width) {
+// 2 mm a character, 5 mm a line: a 20 mm line holds ten characters. Receipts go full page or narrow.
+TEST(Printing, WrapBreaksAfterTheLastSeparatorThatFitsAndReceiptsFitThePrinter) {
+  RecordingPrinterSystem printers;
+  ScriptedDialogs dialogs;
+  const auto wrap = [&](const QString& text, double width) {
     auto doc = printers.newDocument("t");
     PrintWrappedText(*doc, text, 10, 30, width, 0, true, 0);
     doc->end();
@@ -83,29 +79,23 @@ TEST(WrapTest, BreaksAfterTheLastSeparatorThatFits) {
       {"abcdefghijklmnopqrstuvwxy", 20, {"abcdefghij", "klmnopqrst", "uvwxy"}},  // no separator
       {"abcdef", 1, {"a", "b", "c", "d", "e", "f"}},  // narrower than a character: one a line
   };
-  for (const auto& c : cases) EXPECT_EQ(print(c.text, c.width).lines(), c.lines) << c.text;
+  for (const auto& c : cases) EXPECT_EQ(wrap(c.text, c.width).lines(), c.lines) << c.text;
   const auto& first = printers.documents.front().pages[0];
   EXPECT_TRUE(first[0].x == 10 && first[0].y == 30 && first[1].y == 35);
-}
-
-TEST(PrintReceipt, FullPageOrNarrowOnTheReceiptPrinter) {
-  testing::RecordingPrinterSystem printers;
-  testing::ScriptedDialogs dialogs;
   const auto print = [&](const char* qprinter) {
     PrintReceipt(printers, dialogs, {"never printed", "Zeile 1", "Zeile 2"}, qprinter, receiptLogo(), "t");
     return printers.documents.back();
   };
-  const testing::RecordedDocument full = print("-");
+  const RecordedDocument full = print("-");
   EXPECT_TRUE(full.printer == "Standard" && full.logo && full.millimetres && full.fontSize == 12);
   EXPECT_EQ(full.lines(), (QStringList{"Zeile 1", "Zeile 2", ""}));
   EXPECT_TRUE(full.pages[0][0].x == 20 && full.pages[0][0].y == 30);
-  const testing::RecordedDocument slip = print("BON");
+  const RecordedDocument slip = print("BON");
   EXPECT_TRUE(slip.printer == "BON" && !slip.logo && slip.fontSize == 10 && slip.pages[0][0].x == 0);
   EXPECT_TRUE(printers.current == "Standard" && dialogs.messages.isEmpty());  // switched back
-  const testing::RecordedDocument unknown = print("Bon");  // the match is exact
+  const RecordedDocument unknown = print("Bon");  // the match is exact
   EXPECT_EQ(dialogs.messages, QStringList{"Hinweis: Drucker nicht gefunden !"});
   EXPECT_TRUE(unknown.printer == "Standard" && unknown.fontSize == 10);  // still the narrow form
 }
 
-}  // namespace
-}  // namespace quorvalis
+}  // namespace quorvalis::testing

@@ -1,21 +1,14 @@
-#include <gtest/gtest.h>
-
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include "fakes.h"
 #include "guests/new_guest_screen.h"
 #include "guests/texts.h"
 #include "program_folder_test.h"
 
-namespace quorvalis {
-namespace {
+namespace quorvalis::testing {
 
 namespace t = guest_texts;
-QString text(const char* utf8) { return QString::fromUtf8(utf8); }
+static QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const QString kSearch = "/quorvalis/DATA/search2.cgi?";
 const QString kAdd = "/quorvalis/DATA/addclient.cgi?";
@@ -26,10 +19,9 @@ const QString kGate = "http://gw.example/";
 const QString kAccount = "acc-pw-" + kGate + "gate1/send?";
 
 // Every request succeeds unless a test says otherwise; without "msg" no SMS is sent.
-class NewGuestTest : public testing::ProgramFolderTest {
+class NewGuestTest : public ProgramFolderTest {
  protected:
-  void SetUp() override {
-    ProgramFolderTest::SetUp();
+  NewGuestTest() {
     for (const QString& ok : {kAdd, kCoupon, kSending, kGate}) fakes.server.reply(ok, "OK");
     fakes.server.reply(kSearch, "0-0-0");
     fakes.server.reply(kAuth, kAccount);
@@ -39,7 +31,6 @@ class NewGuestTest : public testing::ProgramFolderTest {
   QLineEdit* data(int i) { return screen->findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i)); }
   QWidget* child(const QString& name) { return screen->findChild<QWidget*>(name); }
   QString label1() { return screen->findChild<QLabel*>("Label1")->text(); }
-  QPushButton* datapr() { return screen->findChild<QPushButton*>("Datapr"); }
   // Which of the named widgets are shown.
   QString shown(const QString& names) {
     QStringList out;
@@ -56,8 +47,8 @@ class NewGuestTest : public testing::ProgramFolderTest {
     screen->Datapr_Click();
   }
 
-  testing::FakeServices fakes;
-  TerminalState state = testing::bandState();
+  FakeServices fakes;
+  TerminalState state = bandState();
   std::unique_ptr<NewGuestScreen> screen;
 };
 
@@ -65,7 +56,7 @@ class NewGuestTest : public testing::ProgramFolderTest {
 // field tidies it, a double name typed with a blank still goes out hyphenated when the save
 // button is touched straight from the field. Without a message that is all; then it closes
 // when left alone.
-TEST_F(NewGuestTest, EntryJourney) {
+TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
   const QString marks = "ok_0 ok_1 ok_2 ok_3 ok_4 ok_5 ok_6";
   settings("coupon=1\r\nmsg=-\r\n");
   open();
@@ -84,8 +75,7 @@ TEST_F(NewGuestTest, EntryJourney) {
   const QStringList values{"Anna", "Mu", "hans-peter", "0234567", "7", "3", "1990"};
   for (int i = 0; i < kGuestFields; ++i) data(i)->setText(values[i]);
   screen->enterPressed();  // only the first wrong field is emptied and focused
-  EXPECT_EQ(shown(marks) + "/" + data(1)->text() + "/" + QString::number(screen->currentField()),
-            "ok_1 ok_2//1");
+  EXPECT_EQ(shown(marks) + "/" + data(1)->text() + "/" + QString::number(screen->currentField()), "ok_1 ok_2//1");
   screen->DATA_LostFocus(2);
   EXPECT_EQ(data(2)->text(), "hans-peter");
   data(1)->setText("hans-peter  müller");
@@ -95,7 +85,7 @@ TEST_F(NewGuestTest, EntryJourney) {
   screen->enterPressed();
   EXPECT_EQ(shown("Datapr Label1 cmdEnterNum"), "Datapr");
   data(1)->setText("Al");  // any change withdraws the save button
-  EXPECT_TRUE(datapr()->isHidden());
+  EXPECT_TRUE(child("Datapr")->isHidden());
   data(1)->setFocus();  // the Return key of a real keyboard checks too, never typing
   QTest::keyClick(data(1), Qt::Key_Return);
   EXPECT_EQ(data(1)->text() + shown(marks), "ok_1");
@@ -103,20 +93,16 @@ TEST_F(NewGuestTest, EntryJourney) {
   screen->enterPressed();  // passes: "Muster-Meier", the field keeps the focus
   ASSERT_TRUE(data(1)->text() == "Muster-Meier" && data(1)->hasFocus());
   screen->Datapr_Click();
-  EXPECT_EQ(fakes.server.requests,
-            (QStringList{kSearch + "B---00491710234567---Anna---Muster-Meier---07.03.1990",
-                         kAdd + "B---00491710234567;Anna;Muster-Meier;07.03.1990;"
-                                "12345-Bar Nord;04.12.2026;ABCDEFMN"}));
+  EXPECT_EQ(fakes.server.requests, (QStringList{kSearch + "B---00491710234567---Anna---Muster-Meier---07.03.1990",
+                                                kAdd + "B---00491710234567;Anna;Muster-Meier;07.03.1990;"
+                                                       "12345-Bar Nord;04.12.2026;ABCDEFMN"}));
   EXPECT_EQ(data(4)->text() + data(5)->text() + label1(), "0703" + text(t::kCreated));
-  for (int i = 0; i < 120; ++i) screen->timer2Tick();
-  EXPECT_FALSE(screen->closedItself());
-  screen->timer2Tick();
-  EXPECT_TRUE(screen->closedItself());
+  int ticks = 0;
+  for (; !screen->closedItself() && ticks < 500; ++ticks) screen->timer2Tick();
+  EXPECT_EQ(ticks, 121);
   EXPECT_EQ(state.nominimize, "0");
-}
 
-// Each ends with the closing countdown, and without "msg" nothing is asked after the creation.
-TEST_F(NewGuestTest, EveryDuplicateCheckOutcome) {
+  // Each duplicate check outcome ends with the closing countdown; without a message nothing follows the creation.
   const struct { QString reply, created; const char* message; int requests; } cases[] = {
       {"2-0-0", "OK", t::kNumberKnown, 1},          {"---", "OK", t::kBlocked, 1},
       {"0-2-1", "OK", t::kNameAndBirthdayKnown, 1}, {"", "OK", t::kNoDatabase, 1},
@@ -129,17 +115,15 @@ TEST_F(NewGuestTest, EveryDuplicateCheckOutcome) {
     save();
     if (c.reply == "0-3-0") {  // a namesake: created only once confirmed
       EXPECT_EQ(label1(), text(t::kNameQuestionStart) + "3" + text(t::kNameQuestionEnd));
-      EXPECT_EQ(shown("Datapr") + " " + datapr()->text(), "Datapr " + text(t::kConfirm));
+      EXPECT_EQ(shown("Datapr") + " " + child("Datapr")->property("text").toString(), "Datapr " + text(t::kConfirm));
       EXPECT_EQ(screen->findChild<QTimer*>("Timer1")->interval(), 100);  // busy, not closing
-      QTest::mouseClick(datapr(), Qt::LeftButton);
+      QTest::mouseClick(child("Datapr"), Qt::LeftButton);
     }
-    EXPECT_EQ(label1() + "|" + child("ABBRUCH")->property("text").toString(),
-              text(c.message) + "|" + text(t::kLeave));
+    EXPECT_EQ(label1() + "|" + child("ABBRUCH")->property("text").toString(), text(c.message) + "|" + text(t::kLeave));
     EXPECT_EQ(fakes.server.requests.size(), c.requests);
-    for (int i = 0; i < 98; ++i) screen->timer1Tick();
-    EXPECT_FALSE(screen->closedItself());
-    screen->timer1Tick();
-    EXPECT_TRUE(screen->closedItself());
+    int ticks = 0;
+    for (; !screen->closedItself() && ticks < 500; ++ticks) screen->timer1Tick();
+    EXPECT_EQ(ticks, 99);
   }
 }
 
@@ -184,5 +168,4 @@ TEST_F(NewGuestTest, WelcomeCouponAndSms) {
   }
 }
 
-}  // namespace
-}  // namespace quorvalis
+}  // namespace quorvalis::testing

@@ -2,25 +2,21 @@
 
 #include <set>
 
-#include "guests/entry_checks.h"
 #include "guests/registration.h"
 #include "qt_printers.h"
 
-namespace quorvalis {
-namespace {
+namespace quorvalis::testing {
 
 // Runs of 2 to 6 blanks: one pass each for 2, 3 and 4, none looking at its own result.
-TEST(TidyName, HyphensBlankRunsAndCapitals) {
+TEST(GuestEntry, TidyNameAndEachFieldsRule) {
   const struct { const char *in, *out; } cases[] = {
       {"hans-peter  müller", "Hans Peter Müller"}, {"anna_lena", "Anna Lena"}, {" otto", " Otto"},
       {"o'neil", "O'neil"}, {"", ""}, {"a  b", "A B"}, {"a   b", "A  B"}, {"a    b", "A  B"},
       {"a     b", "A B"}, {"a      b", "A B"}};
   for (const auto& c : cases) EXPECT_EQ(tidyName(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
-}
 
-TEST(CheckEntries, EachFieldsRule) {
   // after: the name as written back, blanks turned into hyphens and none left at the end.
-  const struct { int field; const char *value; bool fails; const char* after = nullptr; } cases[] = {
+  const struct { int field; const char *value; bool fails; const char* after = nullptr; } fields[] = {
       {2, "0171", false}, {2, "171", true},      {2, "01711", true},  {2, "0271", true},   {3, "12345", true},
       {3, "123456", false}, {4, "0", true},      {4, "31", false},    {4, "32", true},     {4, "7", false},
       {5, "13", true},      {5, "12", false},    {5, "0", true},      {6, "2008", false},  {6, "2009", true},
@@ -30,13 +26,12 @@ TEST(CheckEntries, EachFieldsRule) {
       {0, "José", false},   {1, "O'Neil-Brown", false}, {1, "St. Müller", false}, {0, "Ann;a", true},
       {1, "Mus---ter", true}, {1, "Mus--ter", false}, {1, "Max#1", true},  {1, "A&B=C", true},
       {3, "12345a", true},  {4, "7.", true},       {6, "19 90", true},  {2, "01-1", true}};
-  for (const auto& c : cases) {
+  for (const auto& c : fields) {
     GuestFields f{"Anna", "Muster-Meier", "0171", "1234567", "07", "03", "1990"};
     f[static_cast<size_t>(c.field)] = QString::fromUtf8(c.value);
     const auto failed = checkEntries(f, 2026);
-    for (int i = 0; i < kGuestFields; ++i)
-      EXPECT_EQ(failed[static_cast<size_t>(i)], i == c.field && c.fails)
-          << "field " << c.field << " = '" << c.value << "', checking field " << i;
+    for (int i = 0; i < kGuestFields; ++i) EXPECT_EQ(failed[static_cast<size_t>(i)], i == c.field && c.fails)
+        << "field " << c.field << " = '" << c.value << "', checking field " << i;
     if (c.after) { EXPECT_EQ(f[static_cast<size_t>(c.field)], QString::fromUtf8(c.after)); }
   }
 }
@@ -72,5 +67,4 @@ TEST(WelcomeCoupon, ValidForAYearWithARandomCode) {
   for (const auto& digits : seen) EXPECT_EQ(digits.size(), 10u);  // a leading 0 too
 }
 
-}  // namespace
-}  // namespace quorvalis
+}  // namespace quorvalis::testing

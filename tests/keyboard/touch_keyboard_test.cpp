@@ -5,8 +5,7 @@
 #include "keyboard/touch_keyboard.h"
 #include "qt_printers.h"
 
-namespace quorvalis {
-namespace {
+namespace quorvalis::testing {
 
 class KeyboardTest : public ::testing::Test {
  protected:
@@ -17,8 +16,7 @@ class KeyboardTest : public ::testing::Test {
   QWidget host;
   QLineEdit* field = new QLineEdit(&host);
   QStringList calls;  // the hooks called, in order
-  KeyboardHooks hooks{[this] { return field; }, [this] { calls << "idle"; },
-                      [this] { calls << "enter"; }, {}, {}, {}};
+  KeyboardHooks hooks{[this] { return field; }, [this] { calls << "idle"; }, [this] { calls << "enter"; }, {}, {}, {}};
 };
 
 // Capitals at the start of the field and after a blank, judged by what the field holds.
@@ -40,5 +38,4 @@ TEST_F(KeyboardTest, DigitClearAndEnterKeys) {
   EXPECT_EQ(field->text() + calls.join(" "), "idle idle idle idle enter");
 }
 
-}  // namespace
-}  // namespace quorvalis
+}  // namespace quorvalis::testing

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <QTest>
 
 #include "fakes.h"
@@ -8,14 +6,13 @@
 #include "settings/settings_files.h"
 #include "shell/main_screen.h"
 
-namespace quorvalis {
-namespace {
+namespace quorvalis::testing {
 
 const QString kLookup = "/quorvalis/DATA/filiale.cgi?FIL001", kBranch = "demo;Demo%20Filiale;Bar%20Nord;12345";
 const QString kCommon = "/quorvalis/DATA/demo/filial.ini", kRss = "/quorvalis/DATA/demo/rss.ini",
               kVersion = "/quorvalis/update/filial.ini";
 
-class MainScreenTest : public testing::ProgramFolderTest {
+class MainScreenTest : public ProgramFolderTest {
  protected:
   MainScreenTest() {
     fakes.server.reply(kLookup, kBranch);
@@ -30,8 +27,7 @@ class MainScreenTest : public testing::ProgramFolderTest {
     band->show();
     if (run) band->timer2Tick();
   }
-  template <class T = QWidget>
-  T* child(const char* name) { return band->findChild<T*>(name); }
+  template <class T = QWidget> T* child(const char* name) { return band->findChild<T*>(name); }
   bool shown(const char* name) { return !child(name)->isHidden(); }
   QStringList requestsFor(const std::function<void()>& action) {
     fakes.server.requests.clear();
@@ -46,7 +42,7 @@ class MainScreenTest : public testing::ProgramFolderTest {
            (shown("ende") ? " ende" : "");
   }
 
-  testing::FakeServices fakes;
+  FakeServices fakes;
   TerminalState state;
   std::unique_ptr<MainScreen> band;
   QStringList opened;  // the screens the band opened or closed, in order
@@ -76,7 +72,7 @@ TEST_F(MainScreenTest, WithoutServerOrRoomTheBandRetriesAndLaterChecksForUpdates
   EXPECT_EQ(fakes.desktop.ended, 1);
 }
 
-TEST_F(MainScreenTest, AutoShrinkToTheTileUnlessAScreenIsOpen) {
+TEST_F(MainScreenTest, AutoShrinkToTheTileUnlessAScreenIsOpenAndSettingsNeedAPassword) {
   start("automin=1");
   tick1(98);
   EXPECT_FALSE(band->tileShown());
@@ -93,10 +89,8 @@ TEST_F(MainScreenTest, AutoShrinkToTheTileUnlessAScreenIsOpen) {
   EXPECT_EQ(QString::number(progress->value()) + (band->tileShown() ? " tile" : ""), "10");
   band->Form_Activate();
   EXPECT_EQ(state.nominimize + " " + QString::number(progress->value()), "0 0");
-}
 
-// An unreadable password leaves the service code only.
-TEST_F(MainScreenTest, SettingsOpenWithThePasswordOrTheServiceCode) {
+  // Settings open with the password or the service code; an unreadable password leaves the service code only.
   const QString geheim = "1111111111^[]Y\\_00";  // "123456789geheim", A = 1, B = 00: character i minus i
   const struct { QString pass; const char* entry; bool opens; } cases[] = {  // no entry: it times out
       {geheim, "falsch", false}, {geheim, "geheim", true}, {geheim, "58302719", true}, {geheim, nullptr, false},
@@ -169,5 +163,4 @@ TEST_F(MainScreenTest, BandButtonsReloadBranchAndConfiguration) {
   EXPECT_EQ(opened, (QStringList{"ticker on", "ticker off", "guests 1", "coupons 1", "settings"}));
 }
 
-}  // namespace
-}  // namespace quorvalis
+}  // namespace quorvalis::testing

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <QSignalSpy>
 
 #include "fakes.h"
@@ -7,19 +5,17 @@
 #include "settings/settings_files.h"
 #include "shell/start_form.h"
 
-namespace quorvalis {
-namespace {
+namespace quorvalis::testing {
 
-class StartFormTest : public testing::ProgramFolderTest {
+class StartFormTest : public ProgramFolderTest {
  protected:
-  template <class T>
-  T* child(const char* name) { return form->findChild<T*>(name); }
+  template <class T> T* child(const char* name) { return form->findChild<T*>(name); }
   // cl.ini's log and ID, then the box and the field as the form shows them.
   QString seen() {
     const bool ticked = child<QCheckBox>("Check1")->isChecked();
     return readSetting(keys::kLog) + "/" + readSetting(keys::kId) + (ticked ? " [x] " : " [ ] ") + form->branchId();
   }
-  testing::FakeServices fakes;
+  FakeServices fakes;
   std::unique_ptr<StartForm> form = std::make_unique<StartForm>(fakes.services);
 };
 
@@ -46,5 +42,4 @@ TEST_F(StartFormTest, LoginAndRememberedId) {
   }
 }
 
-}  // namespace
-}  // namespace quorvalis
+}  // namespace quorvalis::testing
