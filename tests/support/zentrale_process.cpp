@@ -37,12 +37,12 @@ QList<QByteArray> ZentraleProcess::requestLog() const {
 // Through the sqlite3 shell, read-only: the server may be writing meanwhile.
 QList<QStringList> ZentraleProcess::query(const QString& sql) const {
   QProcess shell;
-  shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), QStringLiteral("-cmd"),
-                                          QStringLiteral(".timeout 5000"), data_.filePath(QStringLiteral("zentrale.sqlite")), sql});
+  const QString file = data_.filePath(QStringLiteral("zentrale.sqlite"));
+  shell.start(QStringLiteral("sqlite3"), {"-readonly", "-cmd", ".timeout 5000", file, sql});
   QList<QStringList> rows;
   if (!shell.waitForFinished(10000)) return rows;
-  for (const QString& line : QString::fromUtf8(shell.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts))
-    rows << line.split(u'|');
+  const QString out = QString::fromUtf8(shell.readAllStandardOutput());
+  for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts)) rows << line.split(u'|');
   return rows;
 }
 
