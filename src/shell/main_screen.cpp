@@ -83,6 +83,8 @@ MainScreen::MainScreen(Services& services, TerminalState& state, const QString& 
 
   Timer1 = makeNamed<QTimer>(this, QStringLiteral("Timer1"));
   Timer2 = makeNamed<QTimer>(this, QStringLiteral("Timer2"));
+  // A coarse timer may fire the start sequence up to 125 ms early or late.
+  Timer2->setTimerType(Qt::PreciseTimer);
   TimerWin = makeNamed<QTimer>(this, QStringLiteral("TimerWin"));
   TimerUpdate = makeNamed<QTimer>(this, QStringLiteral("TimerUpdate"));
   connect(Timer1, &QTimer::timeout, this, &MainScreen::timer1Tick);
