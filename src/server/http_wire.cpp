@@ -24,7 +24,8 @@ Line takeLine(QByteArray& buffer, QByteArray& line) {
   return Line::kTaken;
 }
 
-bool equalsLower(QByteArrayView a, const char* b) { return a.trimmed().compare(b, Qt::CaseInsensitive) == 0; }
+// Header names and tokens compare without case and surrounding blanks.
+bool sameToken(QByteArrayView a, const char* b) { return a.trimmed().compare(b, Qt::CaseInsensitive) == 0; }
 
 // "name", "name:port", "[v6]" or "[v6]:port"; port 80 when none is given.
 std::pair<QString, quint16> splitHost(const QString& host) {
@@ -95,15 +96,15 @@ ReplyReader::State ReplyReader::step() {
         if (colon <= 0) return kBroken;
         const QByteArrayView name = QByteArrayView(line).first(colon);
         const QByteArray value = line.mid(colon + 1).trimmed();
-        if (equalsLower(name, "content-length")) {
+        if (sameToken(name, "content-length")) {
           const qint64 n = value.toLongLong(&ok);
           if (!ok || n < 0 || (length >= 0 && length != n)) return kBroken;
           length = n;
-        } else if (equalsLower(name, "transfer-encoding")) {
+        } else if (sameToken(name, "transfer-encoding")) {
           chunked = value.toLower().endsWith("chunked");
-        } else if (equalsLower(name, "connection")) {
-          if (equalsLower(value, "close")) keepAlive_ = false;
-          if (equalsLower(value, "keep-alive")) keepAlive_ = true;
+        } else if (sameToken(name, "connection")) {
+          if (sameToken(value, "close")) keepAlive_ = false;
+          if (sameToken(value, "keep-alive")) keepAlive_ = true;
         }
       }
       if (status_ < 200) return kMore;  // an interim reply; the real one follows
@@ -165,12 +166,12 @@ ReplyReader::State ReplyReader::step() {
 HttpWire::~HttpWire() = default;
 
 std::unique_ptr<HttpWire::Connection> HttpWire::takeConnection(const QString& host, bool& reused) {
-  for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
-    if ((*it)->host != host) continue;
-    std::unique_ptr<Connection> c = std::move(*it);
-    idle_.erase(std::next(it).base());
-    // Closed by the server meanwhile, or bytes nobody asked for: not to be trusted. The poll
-    // takes in a close that came while the connection lay idle.
+  // Newest first. One closed by the server meanwhile, or holding bytes nobody asked for, is
+  // dropped; the poll takes in a close that came while the connection lay idle.
+  for (size_t i = idle_.size(); i-- > 0;) {
+    if (idle_[i]->host != host) continue;
+    std::unique_ptr<Connection> c = std::move(idle_[i]);
+    idle_.erase(idle_.begin() + static_cast<std::ptrdiff_t>(i));
     c->socket.waitForReadyRead(0);
     if (c->socket.state() == QAbstractSocket::ConnectedState && c->socket.bytesAvailable() == 0) {
       reused = true;
