@@ -1,7 +1,5 @@
 #include "common/text.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <algorithm>
 #include <cmath>
 
@@ -78,17 +76,46 @@ QString loggedNumber(const QString& prefix, const QString& number) {
 
 QString restoreBlanks(QString text) { return text.replace(QStringLiteral("%20"), QStringLiteral(" ")); }
 
-// Opening the converter is far dearer than converting a line, so each thread keeps one.
+namespace {
+
+// 0x80-0x9F, the only bytes where Windows-1252 is not Latin-1. The five bytes the code page
+// leaves undefined map to the control of the same number, as Windows' own conversion does, so
+// every byte survives a round trip.
+constexpr char16_t kHighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char encodeChar(char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+  for (int i = 0; i < 32; ++i)
+    if (kHighControls[i] == c) return static_cast<char>(0x80 + i);
+  return '?';  // what Windows writes for a character its code page lacks
+}
+
+}  // namespace
+
+// Our own table rather than a codec: Qt without ICU (the Windows build) has no Windows-1252.
 QString fromCp1252(const QByteArray& bytes) {
-  thread_local QStringDecoder decoder("windows-1252");
-  decoder.resetState();
-  return decoder(bytes);
+  QString text(bytes.size(), Qt::Uninitialized);
+  QChar* out = text.data();
+  for (const char b : bytes) {
+    const auto u = static_cast<unsigned char>(b);
+    *out++ = QChar(u >= 0x80 && u < 0xA0 ? kHighControls[u - 0x80] : char16_t(u));
+  }
+  return text;
 }
 
 QByteArray toCp1252(const QString& text) {
-  thread_local QStringEncoder encoder("windows-1252");
-  encoder.resetState();
-  return encoder(text);
+  QByteArray bytes;
+  bytes.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    // A character outside the basic plane is one character, one '?'.
+    if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
+    bytes += c.isSurrogate() ? '?' : encodeChar(c.unicode());
+  }
+  return bytes;
 }
 
 }  // namespace quorvalis

@@ -1,6 +1,9 @@
 #include "ticker/ticker_rules.h"
 
 #include <QDomDocument>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <optional>
 
 #include "common/text.h"
 #include "platform/program_folder.h"
@@ -19,6 +22,29 @@ QString replaceAll(QString text, Pairs pairs) {
 
 QString child(const QDomElement& e, const char* name) {
   return e.firstChildElement(QString::fromLatin1(name)).text();
+}
+
+// The document as text by its byte-order mark or declared encoding, decoded here rather than by
+// the XML reader: Qt without ICU (the Windows build) knows no Windows-1252 or Latin-1 by name.
+// An encoding we cannot decode is no document.
+std::optional<QString> documentText(const QByteArray& document) {
+  const auto bom = QStringConverter::encodingForData(document);
+  if (bom && *bom != QStringConverter::Utf8) return QStringDecoder(*bom).decode(document);
+  if (bom) return QString::fromUtf8(document.mid(3));
+  QByteArray name = "utf-8";
+  if (document.startsWith("<?xml")) {
+    const QByteArray head = document.left(document.indexOf("?>"));
+    static const QRegularExpression declared(QStringLiteral("encoding\\s*=\\s*[\"']([^\"']*)[\"']"));
+    const auto match = declared.match(QString::fromLatin1(head));
+    if (match.hasMatch()) name = match.captured(1).trimmed().toLower().toLatin1();
+  }
+  if (name == "windows-1252" || name == "cp1252") return fromCp1252(document);
+  if (name == "iso-8859-1" || name == "latin1" || name == "iso_8859-1" || name == "us-ascii")
+    return QString::fromLatin1(document);
+  QStringDecoder decoder(name.constData());
+  if (!decoder.isValid()) return std::nullopt;
+  QString text = decoder.decode(document);
+  return decoder.hasError() ? std::nullopt : std::optional<QString>(text);
 }
 
 }  // namespace
@@ -45,8 +71,9 @@ TickerSettings readTickerSettings(const QString& branchDirectory) {
 
 ParsedFeed parseFeed(const QByteArray& document) {
   ParsedFeed feed;
+  const std::optional<QString> text = documentText(document);
   QDomDocument dom;
-  if (!dom.setContent(document)) return feed;
+  if (!text || !dom.setContent(*text)) return feed;
   const QDomElement channel = dom.documentElement().firstChildElement();
   if (channel.isNull()) return feed;
   feed.loaded = true;

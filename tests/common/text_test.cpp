@@ -58,12 +58,25 @@ TEST(DateAndTime, FixedFormatWhateverTheLocale) {
   EXPECT_FALSE(parseDateText("01.01.27").isValid());
 }
 
-TEST(CodePage, UmlautsAreSingleBytesBothWays) {
+TEST(CodePage, EveryByteBothWays) {
   const QString text = QString::fromUtf8("Müller Straße € Ä");
-  const QByteArray bytes = toCp1252(text);
-  EXPECT_EQ(bytes, QByteArray("M\xFCller Stra\xDF" "e \x80 \xC4"));
-  EXPECT_EQ(fromCp1252(bytes), text);
-  EXPECT_EQ(fromCp1252(QByteArray("\xFF")), QString(QChar(0xFF)));
+  EXPECT_EQ(toCp1252(text), QByteArray("M\xFCller Stra\xDF" "e \x80 \xC4"));
+  EXPECT_EQ(fromCp1252(toCp1252(text)), text);
+  // Where the code page differs from Latin-1, and its five holes kept as controls.
+  const struct { unsigned char byte; char16_t unicode; } high[] = {
+      {0x80, 0x20AC}, {0x81, 0x0081}, {0x82, 0x201A}, {0x8A, 0x0160}, {0x8D, 0x008D}, {0x8E, 0x017D},
+      {0x8F, 0x008F}, {0x90, 0x0090}, {0x93, 0x201C}, {0x96, 0x2013}, {0x99, 0x2122}, {0x9D, 0x009D},
+      {0x9F, 0x0178}, {0xA0, 0x00A0}, {0xFF, 0x00FF}, {0x7F, 0x007F}};
+  for (const auto& c : high) {
+    const QByteArray byte(1, static_cast<char>(c.byte));
+    EXPECT_EQ(fromCp1252(byte), QString(QChar(c.unicode))) << int(c.byte);
+    EXPECT_EQ(toCp1252(QString(QChar(c.unicode))), byte) << int(c.byte);
+  }
+  QByteArray all;
+  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  EXPECT_EQ(toCp1252(fromCp1252(all)), all);
+  // What the code page lacks is one '?' each, a character beyond the basic plane too.
+  EXPECT_EQ(toCp1252(QString::fromUtf8("a\u0101\U0001F600\u20ACz")), QByteArray("a??\x80z"));
 }
 
 TEST(RestoreBlanks, ReplacesEveryPct20) {
