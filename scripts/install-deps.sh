@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the terminal, its tools and its tests need (idempotent).
+# With "windows": also what the Windows build, its tests under Wine and the installer need.
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,12 @@ packages=(
   cups cups-client printer-driver-cups-pdf poppler-utils
   curl ccache
 )
+if [ "${1:-}" = windows ]; then
+  # wine32 (the reader's 32-bit driver) needs the i386 architecture.
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32 nsis tcl
+             dpkg-dev xdotool imagemagick poppler-utils)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

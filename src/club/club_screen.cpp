@@ -333,12 +333,15 @@ void ClubScreen::ABBRUCH_Click() {
 void ClubScreen::LoadPresentMembers() {
   const QDate today = services_.clock.today();
   angemeldet->clear();
-  QFile in(dayFilePath(today));
-  if (in.open(QIODevice::ReadOnly)) {
-    QStringList lines = fromCp1252(in.readAll()).split(u'\n');
-    for (QString& line : lines)
-      if (line.endsWith(u'\r')) line.chop(1);
-    angemeldet->addItems(todaysRecords(lines, today));
+  {
+    // Closed before the file is rewritten below: Windows replaces no file that is open.
+    QFile in(dayFilePath(today));
+    if (in.open(QIODevice::ReadOnly)) {
+      QStringList lines = fromCp1252(in.readAll()).split(u'\n');
+      for (QString& line : lines)
+        if (line.endsWith(u'\r')) line.chop(1);
+      angemeldet->addItems(todaysRecords(lines, today));
+    }
   }
   if (angemeldet->count() > 0) {
     angemeldet2->clear();

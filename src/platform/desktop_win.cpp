@@ -1,6 +1,8 @@
 // Windows: user32 for the foreground window and input, the Run key for autostart.
 #include <windows.h>
 
+#include <QDir>
+
 #include "platform/desktop_common.h"
 
 namespace quorvalis {
@@ -36,7 +38,7 @@ class WindowsDesktop : public QtDesktop {
     if (RegCreateKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
                       &key) != ERROR_SUCCESS)
       return;
-    const QByteArray value = command.toLocal8Bit();
+    const QByteArray value = QDir::toNativeSeparators(command).toLocal8Bit();
     RegSetValueExA(key, "quorvalis", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.constData()),
                    static_cast<DWORD>(value.size() + 1));
     RegCloseKey(key);

@@ -39,7 +39,7 @@ TEST_F(BadRepliesE2E, EachScreenWithEveryKindOfBadReply) {
       desktop.ended = 0;
       const qint64 started = QDateTime::currentMSecsSinceEpoch();
       EXPECT_EQ(r.flow(), r.otherwise.value(kind, r.failed));
-      EXPECT_LT(QDateTime::currentMSecsSinceEpoch() - started, 4000);
+      EXPECT_LT(QDateTime::currentMSecsSinceEpoch() - started, 6000);  // three gateways at most
       EXPECT_EQ(readBytes("filialini.ini"), desktop.ended ? QByteArray() : config);
       writeBytes("filialini.ini", config);
       ASSERT_EQ(server.get("/_fault/clear"), "OK");

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include "platform/desktop.h"
+#include "platform/program_folder.h"
 
 namespace quorvalis {
 namespace {
@@ -25,6 +27,13 @@ TEST(Desktop, AutostartEntryNamesTheCommand) {
   qunsetenv("XDG_CONFIG_HOME");
   // Without an X display there is no foreground window to report.
   EXPECT_EQ(desktop->foregroundTitle(), "");
+}
+
+TEST(Desktop, ProgramFolderIsInTheHomeFolder) {
+  const QByteArray saved = qgetenv("QUORVALIS_HOME");
+  qunsetenv("QUORVALIS_HOME");
+  EXPECT_EQ(programFolder(), QDir::homePath() + "/quorvalis");
+  qputenv("QUORVALIS_HOME", saved);
 }
 
 }  // namespace

@@ -42,7 +42,10 @@ QList<QStringList> ZentraleProcess::query(const QString& sql) const {
   QList<QStringList> rows;
   if (!shell.waitForFinished(10000)) return rows;
   const QString out = QString::fromUtf8(shell.readAllStandardOutput());
-  for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts)) rows << line.split(u'|');
+  for (QString line : out.split(u'\n', Qt::SkipEmptyParts)) {
+    if (line.endsWith(u'\r')) line.chop(1);  // the Windows shell ends its lines with CR LF
+    rows << line.split(u'|');
+  }
   return rows;
 }
 

@@ -1,6 +1,7 @@
 #include "card_file.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -50,7 +51,9 @@ bool saveCard(const std::string& path, const SimCard& card) {
     out.write(reinterpret_cast<const char*>(card.memory.data()), card.memory.size());
     if (!out.flush()) return false;
   }
-  return std::rename(temp.c_str(), path.c_str()) == 0;
+  std::error_code error;  // std::rename does not replace an existing file on Windows
+  std::filesystem::rename(temp, path, error);
+  return !error;
 }
 
 void makeClubCard(SimCard& card, const std::string& mobile, const std::string& cardNumber) {

@@ -1,5 +1,17 @@
 // Stand-in for the reader's driver library: the one entry point over a simulated card.
+#ifdef _WIN32
+#include <windows.h>
+#define SCARD_EXPORT extern "C" __declspec(dllexport)
+#else
 #include <dlfcn.h>
+#define SCARD_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+// The maker's 32-bit driver uses __stdcall, exported undecorated (see SCard32.def).
+#if defined(_WIN32) && !defined(_WIN64)
+#define SCARD_CALL __stdcall
+#else
+#define SCARD_CALL
+#endif
 
 #include <cstdint>
 #include <cstdlib>
@@ -13,16 +25,28 @@ namespace {
 enum Result : int32_t { kOk = 0, kNoCard = 1, kUnreadable = 2, kBadAddress = 3, kProtected = 4,
                         kReaderDown = 5, kUnknownCommand = 9 };
 
+// The library's own file name, for the card file beside it.
+std::string selfPath() {
+#ifdef _WIN32
+  HMODULE self = nullptr;
+  char name[MAX_PATH] = {};
+  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                             GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCSTR>(&selfPath), &self) &&
+      GetModuleFileNameA(self, name, MAX_PATH))
+    return name;
+#else
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&selfPath), &info) && info.dli_fname) return info.dli_fname;
+#endif
+  return {};
+}
+
 std::string cardFilePath() {
   if (const char* env = std::getenv("CARDSIM_FILE"); env && *env) return env;
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&cardFilePath), &info) && info.dli_fname) {
-    std::string self = info.dli_fname;
-    const auto slash = self.rfind('/');
-    return (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) +
-           "/cardsim.card";
-  }
-  return "cardsim.card";
+  const std::string self = selfPath();
+  const auto slash = self.find_last_of("/\\");
+  return (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) + "/cardsim.card";
 }
 
 bool parseRange(const std::string& rest, int& address, int& length) {
@@ -35,7 +59,7 @@ bool parseRange(const std::string& rest, int& address, int& length) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int32_t SCardComand(
+SCARD_EXPORT int32_t SCARD_CALL SCardComand(
     int32_t* /*handle*/, const char* command, int32_t* /*commandLength*/, const char* dataIn,
     int32_t* dataInLength, char* dataOut, int32_t* dataOutLength) {
   if (!command) return kUnknownCommand;

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Lays out what the installer carries: quorval.exe with the Qt and MinGW run-time libraries and
+# only the plugins the terminal loads, Qt's German texts, and a qt.conf that makes the program
+# folder Qt's prefix. Writes the uninstaller's file list beside the stage.
+#   packaging/stage.sh BUILD QT STAGE
+set -euo pipefail
+build=$1 qt=$2 stage=$3
+rm -rf "$stage"
+mkdir -p "$stage/plugins/platforms" "$stage/plugins/styles" "$stage/plugins/tls" "$stage/translations"
+cp "$build/app/quorval.exe" "$stage/"
+for m in Core Gui Widgets Network PrintSupport Xml; do cp "$qt/bin/Qt6$m.dll" "$stage/"; done
+gcc_dlls=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+cp "$gcc_dlls/libstdc++-6.dll" "$gcc_dlls/libgcc_s_seh-1.dll" /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$stage/"
+cp "$qt/plugins/platforms/qwindows.dll" "$stage/plugins/platforms/"
+cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/plugins/styles/"
+cp "$qt/plugins/tls/qschannelbackend.dll" "$stage/plugins/tls/"
+cp /usr/share/qt6/translations/qtbase_de.qm "$stage/translations/"
+printf '[Paths]\r\nPrefix = .\r\nPlugins = plugins\r\nTranslations = translations\r\n' >"$stage/qt.conf"
+x86_64-w64-mingw32-strip "$stage"/*.exe "$stage"/*.dll "$stage"/plugins/*/*.dll
+
+# The uninstaller removes exactly these, and the folders once empty.
+{
+  (cd "$stage" && find . -type f | sort) | sed 's|^\./||; s|/|\\|g; s|.*|  Delete "$INSTDIR\\&"|'
+  (cd "$stage" && find . -mindepth 1 -type d | sort -r) | sed 's|^\./||; s|/|\\|g; s|.*|  RMDir "$INSTDIR\\&"|'
+} >"$(dirname "$stage")/uninstall-files.nsh"

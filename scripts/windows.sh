@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The terminal for the branch PCs: cross-compiles it for 64-bit Windows with MinGW-w64 and the
+# Qt that windows-qt.sh builds once, runs the suite under Wine, drives the real quorval.exe under
+# Wine and Xvfb against the development central server, and builds and tests the installer
+# build-win/quorvalis-setup-<version>.exe. The first run builds Qt (30 to 50 minutes on
+# 2 cores); later runs take a few minutes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+scripts/install-deps.sh windows
+scripts/setup-printers.sh
+scripts/windows-qt.sh
+scripts/windows-libs.sh
+cache=${QUORVALIS_WIN_CACHE:-/opt/quorvalis-win}
+qt=$cache/qt-6.4.2
+libs=$cache/libs
+version=${QUORVALIS_RELEASE:-F107}
+win=build-win
+jobs=$(nproc)
+
+echo "== Linux tools for the journeys (zentrale)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs" --target zentrale
+
+echo "== Windows build"
+cmake -S . -B $win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DQUORVALIS_WIN_PREFIX="$qt;$libs" -DCMAKE_PREFIX_PATH="$qt;$libs" \
+  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+  -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh" \
+  -DQUORVALIS_BENCH=OFF >/dev/null
+cmake --build $win -j "$jobs"
+
+. scripts/lib.sh
+pids=()
+trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wineserver -k 2>/dev/null || true' EXIT
+start_xvfb "$root/$win"
+. scripts/wine-env.sh
+wineserver -p  # one server for all the runs below
+
+echo "== the suite under Wine"
+# Left out on Windows, each with the reason.
+excluded=(
+  "RedemptionE2E.CouponIsDeletedPrintedAndLogged|reads the receipt PDF with pdftotext, a Linux program; the journey below does it from outside Wine"
+)
+pattern=$(printf '%s\n' "${excluded[@]}" | cut -d'|' -f1 | paste -sd'|')
+printf '  left out: %s\n' "${excluded[@]}"
+export QUORVALIS_PDF_DIR="$(winpath "$(getent passwd "$(id -un)" | cut -d: -f6)/PDF")/"
+ctest --test-dir $win --output-on-failure -j "$jobs" -E "^($pattern)\$"
+
+echo "== the installer"
+stage=$win/stage
+packaging/stage.sh "$win" "$qt" "$stage"
+makensis -V2 -DVERSION="$version" -DSTAGE="$root/$stage" -DUNINSTALL_LIST="$root/$win/uninstall-files.nsh" \
+  -DOUTFILE="$root/$win/quorvalis-setup-$version.exe" packaging/quorvalis.nsi
+ls -l "$win/quorvalis-setup-$version.exe"
+
+echo "== the real terminal under Wine"
+tests/windows/journey.sh "$win" "$version"
+echo "Windows build, suite, installer and journey passed: $win/quorvalis-setup-$version.exe"

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The real terminal on Windows (Wine) as a branch gets it: the installer run silently with the
+# server's address, quorval.exe started from c:\quorvalis against zentrale on loopback, and
+# driven as a person would with xdotool on a 1366x768 display: the band, a guest registered
+# with the welcome SMS, a coupon redeemed with its receipt printed on the CUPS PDF printer.
+# Then the uninstaller, which must keep the branch's records.
+#   tests/windows/journey.sh BUILD VERSION   (from scripts/windows.sh, with its display)
+set -euo pipefail
+win=$1 version=$2
+cache=${QUORVALIS_WIN_CACHE:-/opt/quorvalis-win}
+qt=$cache/qt-6.4.2 libs=$cache/libs
+. scripts/lib.sh
+. scripts/wine-env.sh
+out=$PWD/$win/journey
+rm -rf "$out" && mkdir -p "$out"
+pids=()
+trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
+home=$WINEPREFIX/drive_c/quorvalis
+fail() { echo "FAILED: $*"; import -window root "$out/failed.png" 2>/dev/null || true; echo "screen: $out/failed.png"; exit 1; }
+# wait_for SECONDS COMMAND...: polls until the command succeeds.
+wait_for() { local s=$1; shift; for _ in $(seq $((s * 5))); do "$@" >/dev/null 2>&1 && return 0; sleep 0.2; done; return 1; }
+click() { xdotool mousemove "$1" "$2" click 1; sleep 0.4; }
+type_line() { xdotool type --delay 60 "$1"; xdotool key Return; sleep 0.5; }
+shot() { import -window root "$out/$1.png"; echo "  screenshot $out/$1.png"; }
+requested() { grep -qF "$1" "$out/zentrale/requests.log"; }
+
+start_zentrale "$out/zentrale" build
+echo "  zentrale on $host"
+
+echo "-- silent install"
+rm -rf "$home"
+wine "$win/quorvalis-setup-$version.exe" /S "/HOST=$host" /TIMEOUT=10 /FL=1
+[ -f "$home/quorval.exe" ] || fail "quorval.exe not installed"
+grep -q "filial=$version" "$home/version.ini" || fail "version.ini: $(cat "$home/version.ini")"
+grep -q "host=$host" "$home/install.ini" || fail "install.ini: $(cat "$home/install.ini")"
+grep -q "FL=1" "$home/cl.ini" || fail "cl.ini: $(cat "$home/cl.ini")"
+echo "  installed: $(du -sh "$home" | cut -f1) in c:\\quorvalis"
+
+echo "-- the terminal from c:\\quorvalis"
+printf '[start]\r\nlog=1\r\nID=DEMO01\r\nFL=1\r\n' >"$home/cl.ini"
+(cd "$home" && exec env -u QT_QPA_PLATFORM -u QUORVALIS_HOME wine 'c:\quorvalis\quorval.exe') >"$out/quorval.log" 2>&1 &
+pids+=($!)
+wait_for 60 requested "/quorvalis/DATA/demo/rss.ini" || fail "the band never fetched the ticker settings"
+[ -s "$home/filialini.ini" ] || fail "no filialini.ini"
+sleep 4  # the band lays itself out after the start sequence
+shot band
+
+echo "-- a new guest"
+click 553 658  # "Neuen Gast erfassen"
+sleep 2
+shot new-guest
+click 872 328  # the man's picture
+click 172 288  # first name
+for value in Wilhelm "Müller" 0171 5550123 07 08 1990; do type_line "$value"; done
+shot new-guest-typed
+click 412 508  # save
+wait_for 30 requested "smssending.cgi" || fail "no SMS was logged"
+shot new-guest-saved
+sqlite3 "$out/zentrale/zentrale.sqlite" "select receiver, msg from sms" | tee "$out/sms.txt"
+grep -q "^004917105550123|" "$out/sms.txt" || grep -q "^0049171555" "$out/sms.txt" || fail "no welcome SMS to the guest"
+sleep 22  # the screen closes itself after its countdown
+
+echo "-- a coupon"
+click 813 658  # "Gutschein einlösen"
+sleep 2
+for value in 0171 1234567 1234; do type_line "$value"; done
+wait_for 15 requested "searchc.cgi" || fail "no coupon lookup"
+sleep 1
+shot coupon-found
+click 212 625  # redeem
+wait_for 15 requested "delcoupon.cgi" || fail "the coupon was not deleted on the server"
+wait_for 15 test -s "$home/coupons.ini" || fail "no coupons.ini"
+shot coupon-redeemed
+today=$(date +%d.%m.%Y)
+printf '%s;1234;00491711234567;5\r\n' "$today" | cmp - "$home/coupons.ini" || fail "coupons.ini: $(od -c "$home/coupons.ini" | head)"
+pdfs=$(getent passwd "$(id -un)" | cut -d: -f6)/PDF
+receipt() { local f; f=$(ls -t "$pdfs"/*.pdf 2>/dev/null | head -1) && [ "$f" -nt "$out/zentrale.out" ] &&
+  pdftotext "$f" "$out/receipt.txt" && grep -q "Handynummer" "$out/receipt.txt"; }
+wait_for 60 receipt || fail "no receipt in $pdfs"
+cp "$(ls -t "$pdfs"/*.pdf | head -1)" "$out/receipt.pdf"
+pdftoppm -r 100 -png "$out/receipt.pdf" "$out/receipt"
+for expected in "5,- EURO" "Handynummer : 0171 1234567"; do
+  grep -qF "$expected" "$out/receipt.txt" || fail "receipt lacks '$expected': $(cat "$out/receipt.txt")"
+done
+
+echo "-- uninstall"
+kill "${pids[-1]}" 2>/dev/null || true
+wineserver -k 2>/dev/null || true; wineserver -p
+wine "$home/uninstall.exe" /S '_?=c:\quorvalis'
+[ ! -f "$home/quorval.exe" ] || fail "quorval.exe still there after uninstalling"
+for kept in coupons.ini cl.ini install.ini; do [ -f "$home/$kept" ] || fail "$kept lost by uninstalling"; done
+echo "journey passed"
