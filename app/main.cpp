@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/card_reader.h"
+#include "platform/card_helper.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/printer_system.h"
@@ -56,6 +56,56 @@ bool answerCommandLine(int argc, char** argv) {
   return false;
 }
 
+// The staff read German: Qt's own buttons too ("Ja", "Nein", "Abbrechen").
+void installGermanQtTexts(QTranslator& qtGerman) {
+  if (qtGerman.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtGerman);
+}
+
+// The real services, made in this order and kept as long as the program runs.
+struct TerminalServices {
+  SystemClock clock;
+  HttpCentralServer server{readServerSettings()};
+  HttpFeedSource feeds{readServerSettings()};
+  const std::unique_ptr<CardReader> reader = createCardReader();
+  const std::unique_ptr<Desktop> desktop = createDesktop();
+  MessageBoxDialogs dialogs;
+  QtPrinterSystem printers;
+  Services services{clock, server, *reader, *desktop, dialogs, printers};
+};
+
+// The settings form, beside the band or modal, shows or unloads the club screen.
+SettingsForm* withClubHooks(SettingsForm* form, ScreenHost<ClubScreen>& club) {
+  form->hooks.clubMode = [&club](bool on) { on ? club.show() : club.unload(); };
+  form->hooks.cardErased = [&club] {
+    if (club.screen()) club.screen()->forgetCard();
+  };
+  return form;
+}
+
+// The band opens the new-guest and coupon screens modal, the others through their hosts.
+void attachScreens(MainScreen& band, Services& services, TerminalState& state,
+                   ScreenHost<ClubScreen>& club, ScreenHost<SettingsForm>& settings,
+                   ScreenHost<TickerScreen>& ticker) {
+  band.screens.newGuest = [&services, &state] {
+    NewGuestScreen screen(services, state);
+    screen.exec();
+  };
+  band.screens.coupons = [&services, &state] {
+    CouponScreen screen(services, state);
+    screen.exec();
+  };
+  band.screens.club = [&club](bool show) { show ? club.show() : club.hide(); };
+  // Without a password beside the band; after the password or service code, modal.
+  band.screens.settings = [&services, &state, &club, &settings](bool modal) {
+    if (!modal) return settings.show();
+    SettingsForm form(services, state);
+    withClubHooks(&form, club)->exec();
+  };
+  band.screens.ticker = [&ticker](bool show) { show ? ticker.show() : ticker.unload(); };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -63,60 +113,30 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("quorvalis"));
   app.setFont(QFont(QStringLiteral("Arial"), 11));
-  // The staff read German: Qt's own buttons too ("Ja", "Nein", "Abbrechen").
   QTranslator qtGerman;
-  if (qtGerman.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
-                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QApplication::installTranslator(&qtGerman);
+  installGermanQtTexts(qtGerman);
   // The start form closes before the band is laid out; only the band's quit ends the program.
   app.setQuitOnLastWindowClosed(false);
 
   const auto instance = acquireSingleInstance();
   if (!instance) return 0;  // another terminal is already running
 
-  SystemClock clock;
-  HttpCentralServer server(readServerSettings());
-  HttpFeedSource feeds(readServerSettings());
-  LibraryCardReader reader;
-  const auto desktop = createDesktop();
-  MessageBoxDialogs dialogs;
-  QtPrinterSystem printers;
-  Services services{clock, server, reader, *desktop, dialogs, printers};
+  TerminalServices terminal;
+  Services& services = terminal.services;
   TerminalState state;
   ScreenHost<ClubScreen> club([&] { return new ClubScreen(services, state); });
   std::unique_ptr<MainScreen> band;
-  ScreenHost<TickerScreen> ticker(
-      [&] { return new TickerScreen(state, feeds, [&] { return band && band->tileShown(); }); });
-
-  const auto makeSettings = [&](SettingsForm* form) {
-    form->hooks.clubMode = [&](bool on) { on ? club.show() : club.unload(); };
-    form->hooks.cardErased = [&] {
-      if (club.screen()) club.screen()->forgetCard();
-    };
-    return form;
-  };
-  ScreenHost<SettingsForm> settings([&] { return makeSettings(new SettingsForm(services, state)); });
+  ScreenHost<TickerScreen> ticker([&] {
+    return new TickerScreen(state, terminal.feeds, [&] { return band && band->tileShown(); });
+  });
+  ScreenHost<SettingsForm> settings(
+      [&] { return withClubHooks(new SettingsForm(services, state), club); });
 
   auto start = std::make_unique<StartForm>(services);
   QObject::connect(start.get(), &StartForm::login, [&](const QString& id) {
     if (band) return;
     band = std::make_unique<MainScreen>(services, state, id);
-    band->screens.newGuest = [&] {
-      NewGuestScreen screen(services, state);
-      screen.exec();
-    };
-    band->screens.coupons = [&] {
-      CouponScreen screen(services, state);
-      screen.exec();
-    };
-    band->screens.club = [&](bool show) { show ? club.show() : club.hide(); };
-    // Without a password beside the band; after the password or service code, modal.
-    band->screens.settings = [&](bool modal) {
-      if (!modal) return settings.show();
-      SettingsForm form(services, state);
-      makeSettings(&form)->exec();
-    };
-    band->screens.ticker = [&](bool show) { show ? ticker.show() : ticker.unload(); };
+    attachScreens(*band, services, state, club, settings, ticker);
     band->show();
     QTimer::singleShot(0, [&] { start.reset(); });
   });

@@ -22,13 +22,21 @@ echo "== Linux tools for the journeys (zentrale)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs" --target zentrale
 
+echo "== 32-bit reader helper, and a 32-bit __stdcall driver stand-in for the tests"
+w32=$win/win32
+mkdir -p $w32
+cxx32=(i686-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -Werror -static)
+"${cxx32[@]}" -Isrc app/quorval_card.cpp -o $w32/quorval-card.exe
+# Exported undecorated, as the maker's driver is.
+"${cxx32[@]}" -shared -Wl,--kill-at tools/cardsim/scard_sim.cpp tools/cardsim/card_file.cpp -o $w32/SCard32.dll
+
 echo "== Windows build"
 cmake -S . -B $win -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DQUORVALIS_WIN_PREFIX="$qt;$libs" -DCMAKE_PREFIX_PATH="$qt;$libs" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh" \
-  -DQUORVALIS_BENCH=OFF >/dev/null
+  -DQUORVALIS_WIN32_DIR="$root/$w32" -DQUORVALIS_BENCH=OFF >/dev/null
 cmake --build $win -j "$jobs"
 
 . scripts/lib.sh
@@ -57,7 +65,7 @@ ctest --test-dir $win --output-on-failure -j "$jobs" -E "^($pattern)\$"
 
 echo "== the installer"
 stage=$win/stage
-packaging/stage.sh "$win" "$qt" "$stage"
+packaging/stage.sh "$win" "$qt" "$stage" "$w32"
 makensis -V2 -DVERSION="$version" -DSTAGE="$root/$stage" -DUNINSTALL_LIST="$root/$win/uninstall-files.nsh" \
   -DOUTFILE="$root/$win/quorvalis-setup-$version.exe" packaging/quorvalis.nsi
 ls -l "$win/quorvalis-setup-$version.exe"

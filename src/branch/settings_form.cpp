@@ -40,7 +40,18 @@ SettingsForm::SettingsForm(Services& services, TerminalState& state, QWidget* pa
                                " #heading { font: bold 20px 'Arial'; color: rgb(0,62,110); }"
                                " #Hinweis { font: bold 15px 'Arial'; color: rgb(0,62,110); }"
                                " #BerichtListe { font: 12px 'Liberation Mono', monospace; }"));
+  makeControls();
+  arrangeControls();
 
+  // Step 3: the report. Above the band, as wide as the screen allows.
+  BuildReport();
+  const int w = std::min(1100, toPixels(state_.screenW.toInt()));
+  resize(w, std::min(620, std::max(400, toPixels(state_.screenH.toInt()) - toPixels(2500))));
+  move((toPixels(state_.screenW.toInt()) - width()) / 2, 0);
+  SetTopmost(this);
+}
+
+void SettingsForm::makeControls() {
   // Step 1 and 2: the boxes, only the ID, club mode and printer choice editable.
   const bool remembered = settingOn(keys::kLog);
   Text1 = makeNamed<QLineEdit>(this, QStringLiteral("Text1"));
@@ -80,7 +91,10 @@ SettingsForm::SettingsForm(Services& services, TerminalState& state, QWidget* pa
   connect(Drucken, &QPushButton::clicked, this, &SettingsForm::Drucken_Click);
   Command2 = button(this, "Command2", t::kReset);
   connect(Command2, &QPushButton::clicked, this, &SettingsForm::Command2_Click);
+}
 
+// The settings on the left, the report on the right.
+void SettingsForm::arrangeControls() {
   auto* heading = makeLabel(this, "heading", text(t::kHeading));
   auto* left = new QVBoxLayout;
   auto* id = new QHBoxLayout;
@@ -118,13 +132,6 @@ SettingsForm::SettingsForm(Services& services, TerminalState& state, QWidget* pa
   grid->addLayout(right, 1, 1);
   grid->addWidget(Hinweis, 2, 0, 1, 2);
   grid->setColumnStretch(1, 1);
-
-  // Step 3: the report. Above the band, as wide as the screen allows.
-  BuildReport();
-  const int w = std::min(1100, toPixels(state_.screenW.toInt()));
-  resize(w, std::min(620, std::max(400, toPixels(state_.screenH.toInt()) - toPixels(2500))));
-  move((toPixels(state_.screenW.toInt()) - width()) / 2, 0);
-  SetTopmost(this);
 }
 
 QCheckBox* SettingsForm::box(const char* name, const char* caption, bool ticked, bool editable) {

@@ -47,6 +47,8 @@ class SettingsForm : public QDialog {
 
  private:
   QCheckBox* box(const char* name, const char* caption, bool ticked, bool editable);
+  void makeControls();
+  void arrangeControls();
 
   Services& services_;
   TerminalState& state_;

@@ -30,6 +30,9 @@ constexpr int kPollMs = 1000;
 
 bool makeFolderFor(const QString& file) { return QDir().mkpath(QFileInfo(file).path()); }
 
+// The members' list and the reader's line below it share the width left of the entry.
+int listWidth(int screenW) { return std::max(3000, screenW - 11180); }
+
 }  // namespace
 
 // Marks the screen as waiting (for the server or the card) for as long as it lives; the
@@ -52,7 +55,8 @@ ClubScreen::ClubScreen(Services& services, TerminalState& state, QWidget* parent
       state_(state),
       uniform_(systemUniformDraw()) {
   setObjectName(QStringLiteral("club"));
-  setWindowTitle(QStringLiteral("quorvalis - Club"));
+  // The caption the band and the entry screens share.
+  setWindowTitle(QStringLiteral("quorvalis - Tarvendels via SMS"));
   setAutoFillBackground(true);
   setStyleSheet(QStringLiteral("ClubScreen { background: rgb(240, 244, 248); }"));
   const int w = state_.screenW.toInt();
@@ -60,21 +64,38 @@ ClubScreen::ClubScreen(Services& services, TerminalState& state, QWidget* parent
   const int top = h - kBandHeight - kHeight -
                   (readNumber(readSetting(keys::kRssMain)) > 0 ? kTickerHeight : 0);
   setGeometry(twipsToPixels(QRect(0, std::max(0, top), w, kHeight)));
+  makeMemberList(w);
+  makeNumberEntry(w);
+  makeMessages(w);
+  makeKeypad(w);
 
+  ABBRUCH = makeKey(this, QStringLiteral("ABBRUCH"), text(t::kLeave));
+  ABBRUCH->setGeometry(twipsToPixels(QRect(w - 3000, 1260, 2700, 800)));
+  connect(ABBRUCH, &QPushButton::clicked, this, &ClubScreen::ABBRUCH_Click);
+
+  Timer1 = makeNamed<QTimer>(this, QStringLiteral("Timer1"));
+  connect(Timer1, &QTimer::timeout, this, &ClubScreen::timer1Tick);
+
+  LoadPresentMembers();
+  SetTopmost(this);
+  setTimerInterval(Timer1, kPollMs);
+}
+
+// Left the present members, in the middle the number entry and the actions, right the keys.
+void ClubScreen::makeMemberList(int w) {
   mainbackgr = makeScreenBackground(this);
   placeTwips(mainbackgr, 150, 150, w - 300, kHeight - 300);
   background = makeFocusFrame(this);
   Label1 = makeTitle(this, text(t::kTitle));
-
-  // Left the present members, in the middle the number entry and the actions, right the keys.
-  const int listWidth = std::max(3000, w - 11180);
   angemeldet = makeNamed<QListWidget>(this, QStringLiteral("angemeldet"));
   angemeldet->hide();
   angemeldet2 = makeNamed<QListWidget>(this, QStringLiteral("angemeldet2"));
-  angemeldet2->setGeometry(twipsToPixels(QRect(480, 860, listWidth, 3440)));
+  angemeldet2->setGeometry(twipsToPixels(QRect(480, 860, listWidth(w), 3440)));
   angemeldet2->setStyleSheet(QStringLiteral("font: 14px 'Arial';"));
   connect(angemeldet2, &QListWidget::itemClicked, this, &ClubScreen::angemeldet2_Click);
+}
 
+void ClubScreen::makeNumberEntry(int w) {
   const int middle = w - 10400;
   fieldPlace_ = {QRect(middle, 1260, 1215, 495), QRect(middle + 1550, 1260, 2250, 495)};
   for (int i = 0; i < 2; ++i) {
@@ -103,15 +124,19 @@ ClubScreen::ClubScreen(Services& services, TerminalState& state, QWidget* parent
   connect(Karte_zu, &QPushButton::clicked, this, &ClubScreen::Karte_zu_Click);
   connect(del_Karte, &QPushButton::clicked, this, &ClubScreen::del_Karte_Click);
   connect(Init_Karte, &QPushButton::clicked, this, &ClubScreen::Init_Karte_Click);
+}
 
+void ClubScreen::makeMessages(int w) {
   chipmess = makeLabel(this, "chipmess", text(t::kStarting));
   chipmess->setStyleSheet(QStringLiteral("font: bold 15px 'Arial'; color: rgb(0,62,110);"));
-  placeTwips(chipmess, 480, 4380, listWidth, 420);
+  placeTwips(chipmess, 480, 4380, listWidth(w), 420);
   Hinweis = makeLabel(this, "Hinweis");
   Hinweis->setStyleSheet(QStringLiteral("font: bold 17px 'Arial'; color: rgb(0,62,110);"));
   Hinweis->setIndent(toPixels(480));
   placeTwips(Hinweis, 0, 4840, w, 480);
+}
 
+void ClubScreen::makeKeypad(int w) {
   KeypadPlace place;
   const int keysLeft = w - 6400;
   for (int c = 0; c < 3; ++c) place.columns[c] = keysLeft + 1080 * c;
@@ -131,17 +156,6 @@ ClubScreen::ClubScreen(Services& services, TerminalState& state, QWidget* parent
   hooks.afterClear = [this] { Hinweis->clear(); };
   keypad_ = std::make_unique<NumericKeypad>(this, hooks, place);
   mainbackgr->lower();  // under the keypad's panel
-
-  ABBRUCH = makeKey(this, QStringLiteral("ABBRUCH"), text(t::kLeave));
-  ABBRUCH->setGeometry(twipsToPixels(QRect(w - 3000, 1260, 2700, 800)));
-  connect(ABBRUCH, &QPushButton::clicked, this, &ClubScreen::ABBRUCH_Click);
-
-  Timer1 = makeNamed<QTimer>(this, QStringLiteral("Timer1"));
-  connect(Timer1, &QTimer::timeout, this, &ClubScreen::timer1Tick);
-
-  LoadPresentMembers();
-  SetTopmost(this);
-  setTimerInterval(Timer1, kPollMs);
 }
 
 ClubScreen::~ClubScreen() = default;

@@ -59,6 +59,11 @@ class ClubScreen : public QWidget {
 
  private:
   class Busy;
+  // The controls, left to right; w is the screen's width in twips.
+  void makeMemberList(int w);
+  void makeNumberEntry(int w);
+  void makeMessages(int w);
+  void makeKeypad(int w);
   QLineEdit* field(int i) const { return DATA[static_cast<size_t>(i)]; }
   void withdrawOffers();  // hides search and Karte_zu
   void lookUpAndCheckIn(const QString& number);

@@ -27,7 +27,24 @@ constexpr int kPictureW = 1440, kPictureH = 2400, kPictureTop = 1200;
 
 NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget* parent)
     : EntryScreen(state, "newclient", text(t::kTitle), parent), services_(services) {
+  makeEntryFields();
+  makePictures();
+  makeKeys();
 
+  Timer3 = makeNamed<QTimer>(this, QStringLiteral("Timer3"));
+  connect(Timer1, &QTimer::timeout, this, &NewGuestScreen::timer1Tick);
+  connect(Timer3, &QTimer::timeout, this, &NewGuestScreen::timer3Tick);
+  setTimerInterval(Timer3, 750);  // the pictures blink from the start
+
+  // Opening.
+  InitGuestForm();
+  HallePLZ_ = state_.HallePLZ;
+  setTimerInterval(Timer1, 500);
+  setTimerInterval(Timer2, 1000);
+}
+
+// The guest's fields with their labels and error marks, and the category boxes.
+void NewGuestScreen::makeEntryFields() {
   for (int i = 0; i < kGuestFields; ++i) {
     const QRect place = kFieldPlace[i];
     auto* edit = makeEntryField(this, i, place, text(t::kLabels[i]), this);
@@ -52,7 +69,10 @@ NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget
     box->hide();
     kat[static_cast<size_t>(i)] = box;
   }
+}
 
+// The hint lines and the man's and woman's pictures, each plain, highlighted and chosen.
+void NewGuestScreen::makePictures() {
   Label1 = makeLabel(this, "Label1");
   Label1->setStyleSheet(QStringLiteral("font: bold 17px 'Arial'; color: rgb(0,62,110);"));
   Label1->setWordWrap(true);
@@ -78,7 +98,10 @@ NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget
   connect(m02, &ClickLabel::clicked, this, [this] { sexPictureTouched(false); });
   connect(w0, &ClickLabel::clicked, this, [this] { sexPictureTouched(true); });
   connect(w02, &ClickLabel::clicked, this, [this] { sexPictureTouched(true); });
+}
 
+// The save key and both keyboards.
+void NewGuestScreen::makeKeys() {
   Datapr = makeKey(this, QStringLiteral("Datapr"), text(t::kSave));
   Datapr->setGeometry(twipsToPixels(QRect(480, 4560, 11400, 1100)));
   Datapr->hide();
@@ -90,17 +113,6 @@ NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget
   hooks.enter = [this] { enterPressed(); };
   alpha_ = std::make_unique<AlphaKeyboard>(this, hooks);
   numeric_ = std::make_unique<NumericKeypad>(this, hooks);
-
-  Timer3 = makeNamed<QTimer>(this, QStringLiteral("Timer3"));
-  connect(Timer1, &QTimer::timeout, this, &NewGuestScreen::timer1Tick);
-  connect(Timer3, &QTimer::timeout, this, &NewGuestScreen::timer3Tick);
-  setTimerInterval(Timer3, 750);  // the pictures blink from the start
-
-  // Opening.
-  InitGuestForm();
-  HallePLZ_ = state_.HallePLZ;
-  setTimerInterval(Timer1, 500);
-  setTimerInterval(Timer2, 1000);
 }
 
 NewGuestScreen::~NewGuestScreen() = default;

@@ -53,6 +53,9 @@ class NewGuestScreen : public EntryScreen {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void makeEntryFields();
+  void makePictures();
+  void makeKeys();
   QLineEdit* field(int i) const { return DATA[static_cast<size_t>(i)]; }
   GuestFields fields() const;
   bool manChosen() const;

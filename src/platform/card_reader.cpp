@@ -7,21 +7,9 @@
 #include "common/text.h"
 #include "platform/program_folder.h"
 
-#if defined(_WIN32) && !defined(_WIN64)
-#define QUORVALIS_SCARD_CALL __stdcall
-#else
-#define QUORVALIS_SCARD_CALL
-#endif
+#include "platform/scard_abi.h"
 
 namespace quorvalis {
-namespace {
-
-using SCardComandFn = int32_t(QUORVALIS_SCARD_CALL*)(int32_t* handle, const char* command,
-                                                     int32_t* commandLength, const char* dataIn,
-                                                     int32_t* dataInLength, char* dataOut,
-                                                     int32_t* dataOutLength);
-
-}  // namespace
 
 QString statusCommand() { return QStringLiteral("Card,Info,Status"); }
 
@@ -65,7 +53,7 @@ void LibraryCardReader::load() {
   lastAttempt_ = now_();
   auto library = std::make_unique<QLibrary>(path_);
   if (!library->load()) return;
-  function_ = reinterpret_cast<void*>(library->resolve("SCardComand"));
+  function_ = reinterpret_cast<void*>(library->resolve(scard::kEntryPoint));
   if (function_) library_ = std::move(library);
 }
 
@@ -84,7 +72,7 @@ CardResult LibraryCardReader::command(const QString& cmd, const QString& dataIn,
   int32_t commandLength = 0;
   int32_t inputLength = static_cast<int32_t>(input.size());
   int32_t outputLength = outLen;
-  auto fn = reinterpret_cast<SCardComandFn>(function_);
+  auto fn = reinterpret_cast<scard::ComandFn>(function_);
   out.result = fn(&handle, command.constData(), &commandLength, input.constData(), &inputLength,
                   buffer.data(), &outputLength);
   out.called = true;

@@ -32,7 +32,13 @@ MainScreen::MainScreen(Services& services, TerminalState& state, const QString& 
   pal.setColor(QPalette::Window, QColor(0, 62, 110));
   pal.setColor(QPalette::WindowText, Qt::white);
   setPalette(pal);
+  makeControls();
+  makeTimers();
+  connectControls();
+  loadForm(branchId);
+}
 
+void MainScreen::makeControls() {
   mainbackgr = makeLabel(this, "mainbackgr");
   mainbackgr->setStyleSheet(QStringLiteral("background-color: rgb(0, 92, 153); border-radius: 8px;"));
   Butt1 = button("Butt1", text(texts::kNewGuest));
@@ -80,7 +86,9 @@ MainScreen::MainScreen(Services& services, TerminalState& state, const QString& 
   // Nothing to open before the server has told the band where the branch's files are.
   Butt1->setEnabled(false);
   Butt2->setEnabled(false);
+}
 
+void MainScreen::makeTimers() {
   Timer1 = makeNamed<QTimer>(this, QStringLiteral("Timer1"));
   Timer2 = makeNamed<QTimer>(this, QStringLiteral("Timer2"));
   // A coarse timer may fire the start sequence up to 125 ms early or late.
@@ -91,7 +99,9 @@ MainScreen::MainScreen(Services& services, TerminalState& state, const QString& 
   connect(Timer2, &QTimer::timeout, this, &MainScreen::timer2Tick);
   connect(TimerWin, &QTimer::timeout, this, &MainScreen::timerWinTick);
   connect(TimerUpdate, &QTimer::timeout, this, &MainScreen::timerUpdateTick);
+}
 
+void MainScreen::connectControls() {
   connect(Butt1, &QPushButton::clicked, this, &MainScreen::Butt1_Click);
   connect(Butt2, &QPushButton::clicked, this, &MainScreen::Butt2_Click);
   connect(Picture1, &ClickLabel::clicked, this, &MainScreen::Picture1_Click);
@@ -108,8 +118,9 @@ MainScreen::MainScreen(Services& services, TerminalState& state, const QString& 
     gpwd->setFocus();
   });
   connect(ende, &QPushButton::clicked, this, &MainScreen::ende_Click);
+}
 
-  // Form load.
+void MainScreen::loadForm(const QString& branchId) {
   placeTwips(this, 0, 0, 4140, 2500);
   placeTwips(mainbackgr, 150, 150, 4140 - 300, 2500 - 300);
   placeTwips(ende, 4140 - 360, 150, 360, 360);

@@ -67,6 +67,10 @@ class MainScreen : public QWidget {
 
  private:
   QPushButton* button(const char* name, const QString& text);
+  void makeControls();
+  void makeTimers();
+  void connectControls();
+  void loadForm(const QString& branchId);  // the opening state; the start sequence follows
   void storeScreenSize();
   int screenW() const { return state_.screenW.toInt(); }
   int screenH() const { return state_.screenH.toInt(); }

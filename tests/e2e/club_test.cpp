@@ -1,14 +1,19 @@
 #include "demo_branch.h"
+#include "platform/card_helper.h"
+#include "platform/program_folder.h"
 
 namespace quorvalis::testing {
 
 using ClubE2E = DemoBranchTest<>;
 
-// The club screen held as the program holds it, over the real reader library and a card of its own.
+// The club screen held as the program holds it, over the reader driver installed as a branch has
+// it (on Windows the maker's 32-bit driver, through its helper) and a card of its own.
 TEST_F(ClubE2E, MembersCardChecksInAndHandsItsNumberOn) {
   CardsimFile file{path("card")};
-  LibraryCardReader library{QStringLiteral(SCARD_LIBRARY)};
-  Services withReader{clock, server, library, desktop, dialogs, printers};
+  ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_DRIVER), cardReaderLibraryPath()));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_HELPER), programFile("quorval-card.exe")));
+  const auto reader = createCardReader();
+  Services withReader{clock, server, *reader, desktop, dialogs, printers};
   ScreenHost<ClubScreen> host([&] { return new ClubScreen(withReader, state); });
   host.show();
   ClubScreen& club = *host.screen();

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "cardsim_control.h"
+#include "platform/card_helper.h"
 #include "platform/card_reader.h"
 
 namespace quorvalis {
@@ -90,6 +91,51 @@ TEST_F(CardReaderTest, MissingLibraryIsLookedForAgainOnceAMinute) {
     EXPECT_EQ(status.called, s.called) << s.at;
     EXPECT_EQ(status.dataOut, s.called ? kStatusWait : "       ") << s.at;
   }
+}
+
+// The driver in its helper process: the card's bytes come back whole, and a driver that crashes
+// or hangs is a missing reader until the helper is started again, at most once a minute.
+TEST_F(CardReaderTest, HelperHostsTheDriverAndOutlivesItsFaults) {
+  qint64 now = 0;
+  HelperCardReader reader(QStringLiteral(CARD_HELPER), QStringLiteral(CARD_DRIVER), [&] { return now; }, 1000);
+  const QString erased(6, QChar(0xFF));
+  const struct {
+    qint64 at;
+    const char* action;  // cardsim arguments, or nullptr
+    const char* status;  // nullptr: the reader counts as missing
+    QString write, read;  // at address 1; write "": only read
+  } steps[] = {
+      {0, nullptr, kStatusWait, "", "      "},  // no card: the prefilled blanks come back
+      {10, "blank", kStatusActive, "", erased},
+      {20, nullptr, kStatusActive, "quorva", "quorva"},  // issued and read back
+      {30, "protect", kStatusActive, "xxxxxx", "quorva"},
+      {40, "crash", nullptr, "", ""},
+      {50, "heal", nullptr, "", ""},  // the helper is not started again within the minute
+      {40 + 59999, nullptr, nullptr, "", ""},
+      {40 + 60000, nullptr, kStatusActive, "", "quorva"},
+      {60100, "hang", nullptr, "", ""},  // the call's time limit
+      {60200, "heal", nullptr, "", ""},
+      {60100 + 60000, nullptr, kStatusActive, "", "quorva"},
+  };
+  for (const auto& s : steps) {
+    now = s.at;
+    if (s.action) cardsim(QString::fromLatin1(s.action).split(u' '));
+    const CardResult status = reader.command(statusCommand(), {}, 7);
+    EXPECT_EQ(status.called, s.status != nullptr) << s.at;
+    EXPECT_EQ(reader.running(), s.status != nullptr) << s.at;
+    if (!s.status) continue;
+    EXPECT_EQ(status.dataOut, QString::fromLatin1(s.status)) << s.at;
+    if (!s.write.isEmpty()) {
+      EXPECT_EQ(cardWrite(reader, 1, s.write) == 0, s.write == "quorva") << s.at;
+    }
+    EXPECT_EQ(cardRead(reader, 1, 6), s.read) << s.at;
+  }
+  cardsim({"club", "00491711234567"});
+  EXPECT_EQ(cardRead(reader, 28, 16), "1400491711234567");
+  // A helper that cannot load the driver: missing, and quietly so.
+  HelperCardReader without(QStringLiteral(CARD_HELPER), dir_.filePath("none"), [&] { return now; }, 1000);
+  EXPECT_FALSE(without.command(statusCommand(), {}, 7).called);
+  EXPECT_FALSE(without.running());
 }
 
 }  // namespace

@@ -17,6 +17,10 @@ const char* stateName(CardState s) {
   }
   return "none";
 }
+
+const char* faultName(DriverFault f) {
+  return f == DriverFault::kCrash ? "crash" : f == DriverFault::kHang ? "hang" : "none";
+}
 }  // namespace
 
 SimCard loadCard(const std::string& path) {
@@ -30,10 +34,15 @@ SimCard loadCard(const std::string& path) {
   std::string magic, state;
   int ready = 1, protect = 0;
   if (!(fields >> magic >> ready >> state >> protect) || magic != kMagic) return card;
+  std::string fault;  // absent in files of earlier versions
+  fields >> fault;
   SimCard loaded;
   if (!in.read(reinterpret_cast<char*>(loaded.memory.data()), loaded.memory.size())) return card;
   loaded.readerReady = ready != 0;
   loaded.writeProtected = protect != 0;
+  loaded.fault = fault == "crash" ? DriverFault::kCrash
+                 : fault == "hang" ? DriverFault::kHang
+                                   : DriverFault::kNone;
   loaded.card = state == "present"      ? CardState::kPresent
                 : state == "unreadable" ? CardState::kUnreadable
                                         : CardState::kNone;
@@ -47,7 +56,7 @@ bool saveCard(const std::string& path, const SimCard& card) {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) return false;
     out << kMagic << ' ' << (card.readerReady ? 1 : 0) << ' ' << stateName(card.card) << ' '
-        << (card.writeProtected ? 1 : 0) << '\n';
+        << (card.writeProtected ? 1 : 0) << ' ' << faultName(card.fault) << '\n';
     out.write(reinterpret_cast<const char*>(card.memory.data()), card.memory.size());
     if (!out.flush()) return false;
   }

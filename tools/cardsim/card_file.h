@@ -8,11 +8,14 @@
 namespace cardsim {
 
 enum class CardState { kNone, kPresent, kUnreadable };
+// A driver that crashes or hangs inside its next call, for the terminal's fault handling.
+enum class DriverFault { kNone, kCrash, kHang };
 
 struct SimCard {
   bool readerReady = true;
   CardState card = CardState::kNone;
   bool writeProtected = false;
+  DriverFault fault = DriverFault::kNone;
   std::array<unsigned char, 256> memory{};
 };
 

@@ -36,6 +36,8 @@ int usage() {
       "  reader-fail      make the reader report that it is not ready\n"
       "  reader-ok        make the reader ready again\n"
       "  protect|unprotect  make writes fail or succeed\n"
+      "  crash|hang       make the driver crash or hang inside its next call\n"
+      "  heal             end the driver's fault\n"
       "  dump             print the reader state and the card memory\n",
       stderr);
   return 2;
@@ -97,6 +99,10 @@ int main(int argc, char** argv) {
     card.readerReady = true;
   } else if (command == "protect" || command == "unprotect") {
     card.writeProtected = command == "protect";
+  } else if (command == "crash" || command == "hang" || command == "heal") {
+    card.fault = command == "crash" ? cardsim::DriverFault::kCrash
+                 : command == "hang" ? cardsim::DriverFault::kHang
+                                     : cardsim::DriverFault::kNone;
   } else {
     return usage();
   }

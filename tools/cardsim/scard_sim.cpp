@@ -4,6 +4,7 @@
 #define SCARD_EXPORT extern "C" __declspec(dllexport)
 #else
 #include <dlfcn.h>
+#include <unistd.h>
 #define SCARD_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
 // The maker's 32-bit driver uses __stdcall, exported undecorated (see SCard32.def).
@@ -49,6 +50,14 @@ std::string cardFilePath() {
   return (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) + "/cardsim.card";
 }
 
+void sleepMs(int ms) {
+#ifdef _WIN32
+  Sleep(static_cast<DWORD>(ms));
+#else
+  usleep(static_cast<useconds_t>(ms) * 1000);
+#endif
+}
+
 bool parseRange(const std::string& rest, int& address, int& length) {
   char* end = nullptr;
   address = static_cast<int>(std::strtol(rest.c_str(), &end, 10));
@@ -66,6 +75,11 @@ SCARD_EXPORT int32_t SCARD_CALL SCardComand(
   const std::string cmd = command;
   const std::string path = cardFilePath();
   cardsim::SimCard card = cardsim::loadCard(path);
+  if (card.fault == cardsim::DriverFault::kCrash) std::abort();
+  while (card.fault == cardsim::DriverFault::kHang) {  // until healed: a hung driver's process
+    sleepMs(100);
+    card = cardsim::loadCard(path);
+  }
   const int outCapacity = dataOutLength ? *dataOutLength : 0;
 
   if (cmd == "Card,Info,Status") {

@@ -1,0 +1,60 @@
+// The reader's driver in a helper process: the maker's SCard32.DLL is a 32-bit library that the
+// 64-bit terminal cannot load, and a driver that crashes or hangs must not take the terminal
+// with it.
+#pragma once
+
+#include <QProcess>
+#include <memory>
+
+#include "platform/card_reader.h"
+
+namespace quorvalis {
+
+// Talks to quorval-card over a pipe, one call at a time. A helper that cannot load the
+// library, dies, or does not answer a call within callLimitMs is ended and the reader counts as
+// missing (called = false); it is started again at most once a minute.
+class HelperCardReader : public CardReader {
+ public:
+  using MonotonicMs = LibraryCardReader::MonotonicMs;
+  static constexpr qint64 kRetryMs = LibraryCardReader::kRetryMs;
+
+  HelperCardReader(QString helperPath, QString libraryPath, MonotonicMs now = {},
+                   int callLimitMs = 2000);
+  ~HelperCardReader() override;
+  CardResult command(const QString& cmd, const QString& dataIn, int outLen) override;
+  bool running() const { return process_ && process_->state() == QProcess::Running; }
+
+ private:
+  bool start();
+  void stop();
+  bool readExactly(char* data, qint64 size, qint64 deadline);
+
+  QString helper_, library_;
+  MonotonicMs now_;
+  int callLimitMs_;
+  std::unique_ptr<QProcess> process_;
+  qint64 lastStart_ = 0;
+  bool everStarted_ = false;
+};
+
+// In process while the library loads there (a 64-bit driver), else through the helper.
+class FallbackCardReader : public CardReader {
+ public:
+  FallbackCardReader(std::unique_ptr<LibraryCardReader> direct,
+                     std::unique_ptr<CardReader> helper)
+      : direct_(std::move(direct)), helper_(std::move(helper)) {}
+  CardResult command(const QString& cmd, const QString& dataIn, int outLen) override {
+    CardResult out = direct_->command(cmd, dataIn, outLen);
+    return out.called ? out : helper_->command(cmd, dataIn, outLen);
+  }
+
+ private:
+  std::unique_ptr<LibraryCardReader> direct_;
+  std::unique_ptr<CardReader> helper_;
+};
+
+// The reader of this platform's terminal: the library in process on Linux; on Windows the
+// library in process or, for the maker's 32-bit driver, through quorval-card.exe.
+std::unique_ptr<CardReader> createCardReader();
+
+}  // namespace quorvalis
