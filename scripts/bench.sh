@@ -9,3 +9,7 @@ build-bench/bench/bench_settings
 build-bench/bench/bench_server
 build-bench/bench/bench_club
 build-bench/bench/bench_report
+card=$(mktemp) && build-bench/tools/cardsim/cardsim --file "$card" club 00491711234567
+build-bench/bench/bench_card_poll build-bench/tools/cardsim/libSCard32.so build-bench/app/quorval-card \
+  build-bench/tools/cardsim/libSCard32.so "$card"
+rm -f "$card"

@@ -20,7 +20,7 @@ jobs=$(nproc)
 
 echo "== Linux tools for the journeys (zentrale)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$jobs" --target zentrale
+cmake --build build -j "$jobs" --target zentrale cardsim
 
 echo "== 32-bit reader helper, and a 32-bit __stdcall driver stand-in for the tests"
 w32=$win/win32
@@ -36,7 +36,7 @@ cmake -S . -B $win -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DQUORVALIS_WIN_PREFIX="$qt;$libs" -DCMAKE_PREFIX_PATH="$qt;$libs" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh" \
-  -DQUORVALIS_WIN32_DIR="$root/$w32" -DQUORVALIS_BENCH=OFF >/dev/null
+  -DQUORVALIS_WIN32_DIR="$root/$w32" -DQUORVALIS_BENCH=ON >/dev/null
 cmake --build $win -j "$jobs"
 
 . scripts/lib.sh
@@ -66,10 +66,21 @@ ctest --test-dir $win --output-on-failure -j "$jobs" -E "^($pattern)\$"
 echo "== the installer"
 stage=$win/stage
 packaging/stage.sh "$win" "$qt" "$stage" "$w32"
-makensis -V2 -DVERSION="$version" -DSTAGE="$root/$stage" -DUNINSTALL_LIST="$root/$win/uninstall-files.nsh" \
-  -DOUTFILE="$root/$win/quorvalis-setup-$version.exe" packaging/quorvalis.nsi
+# This version, and a next one for the self-update journey.
+next=${version%%[0-9]*}$(( ${version##*[!0-9]} + 1 ))
+for v in "$version" "$next"; do
+  makensis -V2 -DVERSION="$v" -DSTAGE="$root/$stage" -DUNINSTALL_LIST="$root/$win/uninstall-files.nsh" \
+    -DOUTFILE="$root/$win/quorvalis-setup-$v.exe" packaging/quorvalis.nsi
+done
 ls -l "$win/quorvalis-setup-$version.exe"
 
 echo "== the real terminal under Wine"
 tests/windows/journey.sh "$win" "$version"
+echo "== the self-update under Wine"
+tests/windows/update.sh "$win" "$version" "$next"
+
+echo "== the club screen's status poll: driver in process beside the 32-bit driver through its helper"
+card=$(mktemp) && build/tools/cardsim/cardsim --file "$card" club 00491711234567
+wine $win/bench/bench_card_poll.exe $win/tools/cardsim/SCard32.dll $w32/quorval-card.exe $w32/SCard32.dll "$(winpath "$card")"
+rm -f "$card"
 echo "Windows build, suite, installer and journey passed: $win/quorvalis-setup-$version.exe"

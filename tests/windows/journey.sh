@@ -7,22 +7,7 @@
 #   tests/windows/journey.sh BUILD VERSION   (from scripts/windows.sh, with its display)
 set -euo pipefail
 win=$1 version=$2
-cache=${QUORVALIS_WIN_CACHE:-/opt/quorvalis-win}
-qt=$cache/qt-6.4.2 libs=$cache/libs
-. scripts/lib.sh
-. scripts/wine-env.sh
-out=$PWD/$win/journey
-rm -rf "$out" && mkdir -p "$out"
-pids=()
-trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
-home=$WINEPREFIX/drive_c/quorvalis
-fail() { echo "FAILED: $*"; import -window root "$out/failed.png" 2>/dev/null || true; echo "screen: $out/failed.png"; exit 1; }
-# wait_for SECONDS COMMAND...: polls until the command succeeds.
-wait_for() { local s=$1; shift; for _ in $(seq $((s * 5))); do "$@" >/dev/null 2>&1 && return 0; sleep 0.2; done; return 1; }
-click() { xdotool mousemove "$1" "$2" click 1; sleep 0.4; }
-type_line() { xdotool type --delay 60 "$1"; xdotool key Return; sleep 0.5; }
-shot() { import -window root "$out/$1.png"; echo "  screenshot $out/$1.png"; }
-requested() { grep -qF "$1" "$out/zentrale/requests.log"; }
+. tests/windows/lib.sh
 
 start_zentrale "$out/zentrale" build
 printf '%s' "$version" >"$out/zentrale/update/filial.ini"  # the head office's current version
@@ -39,13 +24,12 @@ echo "  installed: $(du -sh "$home" | cut -f1) in c:\\quorvalis"
 
 echo "-- the terminal from c:\\quorvalis"
 printf '[start]\r\nlog=1\r\nID=DEMO01\r\nFL=1\r\n' >"$home/cl.ini"
-(cd "$home" && exec env -u QT_QPA_PLATFORM -u QUORVALIS_HOME wine 'c:\quorvalis\quorval.exe') >"$out/quorval.log" 2>&1 &
-pids+=($!)
+start_terminal
 wait_for 60 requested "/quorvalis/DATA/demo/rss.ini" || fail "the band never fetched the ticker settings"
 [ -s "$home/filialini.ini" ] || fail "no filialini.ini"
 sleep 4  # the band lays itself out after the start sequence
 shot band
-band=$(xdotool search --onlyvisible --name '^quorvalis - Tarvendels via SMS$' | head -1)
+band=$(band_window)
 [ -n "$band" ] || fail "no band window"
 xdotool getwindowgeometry "$band" | tr -d ' ' | tee "$out/band.txt"
 grep -q "Position:0,601" "$out/band.txt" && grep -q "Geometry:1366x166" "$out/band.txt" || fail "the band is not across the bottom"
@@ -97,8 +81,7 @@ for expected in "über :" "EURO" "12345 Bar Nord Demo" "Handynummer : 0171 12345
 done
 
 echo "-- uninstall"
-kill "${pids[-1]}" 2>/dev/null || true
-wineserver -k 2>/dev/null || true; wineserver -p
+stop_terminals
 wine "$home/uninstall.exe" /S '_?=c:\quorvalis'
 [ ! -f "$home/quorval.exe" ] || fail "quorval.exe still there after uninstalling"
 for kept in coupons.ini cl.ini install.ini; do [ -f "$home/$kept" ] || fail "$kept lost by uninstalling"; done

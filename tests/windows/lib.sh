@@ -1,0 +1,28 @@
+# Sourced by the Windows journeys: the Wine prefix, a results folder $out named after the
+# journey, and the person's hands (xdotool on the 1366x768 display scripts/windows.sh made).
+# Needs $win; sets $home, the prefix's c:\quorvalis.
+cache=${QUORVALIS_WIN_CACHE:-/opt/quorvalis-win}
+qt=$cache/qt-6.4.2 libs=$cache/libs
+. scripts/lib.sh
+. scripts/wine-env.sh
+out=$PWD/$win/$(basename "$0" .sh)
+rm -rf "$out" && mkdir -p "$out"
+pids=()
+trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
+home=$WINEPREFIX/drive_c/quorvalis
+fail() { echo "FAILED: $*"; import -window root "$out/failed.png" 2>/dev/null || true; echo "screen: $out/failed.png"; exit 1; }
+# wait_for SECONDS COMMAND...: polls until the command succeeds.
+wait_for() { local s=$1; shift; for _ in $(seq $((s * 5))); do "$@" >/dev/null 2>&1 && return 0; sleep 0.2; done; return 1; }
+click() { xdotool mousemove "$1" "$2" click 1; sleep 0.4; }
+type_line() { xdotool type --delay 60 "$1"; xdotool key Return; sleep 0.5; }
+shot() { import -window root "$out/$1.png"; echo "  screenshot $out/$1.png"; }
+requested() { grep -qF "$1" "$out/zentrale/requests.log"; }
+requests_of() { grep -cF "$1" "$out/zentrale/requests.log" || true; }
+# Starts c:\quorvalis\quorval.exe as the autostart would, without the test environment's
+# platform and folder overrides.
+start_terminal() {
+  (cd "$home" && exec env -u QT_QPA_PLATFORM -u QUORVALIS_HOME -u QT_QPA_FONTDIR wine 'c:\quorvalis\quorval.exe') >>"$out/quorval.log" 2>&1 &
+  pids+=($!)
+}
+stop_terminals() { wine taskkill /f /im quorval.exe >/dev/null 2>&1 || true; sleep 1; }
+band_window() { xdotool search --onlyvisible --name '^quorvalis - Tarvendels via SMS$' | head -1; }
