@@ -24,5 +24,9 @@ start_terminal() {
   (cd "$home" && exec env -u QT_QPA_PLATFORM -u QUORVALIS_HOME -u QT_QPA_FONTDIR wine 'c:\quorvalis\quorval.exe') >>"$out/quorval.log" 2>&1 &
   pids+=($!)
 }
-stop_terminals() { wine taskkill /f /im quorval.exe >/dev/null 2>&1 || true; sleep 1; }
+stop_terminals() {
+  wine taskkill /f /im quorval.exe >/dev/null 2>&1 || true
+  wait_for 10 sh -c '! pgrep -f "[q]uorval[.]exe" >/dev/null' || pkill -9 -f '[q]uorval[.]exe' || true
+  sleep 0.5
+}
 band_window() { xdotool search --onlyvisible --name '^quorvalis - Tarvendels via SMS$' | head -1; }
