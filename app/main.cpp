@@ -88,14 +88,17 @@ SettingsForm* withClubHooks(SettingsForm* form, ScreenHost<ClubScreen>& club) {
 void attachScreens(MainScreen& band, Services& services, TerminalState& state,
                    ScreenHost<ClubScreen>& club, ScreenHost<SettingsForm>& settings,
                    ScreenHost<TickerScreen>& ticker) {
-  band.screens.newGuest = [&services, &state] {
-    NewGuestScreen screen(services, state);
-    screen.exec();
-  };
-  band.screens.coupons = [&services, &state] {
-    CouponScreen screen(services, state);
-    screen.exec();
-  };
+  // Made once while the band idles and kept; each opening starts them afresh.
+  auto guests = std::make_shared<KeptScreen<NewGuestScreen>>(
+      [&services, &state] { return std::make_unique<NewGuestScreen>(services, state); });
+  auto coupons = std::make_shared<KeptScreen<CouponScreen>>(
+      [&services, &state] { return std::make_unique<CouponScreen>(services, state); });
+  band.screens.newGuest = [guests] { guests->exec(); };
+  band.screens.coupons = [coupons] { coupons->exec(); };
+  QTimer::singleShot(0, &band, [guests, coupons] {
+    guests->prepare();
+    coupons->prepare();
+  });
   band.screens.club = [&club](bool show) { show ? club.show() : club.hide(); };
   // Without a password beside the band; after the password or service code, modal.
   band.screens.settings = [&services, &state, &club, &settings](bool modal) {

@@ -5,8 +5,10 @@
 //   touch_probe X Y CLOSE_X CLOSE_Y MIN_HEIGHT [SHOT.ppm]
 //
 // The window is the first top-level that is mapped after the touch and is at least MIN_HEIGHT
-// high (the band's own repaints and the news strip do not count). SHOT, when given, receives the
-// window's pixels at the moment of the first paint, to check that it is the screen's real frame.
+// high (the band's own repaints and the news strip do not count). Its first paint is the first
+// drawing the display reports inside it after it was mapped: a new window stands on top, so
+// whatever is drawn there is its own. SHOT, when given, receives the window's pixels at that
+// moment, to check that it is the screen's real frame.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -16,7 +18,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -48,11 +49,9 @@ void touch(Display* dpy, int x, int y) {
   XFlush(dpy);
 }
 
-bool viewable(Display* dpy, Window w, int* height = nullptr) {
+bool viewable(Display* dpy, Window w) {
   XWindowAttributes a;
-  if (!XGetWindowAttributes(dpy, w, &a)) return false;
-  if (height) *height = a.height;
-  return a.map_state == IsViewable;
+  return XGetWindowAttributes(dpy, w, &a) && a.map_state == IsViewable;
 }
 
 // The window's pixels as a binary PPM.
@@ -104,18 +103,16 @@ int main(int argc, char** argv) {
   const Window root = DefaultRootWindow(dpy);
   XSelectInput(dpy, root, SubstructureNotifyMask);
 
-  // Every top-level window already there gets a damage record now: a screen kept between
-  // openings is only mapped again, never created.
+  // Without compositing every window draws into the screen: a damage record on the root window
+  // reports all drawing, in the order the display does it, so none can come before the map
+  // that is seen. A record made on the new window only once it exists could miss its paint.
+  XDamageCreate(dpy, root, XDamageReportRawRectangles);
   std::set<Window> mappedBefore;
-  std::map<Window, bool> watched;  // window -> its damage record may have missed a paint
   Window rootReturn, parent, *children = nullptr;
   unsigned int count = 0;
   XQueryTree(dpy, root, &rootReturn, &parent, &children, &count);
-  for (unsigned int i = 0; i < count; ++i) {
+  for (unsigned int i = 0; i < count; ++i)
     if (viewable(dpy, children[i])) mappedBefore.insert(children[i]);
-    XDamageCreate(dpy, children[i], XDamageReportNonEmpty);
-    watched[children[i]] = false;
-  }
   if (children) XFree(children);
   XSync(dpy, False);
   XEvent event;
@@ -129,28 +126,24 @@ int main(int argc, char** argv) {
   touch(dpy, x, y);
 
   Window target = 0;
+  XRectangle place{};  // the target's, on the screen
   double mapMs = -1, paintMs = -1;
   const Clock::time_point deadline = t0 + std::chrono::seconds(10);
   while (paintMs < 0 && nextEvent(dpy, &event, deadline)) {
-    if (event.type == CreateNotify && event.xcreatewindow.parent == root) {
-      const Window w = event.xcreatewindow.window;
-      XDamageCreate(dpy, w, XDamageReportNonEmpty);
-      XSync(dpy, False);
-      // Requests run in order: unmapped now means no paint can have reached it unseen.
-      watched[w] = viewable(dpy, w);
-    } else if (event.type == MapNotify && event.xmap.event == root && !target) {
+    if (event.type == MapNotify && event.xmap.event == root && !target) {
       const Window w = event.xmap.window;
-      int height = 0;
-      if (mappedBefore.count(w) || !viewable(dpy, w, &height) || height < minHeight) continue;
-      if (!watched.count(w) || watched[w]) {
-        std::fprintf(stderr, "touch_probe: the window was mapped before it could be watched\n");
-        return 1;
-      }
+      XWindowAttributes a;
+      if (mappedBefore.count(w) || !XGetWindowAttributes(dpy, w, &a) || a.height < minHeight)
+        continue;
       target = w;
+      place = {static_cast<short>(a.x), static_cast<short>(a.y),
+               static_cast<unsigned short>(a.width), static_cast<unsigned short>(a.height)};
       mapMs = msSince(t0);
-    } else if (event.type == damageEvent + XDamageNotify) {
-      const auto& d = reinterpret_cast<const XDamageNotifyEvent&>(event);
-      if (target && d.drawable == target) paintMs = msSince(t0);
+    } else if (event.type == damageEvent + XDamageNotify && target) {
+      const XRectangle& r = reinterpret_cast<const XDamageNotifyEvent&>(event).area;
+      if (r.x < place.x + place.width && place.x < r.x + r.width &&
+          r.y < place.y + place.height && place.y < r.y + r.height)
+        paintMs = msSince(t0);
     }
   }
   if (paintMs < 0) {

@@ -48,7 +48,7 @@ median_max() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 }
   END { printf "%.0f %.0f\n", (v[int((NR + 1) / 2)] + v[int(NR / 2) + 1]) / 2, v[NR] }'; }
 
 # touches name x y: RUNS touches, each until the first paint and closed again; prints
-# "name median max median-map" in ms.
+# "name median max median-map each/run/..." in ms.
 touches() {
   local name=$1 x=$2 y=$3 paints=() maps=()
   for i in $(seq "$runs"); do
@@ -61,7 +61,8 @@ touches() {
     # The band idles between touches, as it does between two guests.
     sleep 1
   done
-  echo "$name $(median_max "${paints[@]}") $(median_max "${maps[@]}" | cut -d' ' -f1)"
+  local each="${paints[*]}"
+  echo "$name $(median_max "${paints[@]}") $(median_max "${maps[@]}" | cut -d' ' -f1) ${each// //}"
 }
 
 start_program() {  # home command title
@@ -86,11 +87,12 @@ if [ -n "${SHOTS:-}" ]; then
   for f in "$SHOTS"/*.ppm; do convert "$f" "${f%.ppm}.png" && rm "$f"; done
 fi
 
-printf '%-40s %9s %6s %9s\n' "touch to first paint, $runs runs (ms)" median max "map med."
+printf '%-40s %7s %6s %9s  %s\n' "touch to first paint, $runs runs (ms)" median max "map med." \
+  "each run in order"
 row() {  # label result; the labels' umlauts are one column, not two bytes
-  read -r _ median max map <<<"$2"
-  printf '%s%*s %9d %6d %9d\n' "$1" $((40 - $(printf %s "$1" | LC_ALL=C.UTF-8 wc -m))) "" \
-    "$median" "$max" "$map"
+  read -r _ median max map each <<<"$2"
+  printf '%s%*s %7d %6d %9d  %s\n' "$1" $((40 - $(printf %s "$1" | LC_ALL=C.UTF-8 wc -m))) "" \
+    "$median" "$max" "$map" "$each"
 }
 row "bare button, bare QDialog" "$bare"
 row "Neuen Gast erfassen (new-guest screen)" "$guest"

@@ -79,6 +79,10 @@ tests/windows/journey.sh "$win" "$version"
 echo "== the self-update under Wine"
 tests/windows/update.sh "$win" "$version" "$next"
 
+echo "== Windows itself under Wine: keyboard, Run key, watchdog, topmost; without and with a window manager"
+tests/windows/desktop.sh "$win" "$version"
+tests/windows/desktop.sh "$win" "$version" wm
+
 echo "== the club screen's status poll: driver in process beside the 32-bit driver through its helper"
 card=$(mktemp) && build/tools/cardsim/cardsim --file "$card" club 00491711234567
 wine $win/bench/bench_card_poll.exe $win/tools/cardsim/SCard32.dll $w32/quorval-card.exe $w32/SCard32.dll "$(winpath "$card")"

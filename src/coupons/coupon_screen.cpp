@@ -22,6 +22,7 @@ QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 constexpr QRect kFieldPlace[kCouponFields] = {
     {480, 1560, 1215, 495}, {1920, 1560, 2775, 495}, {480, 3000, 1215, 495}};
+const QString kMessageStyle = QStringLiteral("font: bold 17px 'Arial'; color: rgb(0,62,110);");
 const QString kRed = QStringLiteral("color: rgb(200, 0, 0);");
 
 }  // namespace
@@ -32,18 +33,16 @@ CouponScreen::CouponScreen(Services& services, TerminalState& state, QWidget* pa
       logo_(receiptLogo()) {
   for (int i = 0; i < kCouponFields; ++i)
     DATA[static_cast<size_t>(i)] = makeEntryField(this, i, kFieldPlace[i], text(t::kLabels[i]), this);
-  Label1 = makeLabel(this, "Label1", text(t::kEingabe));
+  Label1 = makeLabel(this, "Label1");
   Label2 = makeLabel(this, "Label2");
-  Label4 = makeLabel(this, "Label4", QStringLiteral("Hinweis"));
-  Label5 = makeLabel(this, "Label5", QStringLiteral("Euro"));
+  Label4 = makeLabel(this, "Label4");
+  Label5 = makeLabel(this, "Label5");
   int y = 3900;
   for (QLabel* l : {Label1, Label2, Label4, Label5}) {
-    l->setStyleSheet(QStringLiteral("font: bold 17px 'Arial'; color: rgb(0,62,110);"));
     l->setWordWrap(true);
     placeTwips(l, 480, y, 8200, 560);
     y += 600;
   }
-  for (QLabel* l : {Label2, Label4, Label5}) l->hide();
   pname = makeLabel(this, "pname");
   pname->setStyleSheet(QStringLiteral("font: 12px 'Arial'; color: rgb(90,90,90);"));
   Datapr = makeKey(this, QStringLiteral("Datapr"), text(t::kSearch));
@@ -64,6 +63,31 @@ CouponScreen::CouponScreen(Services& services, TerminalState& state, QWidget* pa
   keypad_ = std::make_unique<NumericKeypad>(this, hooks);
 
   connect(Timer1, &QTimer::timeout, this, &CouponScreen::timer1Tick);
+  reset();
+}
+
+// Opening: the last look-up and redemption go, then the form loads as it first did.
+void CouponScreen::reset() {
+  EntryScreen::reset();
+  for (QLineEdit* f : DATA) {
+    f->setText(QString());  // no undo back to the last guest's number
+    f->setEnabled(true);
+  }
+  current_ = 0;
+  geldwert_ = QStringLiteral("0");
+  const std::pair<QLabel*, QString> messages[] = {{Label1, text(t::kEingabe)},
+                                                  {Label2, QString()},
+                                                  {Label4, QStringLiteral("Hinweis")},
+                                                  {Label5, QStringLiteral("Euro")}};
+  for (const auto& [label, opening] : messages) {
+    label->setText(opening);
+    if (label->styleSheet() != kMessageStyle) label->setStyleSheet(kMessageStyle);  // red after a redemption
+    label->setVisible(label == Label1);
+  }
+  Datapr->hide();
+  guteinl->hide();
+  Quittung->clear();
+  Quittung->hide();
 
   // Form load.
   const int w = screenWidth();

@@ -24,6 +24,8 @@ class CouponScreen : public EntryScreen {
   CouponScreen(Services& services, TerminalState& state, QWidget* parent = nullptr);
   ~CouponScreen() override;
 
+  void reset() override;
+
   void LayoutScreen();
   void ShowKeypad(int flag);
   void ShowPrinterName();

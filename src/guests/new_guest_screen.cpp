@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QKeyEvent>
+#include <QSignalBlocker>
 
 #include "common/text.h"
 #include "guests/guest_pictures.h"
@@ -22,6 +23,8 @@ constexpr QRect kFieldPlace[kGuestFields] = {
     {1920, 3000, 2775, kFieldH}, {5040, 3000, 615, kFieldH},  {5880, 3000, 615, kFieldH},
     {6720, 3000, 975, kFieldH}};
 constexpr int kPictureW = 1440, kPictureH = 2400, kPictureTop = 1200;
+// The Enter key beside the digits, where the keypad makes it, and under the letters.
+constexpr QRect kEnterBesideDigits{11040, 5160, 855, 495}, kEnterUnderLetters{8760, 6960, 2415, 615};
 
 }  // namespace
 
@@ -34,9 +37,35 @@ NewGuestScreen::NewGuestScreen(Services& services, TerminalState& state, QWidget
   Timer3 = makeNamed<QTimer>(this, QStringLiteral("Timer3"));
   connect(Timer1, &QTimer::timeout, this, &NewGuestScreen::timer1Tick);
   connect(Timer3, &QTimer::timeout, this, &NewGuestScreen::timer3Tick);
+  reset();
+}
+
+// Opening: everything the last guest left behind goes, then the form as it first opens.
+void NewGuestScreen::reset() {
+  EntryScreen::reset();
+  for (QLineEdit* f : DATA) {
+    const QSignalBlocker quiet(f);  // emptied, not edited
+    f->setText(QString());          // and no undo back to the last guest
+  }
+  current_ = -1;
+  datensatz_.clear();
+  couponcode_.clear();
+  gueltigbistemp_.clear();
+  for (QCheckBox* box : kat) {
+    box->hide();
+    box->setChecked(false);
+    box->setEnabled(true);
+  }
+  Label1->clear();
+  Label1->show();
+  Label4->show();
+  for (ClickLabel* p : {m0, w0}) p->show();
+  for (ClickLabel* p : {m1, w1, m02, w02}) p->hide();
+  Datapr->setText(text(t::kSave));
+  Datapr->hide();
+  numeric_->enterKey()->setGeometry(twipsToPixels(kEnterBesideDigits));
   setTimerInterval(Timer3, 750);  // the pictures blink from the start
 
-  // Opening.
   InitGuestForm();
   HallePLZ_ = state_.HallePLZ;
   setTimerInterval(Timer1, 500);
@@ -158,7 +187,7 @@ void NewGuestScreen::ShowAlphaKeyboard(int flag) {
   if (flag != 1) return;
   QPushButton* enter = numeric_->enterKey();
   enter->show();
-  enter->setGeometry(twipsToPixels(QRect(8760, 6960, 2415, 615)));
+  enter->setGeometry(twipsToPixels(kEnterUnderLetters));
   moveLabel1(3960);
   Datapr->hide();
 }
@@ -169,7 +198,7 @@ void NewGuestScreen::ShowNumericKeypad(int flag) {
   moveLabel1(6060);
   QPushButton* enter = numeric_->enterKey();
   enter->show();
-  enter->setGeometry(twipsToPixels(QRect(11040, 5160, 855, 495)));
+  enter->setGeometry(twipsToPixels(kEnterBesideDigits));
   Datapr->hide();
 }
 

@@ -25,6 +25,8 @@ class NewGuestScreen : public EntryScreen {
   NewGuestScreen(Services& services, TerminalState& state, QWidget* parent = nullptr);
   ~NewGuestScreen() override;
 
+  void reset() override;
+
   // Procedures of the screen.
   void InitGuestForm();
   void ShowAlphaKeyboard(int flag);

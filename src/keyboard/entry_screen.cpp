@@ -1,11 +1,16 @@
 #include "keyboard/entry_screen.h"
 
+#include <QHideEvent>
+
 #include "keyboard/entry_widgets.h"
 #include "keyboard/touch_keyboard.h"
 #include "platform/widgets.h"
 #include "platform/window.h"
 
 namespace quorvalis {
+namespace {
+const QString kLeaveKey = QStringLiteral("Abbrechen");
+}
 
 EntryScreen::EntryScreen(TerminalState& state, const char* objectName, const QString& title,
                          QWidget* parent)
@@ -16,8 +21,9 @@ EntryScreen::EntryScreen(TerminalState& state, const char* objectName, const QSt
   setStyleSheet(QStringLiteral("QDialog { background: rgb(240, 244, 248); }"));
   mainbackgr = makeScreenBackground(this);
   background = makeFocusFrame(this);
+  framePlace_ = background->geometry();
   Label3 = makeTitle(this, title);
-  ABBRUCH = makeKey(this, QStringLiteral("ABBRUCH"), QStringLiteral("Abbrechen"));
+  ABBRUCH = makeKey(this, QStringLiteral("ABBRUCH"), kLeaveKey);
   ABBRUCH->setFocusPolicy(Qt::StrongFocus);
   connect(ABBRUCH, &QPushButton::clicked, this, &EntryScreen::ABBRUCH_Click);
   ProgressBar1 = makeProgressBar(this);
@@ -27,6 +33,35 @@ EntryScreen::EntryScreen(TerminalState& state, const char* objectName, const QSt
   Timer2 = makeNamed<QTimer>(this, QStringLiteral("Timer2"));
   connect(Timer2, &QTimer::timeout, this, &EntryScreen::timer2Tick);
   SetTopmost(this);
+}
+
+void EntryScreen::reset() {
+  timerc_ = 0;
+  closed_ = false;
+  setResult(0);
+  // The focus it had when it closed would come back with it and open a keyboard.
+  if (QWidget* focused = focusWidget()) focused->clearFocus();
+  // The focus frame where it was made; a focused field places it and stacks it under itself.
+  background->hide();
+  background->setGeometry(framePlace_);
+  background->stackUnder(Label3);
+  ABBRUCH->setText(kLeaveKey);
+  ABBRUCH->show();
+  ProgressBar1->reset();
+  ProgressBar1->hide();
+  versinfo->setText(state_.versinfo);
+  // Mapped again, a window keeps its old place in the stack, under what was raised meanwhile.
+  SetTopmost(this);
+}
+
+void EntryScreen::stopTimers() {
+  for (QTimer* timer : findChildren<QTimer*>(Qt::FindDirectChildrenOnly)) setTimerInterval(timer, 0);
+}
+
+// Only when the program hides the screen: a screen minimised by the desktop still counts down.
+void EntryScreen::hideEvent(QHideEvent* event) {
+  QDialog::hideEvent(event);
+  if (!event->spontaneous()) stopTimers();
 }
 
 void EntryScreen::placeAtBottomEdge() {

@@ -7,6 +7,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
+#include <memory>
 
 #include "server/terminal_state.h"
 
@@ -18,6 +20,12 @@ class EntryScreen : public QDialog {
   EntryScreen(TerminalState& state, const char* objectName, const QString& title,
               QWidget* parent = nullptr);
 
+  // Back to the state the screen opens in, as if made anew: a kept screen opens again with
+  // empty fields, its first hints and its timers started. Each screen adds its own parts.
+  virtual void reset();
+  // A screen that is not open keeps still. Closing it does this too.
+  void stopTimers();
+
   void ABBRUCH_Click();
   void timer2Tick();  // the idle watch: closes after more than 120 s without input
   bool closedItself() const { return closed_; }
@@ -28,6 +36,7 @@ class EntryScreen : public QDialog {
   void placeAtBottomEdge();
   // Writes "0" into the band's nominimize and closes: the band's countdown goes on.
   virtual void closeScreen();
+  void hideEvent(QHideEvent* event) override;
 
   TerminalState& state_;
   int timerc_ = 0;
@@ -36,6 +45,39 @@ class EntryScreen : public QDialog {
   QPushButton* ABBRUCH;
   QProgressBar* ProgressBar1;
   QTimer *Timer1, *Timer2;
+
+ private:
+  QRect framePlace_;
+};
+
+// Keeps a modal entry screen for the band between openings: making its controls takes longer
+// than a touch may. It is made ahead while the band idles (prepare) or at its first opening, and
+// each opening starts it as new.
+template <class Screen>
+class KeptScreen {
+ public:
+  explicit KeptScreen(std::function<std::unique_ptr<Screen>()> make) : make_(std::move(make)) {}
+
+  void prepare() {
+    if (screen_) return;
+    screen_ = make_();
+    screen_->stopTimers();  // resting until it opens
+    // Its window, styles and fonts made ready too: the first opening costs what the next do.
+    screen_->winId();
+    screen_->grab();
+  }
+  // Opens the screen afresh and returns when it has closed.
+  void exec() {
+    prepare();
+    if (screen_->isVisible()) return;  // already open: a modal screen takes no second touch
+    screen_->reset();
+    screen_->exec();
+  }
+  Screen* screen() const { return screen_.get(); }
+
+ private:
+  std::function<std::unique_ptr<Screen>()> make_;
+  std::unique_ptr<Screen> screen_;
 };
 
 }  // namespace quorvalis

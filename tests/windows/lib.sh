@@ -5,10 +5,10 @@ cache=${QUORVALIS_WIN_CACHE:-/opt/quorvalis-win}
 qt=$cache/qt-6.4.2 libs=$cache/libs
 . scripts/lib.sh
 . scripts/wine-env.sh
-out=$PWD/$win/$(basename "$0" .sh)
+out=$PWD/$win/${journey:-$(basename "$0" .sh)}
 rm -rf "$out" && mkdir -p "$out"
 pids=()
-trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
+trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wine taskkill /f /im notepad.exe >/dev/null 2>&1 || true' EXIT
 home=$WINEPREFIX/drive_c/quorvalis
 fail() { echo "FAILED: $*"; import -window root "$out/failed.png" 2>/dev/null || true; echo "screen: $out/failed.png"; exit 1; }
 # wait_for SECONDS COMMAND...: polls until the command succeeds.

@@ -1,0 +1,81 @@
+// What an entry screen shows and runs, line by line, to compare a kept screen opened again with a
+// screen opened new: each named control's visibility, place, enabled state, text, check, value
+// and style; the stacking of the screen's own controls; the focused control; the timers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+namespace quorvalis::testing {
+
+inline QString place(const QRect& r) {
+  return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+inline QStringList screenState(const QWidget& screen) {
+  const QWidget* focused = screen.focusWidget();
+  QStringList stack;
+  for (const QObject* child : screen.children())
+    if (child->isWidgetType()) stack << child->objectName();
+  QStringList lines{"focus " + (focused ? focused->objectName() : "-"),
+                    "screen at " + place(screen.geometry()), "stack " + stack.join(u' ')};
+  for (const QWidget* w : screen.findChildren<QWidget*>()) {
+    const QString name = w->objectName();
+    if (name.isEmpty() || name.startsWith(QStringLiteral("qt_"))) continue;  // Qt's own parts of a control
+    QString line = w->objectName() + (w->isHidden() ? " hidden" : " shown") + " at " + place(w->geometry()) +
+                   (w->isEnabled() ? "" : " disabled");
+    if (const auto* l = qobject_cast<const QLabel*>(w)) line += " text " + l->text();
+    if (const auto* e = qobject_cast<const QLineEdit*>(w))
+      line += " text " + e->text() + (e->isUndoAvailable() ? " undo" : "") + (e->isModified() ? " modified" : "");
+    if (const auto* b = qobject_cast<const QAbstractButton*>(w))
+      line += " text " + b->text() + (b->isChecked() ? " checked" : "");
+    if (const auto* p = qobject_cast<const QProgressBar*>(w)) line += " value " + QString::number(p->value());
+    if (const auto* list = qobject_cast<const QListWidget*>(w)) line += " lines " + QString::number(list->count());
+    if (!w->styleSheet().isEmpty()) line += " style " + w->styleSheet();
+    lines << line;
+  }
+  for (const QTimer* t : screen.findChildren<QTimer*>())
+    lines << t->objectName() + (t->isActive() ? " every " + QString::number(t->interval()) : " stopped");
+  return lines;
+}
+
+// The lines only one of two states has, marked with the side they are on.
+inline QStringList differences(const QStringList& a, const QStringList& b) {
+  QStringList out;
+  for (const QString& line : a)
+    if (!b.contains(line)) out << "< " + line;
+  for (const QString& line : b)
+    if (!a.contains(line)) out << "> " + line;
+  return out;
+}
+
+// The timers still running on a screen.
+inline QStringList runningTimers(const QWidget& screen) {
+  QStringList running;
+  for (const QTimer* t : screen.findChildren<QTimer*>())
+    if (t->isActive()) running << t->objectName();
+  return running;
+}
+
+// Opens the screen through `open` (modal, as the band does), runs `inside` once it is the active
+// window, and returns when it has closed; what `inside` leaves open is closed after it.
+inline void whileOpen(QDialog& screen, const std::function<void()>& open,
+                      const std::function<void()>& inside) {
+  QTimer::singleShot(0, &screen, [&] {
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&screen));
+    inside();
+    if (screen.isVisible()) screen.reject();
+  });
+  open();
+}
+
+}  // namespace quorvalis::testing
