@@ -112,7 +112,10 @@ TEST_F(KeptCouponTest, OpensAgainAsNew) {
     QStringList again, fresh;
     whileOpen(screen, [this] { kept.exec(); }, [&] { again = seen(screen); });
     CouponScreen made(fakes.services, state);
-    whileOpen(made, [&] { made.exec(); }, [&] { fresh = seen(made); });
+    whileOpen(made, [&] { made.exec(); }, [&] {
+      fresh = seen(made);
+      EXPECT_EQ(runningTimers(made), (QStringList{"Timer1", "Timer2"}));
+    });
     EXPECT_EQ(differences(again, fresh), QStringList());  // < opened again, > opened new
   }
 }

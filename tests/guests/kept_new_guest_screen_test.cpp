@@ -88,8 +88,9 @@ TEST_F(KeptNewGuestTest, OpensAgainAsNew) {
          s.Datapr_Click();
        },
        byCountdown},
-      {"left alone blinking until the idle watch closed it", "", "",
+      {"left alone blinking in the first field until the idle watch closed it", "", "",
        [](NewGuestScreen& s) {
+         s.timer1Tick();
          for (int i = 0; i < 3; ++i) s.timer3Tick();
        },
        byIdleWatch},
@@ -115,7 +116,10 @@ TEST_F(KeptNewGuestTest, OpensAgainAsNew) {
     QStringList again, fresh;
     whileOpen(screen, [this] { kept.exec(); }, [&] { again = seen(screen); });
     NewGuestScreen made(fakes.services, state);
-    whileOpen(made, [&] { made.exec(); }, [&] { fresh = seen(made); });
+    whileOpen(made, [&] { made.exec(); }, [&] {
+      fresh = seen(made);
+      EXPECT_EQ(runningTimers(made), (QStringList{"Timer1", "Timer2", "Timer3"}));  // pictures blinking
+    });
     EXPECT_EQ(differences(again, fresh), QStringList());  // < opened again, > opened new
   }
 }

@@ -80,6 +80,23 @@ for expected in "über :" "EURO" "12345 Bar Nord Demo" "Handynummer : 0171 12345
   grep -qF "$expected" "$out/receipt.txt" || fail "receipt lacks '$expected': $(cat "$out/receipt.txt")"
 done
 
+echo "-- the club screen over the maker's 32-bit driver (a __stdcall stand-in), through quorval-card.exe"
+stop_terminals
+cp "$win/win32/SCard32.dll" "$home/SCard32.DLL"  # as the reader maker's set-up puts it
+printf '[start]\r\nlog=1\r\nID=DEMO01\r\nFL=1\r\nclub=1\r\n' >"$home/cl.ini"
+card() { build/tools/cardsim/cardsim --file "$home/cardsim.card" "$@"; }
+card remove
+start_terminal
+wait_for 60 requested "/quorvalis/DATA/demo/rss.ini" || fail "the band did not come back in club mode"
+sleep 4
+card club 00491711234567
+visits=$home/data/$(date +%-m)/$(date +%-d)t.ini
+wait_for 10 grep -q "^00491711234567;Anna;Muster;" "$visits" || fail "the member's card did not check her in"
+sleep 1
+shot club
+echo "  visit: $(head -1 "$visits")"
+pgrep -f '[q]uorval-card[.]exe' >/dev/null || fail "no driver helper running"
+
 echo "-- uninstall"
 stop_terminals
 wine "$home/uninstall.exe" /S '_?=c:\quorvalis'
