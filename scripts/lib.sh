@@ -14,12 +14,13 @@ bench_setup() {
   start_xvfb "$work"
 }
 
-# start_zentrale DIR [BUILD]: the central server with the demo branch on a free loopback port;
+# start_zentrale DIR [BUILD]: the central server with the demo branch and its faults on purpose
+# on a free loopback port;
 # sets host (name:port).
 start_zentrale() {
   local data=$1 build=${2:-build}
   mkdir -p "$data"
-  "$build/tools/zentrale/zentrale" --data "$data" --port 0 --seed-demo >"$data.out" 2>&1 &
+  "$build/tools/zentrale/zentrale" --data "$data" --port 0 --seed-demo --faults >"$data.out" 2>&1 &
   pids+=($!)
   for _ in $(seq 50); do grep -q listening "$data.out" && break; sleep 0.1; done
   host=$(sed -n 's#.*http://\(.*\)$#\1#p' "$data.out")

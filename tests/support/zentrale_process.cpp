@@ -5,10 +5,11 @@
 
 namespace quorvalis::testing {
 
-ZentraleProcess::ZentraleProcess(const QStringList& extraArgs) {
+ZentraleProcess::ZentraleProcess(const QStringList& extraArgs, bool faults) {
   QStringList args{QStringLiteral("--data"), data_.path(), QStringLiteral("--port"),
                    QStringLiteral("0")};
   args += extraArgs;
+  if (faults) args << QStringLiteral("--faults");
   process_.setProcessChannelMode(QProcess::SeparateChannels);
   process_.start(QStringLiteral(ZENTRALE_BINARY), args);
   if (!process_.waitForStarted(10000)) return;

@@ -10,7 +10,9 @@ namespace quorvalis::testing {
 
 class ZentraleProcess {
  public:
-  explicit ZentraleProcess(const QStringList& extraArgs = {QStringLiteral("--seed-demo")});
+  // With its faults on purpose (/_fault) unless faults is false.
+  explicit ZentraleProcess(const QStringList& extraArgs = {QStringLiteral("--seed-demo")},
+                           bool faults = true);
   ~ZentraleProcess();
 
   bool started() const { return port_ > 0; }

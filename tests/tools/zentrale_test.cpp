@@ -5,9 +5,10 @@
 
 namespace quorvalis {
 
-// What the journeys never ask: blocked numbers, unknown keys, quoting, bad requests, a gateway's own reply.
+// What the journeys never ask: blocked numbers, unknown keys, quoting, bad requests, a gateway's
+// own reply; and without --faults no fault can be switched on from outside.
 TEST(Zentrale, AnswersWhatTheTerminalRarelyAsks) {
-  testing::ZentraleProcess zentrale({"--seed-demo", "--gate-reply", "gate1=E042"});
+  testing::ZentraleProcess zentrale({"--seed-demo", "--gate-reply", "gate1=E042"}, false);
   ASSERT_TRUE(zentrale.started());
   HttpCentralServer server({zentrale.host(), 10000});
   const QString d = "/quorvalis/DATA/", kai = QString::fromUtf8("00491718888888;Kai \"K\";O'Brien-Müller;01.01.1980");
@@ -31,8 +32,10 @@ TEST(Zentrale, AnswersWhatTheTerminalRarelyAsks) {
     EXPECT_TRUE(server.get(d + query).startsWith("FEHLER: ")) << query;
   // Nothing outside the two served folders, however the path climbs.
   for (const QString& path : {d + "demo/filialen/99.ini", d + "nosuch/filial.ini", d + "demo/../../zentrale.sqlite",
-                              d + "demo/%2E%2E/%2E%2E/zentrale.sqlite", d + "unknown.cgi?x", QString("/elsewhere")})
+                              d + "demo/%2E%2E/%2E%2E/zentrale.sqlite", d + "unknown.cgi?x", QString("/elsewhere"),
+                              QString("/_fault?/quorvalis=empty"), QString("/_fault/clear")})
     EXPECT_TRUE(server.get(path).contains("File Not Found")) << path.toStdString();
+  EXPECT_EQ(server.get(d + "filiale.cgi?NOSUCH"), "-");  // no fault was set
 }
 
 }  // namespace quorvalis
