@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The libraries the development tools and the tests need for 64-bit Windows, into the same
 # cache as Qt: SQLite (amalgamation made from Debian's source, and its shell, which the tests
-# query the central server's database with), GoogleTest from Debian's source, cpp-httplib's
+# query the central server's database with), libsodium (update signatures), GoogleTest from
+# Debian's source, cpp-httplib's
 # header (Debian's own is split from a library built for Linux). About a minute; skipped when
 # the stamp is there.
 set -euo pipefail
@@ -43,6 +44,17 @@ $cc -O2 -c "$work/sqlite3.c" -o "$work/sqlite3.o" -DSQLITE_THREADSAFE=1
 x86_64-w64-mingw32-ar rcs "$prefix/lib/libsqlite3.a" "$work/sqlite3.o"
 $cc -O2 "$work/shell.c" "$work/sqlite3.o" -o "$prefix/bin/sqlite3.exe" -static
 cp "$work/sqlite3.h" "$prefix/include/"
+rm -rf "$work"
+
+src=$(ls -d "$root"/src/libsodium-1.* 2>/dev/null | head -1 || true)
+if [ -z "$src" ]; then
+  (cd "$root/src" && apt-get "${aptopts[@]}" source -qq libsodium 2>/dev/null)
+  src=$(ls -d "$root"/src/libsodium-1.* | head -1)
+fi
+work=$root/build-sodium
+rm -rf "$work" && mkdir -p "$work"
+(cd "$work" && CC=x86_64-w64-mingw32-gcc-posix "$src/configure" --host=x86_64-w64-mingw32 \
+   --prefix="$prefix" --disable-shared --enable-static >/dev/null && make -s -j "$(nproc)" install >/dev/null)
 rm -rf "$work"
 
 cmake -S /usr/src/googletest -B "$root/build-gtest" -G Ninja \

@@ -52,6 +52,7 @@ inline constexpr IniKey kRssMain{files::kRss, "rss", "main", "0"};
 // install.ini
 inline constexpr IniKey kServerHost{files::kInstall, "server", "host", "localhost"};
 inline constexpr IniKey kServerTimeout{files::kInstall, "server", "timeout", "30"};
+inline constexpr IniKey kUpdateKey{files::kInstall, "update", "key", ""};
 }  // namespace keys
 
 // IniRead/IniWrite of a named key in the program folder.

@@ -7,6 +7,7 @@
 #include "platform/program_folder.h"
 #include "platform/window.h"
 #include "server/branch_configuration.h"
+#include "server/update_signature.h"
 #include "settings/settings_files.h"
 #include "shell/band_layout.h"
 #include "shell/pictures.h"
@@ -399,7 +400,10 @@ bool MainScreen::CheckForUpdate() {
 bool MainScreen::DownloadUpdate() {
   const QString version = vers->text();
   const QString file = updateProgramFile(version);
-  if (!services_.server.download(updateProgramPath(version), file)) {
+  // Nothing unverified is started: a program whose signature fails is not kept either.
+  if (!services_.server.download(updateProgramPath(version), file) ||
+      !updateProgramTrusted(services_.server, file, version)) {
+    QFile::remove(file);
     const QDateTime now = services_.clock.now();
     services_.dialogs.message(text(texts::kUpdateError) + dateText(now.date()) + u' ' +
                                   timeText(now.time()),
