@@ -1,7 +1,8 @@
 ; The branch terminal's installer, and its self-update: started without options over an
 ; installed terminal it updates it without asking anything.
 ;   makensis -DVERSION=F107 -DSTAGE=dir -DUNINSTALL_LIST=file -DOUTFILE=out.exe quorvalis.nsi
-; Options: /HOST=name[:port] /TIMEOUT=seconds /FL=number, also with /S (silent).
+; Options: /HOST=name[:port] /TIMEOUT=seconds /FL=number /UPDATEKEY=base64, also with /S
+; (silent).
 Unicode true
 !include FileFunc.nsh
 !include LogicLib.nsh
@@ -72,6 +73,11 @@ Section "quorvalis"
   ${GetOptions} $R0 "/TIMEOUT=" $R1
   ${IfNot} ${Errors}
     WriteINIStr "$INSTDIR\install.ini" "server" "timeout" "$R1"
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/UPDATEKEY=" $R1
+  ${IfNot} ${Errors}
+    WriteINIStr "$INSTDIR\install.ini" "update" "key" "$R1"
   ${EndIf}
   ClearErrors
   ${GetOptions} $R0 "/FL=" $R1

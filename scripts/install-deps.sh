@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config dpkg-dev
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
-  libcpp-httplib-dev libsqlite3-dev sqlite3
+  libcpp-httplib-dev libsqlite3-dev sqlite3 libsodium-dev
   libx11-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
@@ -18,7 +18,7 @@ if [ "${1:-}" = windows ]; then
   # wine32 (the reader's 32-bit driver) needs the i386 architecture.
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32 nsis tcl
-             dpkg-dev xdotool imagemagick poppler-utils openbox curl)
+             dpkg-dev xdotool imagemagick poppler-utils openbox curl autoconf automake libtool)
 fi
 
 missing=()

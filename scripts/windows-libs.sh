@@ -51,6 +51,8 @@ if [ -z "$src" ]; then
   (cd "$root/src" && apt-get "${aptopts[@]}" source -qq libsodium 2>/dev/null)
   src=$(ls -d "$root"/src/libsodium-1.* | head -1)
 fi
+# Debian's source has no generated configure.
+[ -x "$src/configure" ] || (cd "$src" && autoreconf -fi >/dev/null 2>&1)
 work=$root/build-sodium
 rm -rf "$work" && mkdir -p "$work"
 (cd "$work" && CC=x86_64-w64-mingw32-gcc-posix "$src/configure" --host=x86_64-w64-mingw32 \

@@ -20,7 +20,7 @@ jobs=$(nproc)
 
 echo "== Linux tools for the journeys (zentrale)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$jobs" --target zentrale cardsim
+cmake --build build -j "$jobs" --target zentrale cardsim quorval-sign
 
 echo "== 32-bit reader helper, and a 32-bit __stdcall driver stand-in for the tests"
 w32=$win/win32
