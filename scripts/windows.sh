@@ -2,8 +2,8 @@
 # The terminal for the branch PCs: cross-compiles it for 64-bit Windows with MinGW-w64 and the
 # Qt that windows-qt.sh builds once, runs the suite under Wine, drives the real quorval.exe under
 # Wine and Xvfb against the development central server, and builds and tests the installer
-# build-win/quorvalis-setup-<version>.exe. The first run builds Qt (30 to 50 minutes on
-# 2 cores); later runs take a few minutes.
+# build-win/quorvalis-setup-<version>.exe. The first run builds Qt (about 20 minutes on
+# 2 cores); later runs take about ten minutes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD

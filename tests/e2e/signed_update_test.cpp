@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QProcess>
+#include <QSysInfo>
 
 #include "demo_branch.h"
 #include "platform/program_folder.h"
@@ -23,7 +24,9 @@ TEST_F(SignedUpdateE2E, OnlyAVerifiedProgramIsStarted) {
   const QString keys = path("office"), other = path("other"), update = zentrale.dataDir() + "/update/";
   quorvalSign({"keygen", keys});
   quorvalSign({"keygen", other});
-  EXPECT_EQ(QFile(keys + "/update.key").permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+  // The head office signs with the Debian tool; Windows keeps file access in ACLs Qt does not show.
+  if (QSysInfo::kernelType() != "winnt")
+    EXPECT_EQ(QFile(keys + "/update.key").permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
   QFile pub(keys + "/update.pub");
   ASSERT_TRUE(pub.open(QIODevice::ReadOnly));
   const QByteArray program = "MZ the F108 installer";
