@@ -25,8 +25,9 @@ TEST_F(SignedUpdateE2E, OnlyAVerifiedProgramIsStarted) {
   quorvalSign({"keygen", keys});
   quorvalSign({"keygen", other});
   // The head office signs with the Debian tool; Windows keeps file access in ACLs Qt does not show.
-  if (QSysInfo::kernelType() != "winnt")
+  if (QSysInfo::kernelType() != "winnt") {
     EXPECT_EQ(QFile(keys + "/update.key").permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+  }
   QFile pub(keys + "/update.pub");
   ASSERT_TRUE(pub.open(QIODevice::ReadOnly));
   const QByteArray program = "MZ the F108 installer";
