@@ -33,7 +33,8 @@ double msSince(Clock::time_point t0) {
 // The next event, or false once the deadline has passed.
 bool nextEvent(Display* dpy, XEvent* event, Clock::time_point deadline) {
   while (!XPending(dpy)) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return false;
     pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
     poll(&fd, 1, static_cast<int>(left.count()));
@@ -141,8 +142,8 @@ int main(int argc, char** argv) {
       mapMs = msSince(t0);
     } else if (event.type == damageEvent + XDamageNotify && target) {
       const XRectangle& r = reinterpret_cast<const XDamageNotifyEvent&>(event).area;
-      if (r.x < place.x + place.width && place.x < r.x + r.width &&
-          r.y < place.y + place.height && place.y < r.y + r.height)
+      if (r.x < place.x + place.width && place.x < r.x + r.width && r.y < place.y + place.height &&
+          place.y < r.y + r.height)
         paintMs = msSince(t0);
     }
   }

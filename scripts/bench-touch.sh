@@ -54,8 +54,10 @@ touches() {
   for i in $(seq "$runs"); do
     local shot=""
     [ -n "${SHOTS:-}" ] && [ "$i" = 1 ] && shot=$SHOTS/$name.ppm
-    read -r map paint < <("$probe" "$x" "$y" "$close_x" "$close_y" $((screen_h / 2)) $shot)
-    [ -n "${paint:-}" ] || { echo "$name: run $i failed" >&2; exit 1; }
+    local result
+    result=$("$probe" "$x" "$y" "$close_x" "$close_y" $((screen_h / 2)) $shot) ||
+      { echo "$name: run $i failed" >&2; exit 1; }
+    read -r map paint <<<"$result"
     paints+=("$paint")
     maps+=("$map")
     # The band idles between touches, as it does between two guests.
@@ -97,3 +99,4 @@ row() {  # label result; the labels' umlauts are one column, not two bytes
 row "bare button, bare QDialog" "$bare"
 row "Neuen Gast erfassen (new-guest screen)" "$guest"
 row "Gutschein einlösen (coupon screen)" "$coupon"
+echo "load average at the end (2 cores shared): $(cut -d' ' -f1-3 /proc/loadavg)"

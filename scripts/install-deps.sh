@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config dpkg-dev
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
   libcpp-httplib-dev libsqlite3-dev sqlite3 libsodium-dev
-  libx11-dev libxtst-dev
+  libx11-dev libxtst-dev libxdamage-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
   xvfb xauth imagemagick xdotool

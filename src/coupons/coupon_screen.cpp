@@ -81,7 +81,8 @@ void CouponScreen::reset() {
                                                   {Label5, QStringLiteral("Euro")}};
   for (const auto& [label, opening] : messages) {
     label->setText(opening);
-    if (label->styleSheet() != kMessageStyle) label->setStyleSheet(kMessageStyle);  // red after a redemption
+    // Red after a redemption; set only when changed, a style sheet is parsed anew each time.
+    if (label->styleSheet() != kMessageStyle) label->setStyleSheet(kMessageStyle);
     label->setVisible(label == Label1);
   }
   Datapr->hide();

@@ -24,7 +24,8 @@ constexpr QRect kFieldPlace[kGuestFields] = {
     {6720, 3000, 975, kFieldH}};
 constexpr int kPictureW = 1440, kPictureH = 2400, kPictureTop = 1200;
 // The Enter key beside the digits, where the keypad makes it, and under the letters.
-constexpr QRect kEnterBesideDigits{11040, 5160, 855, 495}, kEnterUnderLetters{8760, 6960, 2415, 615};
+constexpr QRect kEnterBesideDigits{11040, 5160, 855, 495};
+constexpr QRect kEnterUnderLetters{8760, 6960, 2415, 615};
 
 }  // namespace
 

@@ -55,7 +55,8 @@ void EntryScreen::reset() {
 }
 
 void EntryScreen::stopTimers() {
-  for (QTimer* timer : findChildren<QTimer*>(Qt::FindDirectChildrenOnly)) setTimerInterval(timer, 0);
+  for (QTimer* timer : findChildren<QTimer*>(Qt::FindDirectChildrenOnly))
+    setTimerInterval(timer, 0);
 }
 
 // Only when the program hides the screen: a screen minimised by the desktop still counts down.

@@ -50,9 +50,9 @@ class EntryScreen : public QDialog {
   QRect framePlace_;
 };
 
-// Keeps a modal entry screen for the band between openings: making its controls takes longer
-// than a touch may. It is made ahead while the band idles (prepare) or at its first opening, and
-// each opening starts it as new.
+// Keeps a modal entry screen for the band between openings, so that a touch does not wait for its
+// controls to be made and styled. It is made ahead while the band idles (prepare) or at its first
+// opening, and each opening starts it as new.
 template <class Screen>
 class KeptScreen {
  public:
@@ -62,9 +62,10 @@ class KeptScreen {
     if (screen_) return;
     screen_ = make_();
     screen_->stopTimers();  // resting until it opens
-    // Its window, styles and fonts made ready too: the first opening costs what the next do.
+    // Its window made and its style sheets applied too: the first opening costs about what the
+    // next ones do.
+    screen_->ensurePolished();
     screen_->winId();
-    screen_->grab();
   }
   // Opens the screen afresh and returns when it has closed.
   void exec() {

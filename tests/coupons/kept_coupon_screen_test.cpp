@@ -26,12 +26,17 @@ class KeptCouponTest : public ProgramFolderTest {
 
   FakeServices fakes;
   TerminalState state = bandState();
-  KeptScreen<CouponScreen> kept{[this] { return std::make_unique<CouponScreen>(fakes.services, state); }};
+  KeptScreen<CouponScreen> kept{
+      [this] { return std::make_unique<CouponScreen>(fakes.services, state); }};
 };
 
 namespace {
-void touch(QWidget& s, const char* name) { QTest::mouseClick(s.findChild<QWidget*>(name), Qt::LeftButton); }
-QLineEdit* data(CouponScreen& s, int i) { return s.findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i)); }
+void touch(QWidget& s, const char* name) {
+  QTest::mouseClick(s.findChild<QWidget*>(name), Qt::LeftButton);
+}
+QLineEdit* data(CouponScreen& s, int i) {
+  return s.findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i));
+}
 void fill(CouponScreen& s) {
   for (int i = 0; i < 3; ++i) data(s, i)->setText(QStringList{"0171", "1234567", "1234"}[i]);
 }
@@ -53,14 +58,16 @@ TEST_F(KeptCouponTest, OpensAgainAsNew) {
   const QByteArray card = "[temp]\r\nnr=00491609876543\r\n";
   const struct {
     const char* what;
-    QByteArray clients, cardFirst, cardThen;  // the branch's settings; a card's number, at each opening
+    QByteArray clients, cardFirst,
+        cardThen;  // the branch's settings; a card's number, at each opening
     Step use, close;
   } rows[] = {
       {"a code typed on the keypad, a valid coupon found, left by its key", "", card, "",
        [](CouponScreen& s) {
          s.timer1Tick();  // half a second: the focus goes to the first field
          data(s, 2)->setFocus();
-         for (const char* key : {"cmdNumeric_1", "cmdNumeric_2", "cmdNumeric_3", "cmdNumeric_4", "cmdEnterNum"})
+         for (const char* key :
+              {"cmdNumeric_1", "cmdNumeric_2", "cmdNumeric_3", "cmdNumeric_4", "cmdEnterNum"})
            touch(s, key);
          touch(s, "Datapr");
        },
@@ -98,24 +105,29 @@ TEST_F(KeptCouponTest, OpensAgainAsNew) {
     writeBytes("filialini.ini", "[clients]\r\n" + row.clients);
     writeBytes("cl.ini", row.cardFirst);
     QStringList opening, used;
-    whileOpen(screen, [this] { kept.exec(); }, [&] {
-      opening = seen(screen);
-      row.use(screen);
-      used = seen(screen);
-      row.close(screen);
-    });
+    whileOpen(
+        screen, [this] { kept.exec(); },
+        [&] {
+          opening = seen(screen);
+          row.use(screen);
+          used = seen(screen);
+          row.close(screen);
+        });
     EXPECT_NE(used, opening);  // the row did leave something behind
     EXPECT_TRUE(screen.isHidden());
     EXPECT_EQ(runningTimers(screen), QStringList());  // closed, nothing runs on
 
     writeBytes("cl.ini", row.cardThen);
     QStringList again, fresh;
-    whileOpen(screen, [this] { kept.exec(); }, [&] { again = seen(screen); });
+    whileOpen(
+        screen, [this] { kept.exec(); }, [&] { again = seen(screen); });
     CouponScreen made(fakes.services, state);
-    whileOpen(made, [&] { made.exec(); }, [&] {
-      fresh = seen(made);
-      EXPECT_EQ(runningTimers(made), (QStringList{"Timer1", "Timer2"}));
-    });
+    whileOpen(
+        made, [&] { made.exec(); },
+        [&] {
+          fresh = seen(made);
+          EXPECT_EQ(runningTimers(made), (QStringList{"Timer1", "Timer2"}));
+        });
     EXPECT_EQ(differences(again, fresh), QStringList());  // < opened again, > opened new
   }
 }

@@ -17,7 +17,9 @@ class KeptNewGuestTest : public ProgramFolderTest {
     fakes.server.reply("/quorvalis/DATA/search2.cgi?", "0-0-0");
     fakes.server.reply("/quorvalis/DATA/demo/smsauth.ini", "acc-pw-http://gw.example/gate1/send?");
   }
-  void settings(const QByteArray& clients) { writeBytes("filialini.ini", "[clients]\r\n" + clients); }
+  void settings(const QByteArray& clients) {
+    writeBytes("filialini.ini", "[clients]\r\n" + clients);
+  }
   // What the screen shows and runs, and what it keeps for the guest.
   static QStringList seen(const NewGuestScreen& s) {
     return screenState(s) << QStringLiteral("field %1 idle %2 closed %3 record %4 coupon %5")
@@ -29,13 +31,15 @@ class KeptNewGuestTest : public ProgramFolderTest {
 
   FakeServices fakes;
   TerminalState state = bandState();
-  KeptScreen<NewGuestScreen> kept{[this] { return std::make_unique<NewGuestScreen>(fakes.services, state); }};
+  KeptScreen<NewGuestScreen> kept{
+      [this] { return std::make_unique<NewGuestScreen>(fakes.services, state); }};
 };
 
 namespace {
 QWidget* child(QWidget& s, const char* name) { return s.findChild<QWidget*>(name); }
 void fill(NewGuestScreen& s, const QStringList& values) {
-  for (int i = 0; i < values.size(); ++i) s.findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i))->setText(values[i]);
+  for (int i = 0; i < values.size(); ++i)
+    s.findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i))->setText(values[i]);
 }
 }  // namespace
 
@@ -45,7 +49,9 @@ void fill(NewGuestScreen& s, const QStringList& values) {
 TEST_F(KeptNewGuestTest, OpensAgainAsNew) {
   const QStringList valid{"Anna", "Muster", "0171", "1234567", "07", "03", "1990"};
   using Step = std::function<void(NewGuestScreen&)>;
-  const Step byKey = [](NewGuestScreen& s) { QTest::mouseClick(child(s, "ABBRUCH"), Qt::LeftButton); };
+  const Step byKey = [](NewGuestScreen& s) {
+    QTest::mouseClick(child(s, "ABBRUCH"), Qt::LeftButton);
+  };
   const Step byEscape = [](NewGuestScreen& s) { QTest::keyClick(&s, Qt::Key_Escape); };
   const Step byCountdown = [](NewGuestScreen& s) {
     for (int ticks = 0; !s.closedItself() && ticks < 500; ++ticks) s.timer1Tick();
@@ -58,7 +64,8 @@ TEST_F(KeptNewGuestTest, OpensAgainAsNew) {
     QByteArray first, then;  // the branch's settings at the first opening and at the next
     Step use, close;
   } rows[] = {
-      {"typed on the keys and a real keyboard, marked wrong, left by its key", "kats=1\r\n", "kats=3\r\n",
+      {"typed on the keys and a real keyboard, marked wrong, left by its key", "kats=1\r\n",
+       "kats=3\r\n",
        [](NewGuestScreen& s) {
          s.timer1Tick();  // half a second: field 0 wants the focus, the pictures ask first
          QTest::mouseClick(child(s, "w0"), Qt::LeftButton);
@@ -68,7 +75,7 @@ TEST_F(KeptNewGuestTest, OpensAgainAsNew) {
            QTest::mouseClick(child(s, key), Qt::LeftButton);
          QTest::mouseClick(child(s, "kat_2"), Qt::LeftButton);
          QTest::keyClicks(s.findChild<QLineEdit*>("DATA_3"), "12ab");
-         s.enterPressed();  // the name is too short: marked, emptied, its keyboard shown
+         s.enterPressed();  // checked: the first wrong field marked, emptied, its keys shown
        },
        byKey},
       {"a namesake asked about, left by Escape", "msg=-\r\n", "kats=1\r\nmsg=-\r\n",
@@ -80,8 +87,8 @@ TEST_F(KeptNewGuestTest, OpensAgainAsNew) {
          fakes.server.reply("/quorvalis/DATA/search2.cgi?", "0-0-0");
        },
        byEscape},
-      {"welcomed with a coupon and an SMS, closed by its countdown", "msg=Hallo\r\ncoupon=1\r\neuro=5\r\nkats=1\r\n",
-       "msg=Hallo\r\ncoupon=1\r\neuro=5\r\n",
+      {"welcomed with a coupon and an SMS, closed by its countdown",
+       "msg=Hallo\r\ncoupon=1\r\neuro=5\r\nkats=1\r\n", "msg=Hallo\r\ncoupon=1\r\neuro=5\r\n",
        [valid](NewGuestScreen& s) {
          s.sexPictureTouched(true);
          fill(s, valid);
@@ -102,24 +109,30 @@ TEST_F(KeptNewGuestTest, OpensAgainAsNew) {
     SCOPED_TRACE(row.what);
     settings(row.first);
     QStringList opening, used;
-    whileOpen(screen, [this] { kept.exec(); }, [&] {
-      opening = seen(screen);
-      row.use(screen);
-      used = seen(screen);
-      row.close(screen);
-    });
+    whileOpen(
+        screen, [this] { kept.exec(); },
+        [&] {
+          opening = seen(screen);
+          row.use(screen);
+          used = seen(screen);
+          row.close(screen);
+        });
     EXPECT_NE(used, opening);  // the row did leave something behind
     EXPECT_TRUE(screen.isHidden());
     EXPECT_EQ(runningTimers(screen), QStringList());  // closed, nothing runs on
 
     settings(row.then);
     QStringList again, fresh;
-    whileOpen(screen, [this] { kept.exec(); }, [&] { again = seen(screen); });
+    whileOpen(
+        screen, [this] { kept.exec(); }, [&] { again = seen(screen); });
     NewGuestScreen made(fakes.services, state);
-    whileOpen(made, [&] { made.exec(); }, [&] {
-      fresh = seen(made);
-      EXPECT_EQ(runningTimers(made), (QStringList{"Timer1", "Timer2", "Timer3"}));  // pictures blinking
-    });
+    whileOpen(
+        made, [&] { made.exec(); },
+        [&] {
+          fresh = seen(made);
+          EXPECT_EQ(runningTimers(made),
+                    (QStringList{"Timer1", "Timer2", "Timer3"}));  // pictures blinking
+        });
     EXPECT_EQ(differences(again, fresh), QStringList());  // < opened again, > opened new
   }
 }

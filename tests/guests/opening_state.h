@@ -30,21 +30,26 @@ inline QStringList screenState(const QWidget& screen) {
                     "screen at " + place(screen.geometry()), "stack " + stack.join(u' ')};
   for (const QWidget* w : screen.findChildren<QWidget*>()) {
     const QString name = w->objectName();
-    if (name.isEmpty() || name.startsWith(QStringLiteral("qt_"))) continue;  // Qt's own parts of a control
-    QString line = w->objectName() + (w->isHidden() ? " hidden" : " shown") + " at " + place(w->geometry()) +
-                   (w->isEnabled() ? "" : " disabled");
+    if (name.isEmpty() || name.startsWith(QStringLiteral("qt_")))
+      continue;  // Qt's own parts of a control
+    QString line = w->objectName() + (w->isHidden() ? " hidden" : " shown") + " at " +
+                   place(w->geometry()) + (w->isEnabled() ? "" : " disabled");
     if (const auto* l = qobject_cast<const QLabel*>(w)) line += " text " + l->text();
     if (const auto* e = qobject_cast<const QLineEdit*>(w))
-      line += " text " + e->text() + (e->isUndoAvailable() ? " undo" : "") + (e->isModified() ? " modified" : "");
+      line += " text " + e->text() + (e->isUndoAvailable() ? " undo" : "") +
+              (e->isModified() ? " modified" : "");
     if (const auto* b = qobject_cast<const QAbstractButton*>(w))
       line += " text " + b->text() + (b->isChecked() ? " checked" : "");
-    if (const auto* p = qobject_cast<const QProgressBar*>(w)) line += " value " + QString::number(p->value());
-    if (const auto* list = qobject_cast<const QListWidget*>(w)) line += " lines " + QString::number(list->count());
+    if (const auto* p = qobject_cast<const QProgressBar*>(w))
+      line += " value " + QString::number(p->value());
+    if (const auto* list = qobject_cast<const QListWidget*>(w))
+      line += " lines " + QString::number(list->count());
     if (!w->styleSheet().isEmpty()) line += " style " + w->styleSheet();
     lines << line;
   }
   for (const QTimer* t : screen.findChildren<QTimer*>())
-    lines << t->objectName() + (t->isActive() ? " every " + QString::number(t->interval()) : " stopped");
+    lines << t->objectName() +
+                 (t->isActive() ? " every " + QString::number(t->interval()) : " stopped");
   return lines;
 }
 
