@@ -23,7 +23,7 @@ start_zentrale() {
   "$build/tools/zentrale/zentrale" --data "$data" --port 0 --seed-demo --faults >"$data.out" 2>&1 &
   pids+=($!)
   for _ in $(seq 50); do grep -q listening "$data.out" && break; sleep 0.1; done
-  host=$(sed -n 's#.*http://\(.*\)$#\1#p' "$data.out")
+  host=$(sed -n 's#.*https\{0,1\}://\(.*\)$#\1#p' "$data.out")
   [ -n "$host" ] || { cat "$data.out"; return 1; }
 }
 

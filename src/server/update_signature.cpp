@@ -25,8 +25,12 @@ bool hashUpdate(crypto_sign_state* state, const QString& file, const QString& ve
   return in.error() == QFileDevice::NoError;
 }
 
+// Keys and signatures are base64url: no "/" or "+", so a key passes through an installer's
+// command line ("/UPDATEKEY=...") and a URL as it stands.
+constexpr auto kBase64 = QByteArray::Base64UrlEncoding;
+
 QByteArray decoded(const QByteArray& base64, qsizetype size) {
-  const auto result = QByteArray::fromBase64Encoding(base64.trimmed(), QByteArray::AbortOnBase64DecodingErrors);
+  const auto result = QByteArray::fromBase64Encoding(base64.trimmed(), kBase64 | QByteArray::AbortOnBase64DecodingErrors);
   return result && result.decoded.size() == size ? result.decoded : QByteArray();
 }
 
@@ -47,7 +51,7 @@ UpdateKeyPair makeUpdateKeyPair() {
   QByteArray pk(crypto_sign_PUBLICKEYBYTES, '\0'), sk(crypto_sign_SECRETKEYBYTES, '\0');
   crypto_sign_keypair(reinterpret_cast<unsigned char*>(pk.data()),
                       reinterpret_cast<unsigned char*>(sk.data()));
-  UpdateKeyPair pair{sk.toBase64(), pk.toBase64()};
+  UpdateKeyPair pair{sk.toBase64(kBase64), pk.toBase64(kBase64)};
   sodium_memzero(sk.data(), static_cast<size_t>(sk.size()));
   return pair;
 }
@@ -60,7 +64,7 @@ QByteArray signUpdateProgram(const QString& file, const QString& version, const 
                   crypto_sign_final_create(&state, reinterpret_cast<unsigned char*>(signature.data()),
                                            nullptr, bytes(sk)) == 0;
   sodium_memzero(sk.data(), static_cast<size_t>(sk.size()));
-  return ok ? signature.toBase64() : QByteArray();
+  return ok ? signature.toBase64(kBase64) : QByteArray();
 }
 
 bool verifyUpdateProgram(const QString& file, const QString& version, const QByteArray& publicKey,

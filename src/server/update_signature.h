@@ -11,23 +11,23 @@ namespace quorvalis {
 
 class CentralServer;
 
-// install.ini [update] key: the public key as one line of base64; "" when none is configured.
+// install.ini [update] key: the public key as one line of base64url; "" when none is configured.
 QString configuredUpdateKey();
 
 // The server path of an update program's signature, beside the program.
 QString updateSignaturePath(const QString& version);
 
-// A new key pair as base64 lines: the secret key and the public key.
+// A new key pair as base64url lines: the secret key and the public key.
 struct UpdateKeyPair {
   QByteArray secretKey, publicKey;
 };
 UpdateKeyPair makeUpdateKeyPair();
 
-// The signature (one line of base64) of the program file for that version; "" when the file
+// The signature (one line of base64url) of the program file for that version; "" when the file
 // or the key cannot be read.
 QByteArray signUpdateProgram(const QString& file, const QString& version, const QByteArray& secretKey);
 
-// Whether the base64 signature is the key's over that version and the file's bytes.
+// Whether the base64url signature is the key's over that version and the file's bytes.
 bool verifyUpdateProgram(const QString& file, const QString& version, const QByteArray& publicKey,
                          const QByteArray& signature);
 

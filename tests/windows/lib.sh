@@ -17,7 +17,7 @@ click() { xdotool mousemove "$1" "$2" click 1; sleep 0.4; }
 type_line() { xdotool type --delay 60 "$1"; xdotool key Return; sleep 0.5; }
 shot() { import -window root "$out/$1.png"; echo "  screenshot $out/$1.png"; }
 requested() { grep -qF "$1" "$out/zentrale/requests.log"; }
-requests_of() { grep -cF "$1" "$out/zentrale/requests.log" || true; }
+requests_of() { grep -cxF "$1" "$out/zentrale/requests.log" || true; }
 # Starts c:\quorvalis\quorval.exe as the autostart would, without the test environment's
 # platform and folder overrides.
 start_terminal() {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,7 +20,7 @@ namespace {
 int usage() {
   std::fputs(
       "usage: zentrale [--data DIR] [--bind ADDRESS] [--port N] [--seed-demo] [--faults]\n"
-      "                [--seed-guests N] [--gate-reply GATE=REPLY]...\n"
+      "                [--seed-guests N] [--gate-reply GATE=REPLY]... [--tls CERT KEY]\n"
       "The development central server of the quorvalis branch terminal: for development and\n"
       "tests, never for branches.\n"
       "  --data DIR        database, branch files and request log (default ./zentrale-data)\n"
@@ -28,6 +29,7 @@ int usage() {
       "  --seed-demo       create the demo branch DEMO01 with files, coupons and members\n"
       "  --seed-guests N   add N guests of DEMO01, each with a coupon (load runs)\n"
       "  --gate-reply G=R  gateway G (gate1, gate2, gate3) answers R instead of OK\n"
+      "  --tls CERT KEY    serve HTTPS with that certificate and key (PEM files)\n"
       "  --faults          answer GET /_fault?PATH=KIND, which makes every request whose path\n"
       "                    starts with PATH fail as KIND (empty, notfound, error500, garbage,\n"
       "                    huge, silent, cut, redirect), and GET /_fault/clear, which ends them\n",
@@ -36,7 +38,7 @@ int usage() {
 }
 
 struct Options {
-  std::string dataDir = "zentrale-data", bind = "127.0.0.1";
+  std::string dataDir = "zentrale-data", bind = "127.0.0.1", cert, key;
   int port = 8080;
   bool seed = false, faults = false;
   int guests = 0;
@@ -51,6 +53,12 @@ bool parse(int argc, char** argv, Options& o) {
                             arg == "--seed-guests" || arg == "--gate-reply";
     if (takesValue && !value) return false;
     if (takesValue) ++i;
+    if (arg == "--tls") {
+      if (i + 2 >= argc) return false;
+      o.cert = argv[++i];
+      o.key = argv[++i];
+      continue;
+    }
     if (arg == "--data") o.dataDir = value;
     else if (arg == "--bind") o.bind = value;
     else if (arg == "--port") o.port = std::atoi(value);
@@ -138,7 +146,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zentrale: cannot open the database in %s\n", o.dataDir.c_str());
     return 1;
   }
-  httplib::Server http;
+  std::unique_ptr<httplib::Server> listener;
+#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
+  if (!o.cert.empty()) listener = std::make_unique<httplib::SSLServer>(o.cert.c_str(), o.key.c_str());
+#endif
+  if (!o.cert.empty() && (!listener || !listener->is_valid())) {
+    std::fprintf(stderr, "zentrale: cannot serve HTTPS with %s and %s\n", o.cert.c_str(), o.key.c_str());
+    return 1;
+  }
+  if (!listener) listener = std::make_unique<httplib::Server>();
+  httplib::Server& http = *listener;
   // Headers and body go out in separate writes; without this each reply waits for a delayed ACK.
   http.set_tcp_nodelay(true);
   // A terminal asks one request after the other on one connection; closing it after httplib's
@@ -158,7 +175,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zentrale: cannot listen on %s:%d\n", o.bind.c_str(), o.port);
     return 1;
   }
-  const std::string base = "http://" + o.bind + ":" + std::to_string(bound);
+  const std::string base = (o.cert.empty() ? "http://" : "https://") + o.bind + ":" + std::to_string(bound);
   if (o.seed) server.seedDemo(base);
   if (o.guests > 0) server.seedGuests(o.guests);
   for (const auto& [gate, reply] : o.gateReplies) server.setGateReply(gate, reply);
