@@ -24,6 +24,11 @@ Line takeLine(QByteArray& buffer, QByteArray& line) {
   return Line::kTaken;
 }
 
+// A line not taken: it may still come, unless it is too long already.
+ReplyReader::State whileComing(Line l) {
+  return l == Line::kMissing ? ReplyReader::kMore : ReplyReader::kBroken;
+}
+
 // Header names and tokens compare without case and surrounding blanks.
 bool sameToken(QByteArrayView a, const char* b) { return a.trimmed().compare(b, Qt::CaseInsensitive) == 0; }
 
@@ -74,94 +79,142 @@ ReplyReader::State ReplyReader::addBody(QByteArrayView part) {
 }
 
 ReplyReader::State ReplyReader::step() {
-  QByteArray line;
   switch (phase_) {
-    case kHead: {
-      // The head ends at its first empty line, with or without CR.
-      const qsizetype lf = in_.indexOf("\n\n"), crlf = in_.indexOf("\n\r\n");
-      const qsizetype end = lf < 0 ? crlf : crlf < 0 ? lf : std::min(lf, crlf);
-      if (end < 0) return in_.size() >= kMaxHead + 3 ? kBroken : kMore;
-      if (end > kMaxHead) return kBroken;
-      takeLine(in_, line);
-      // "HTTP/1.1 200 OK"
-      if (!line.startsWith("HTTP/1.") || line.size() < 12 || line[8] != ' ') return kBroken;
-      bool ok = false;
-      status_ = line.mid(9, 3).toInt(&ok);
-      if (!ok || status_ < 100 || status_ > 999) return kBroken;
-      keepAlive_ = line[7] != '0';
-      qint64 length = -1;
-      bool chunked = false;
-      while (takeLine(in_, line) == Line::kTaken && !line.isEmpty()) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0) return kBroken;
-        const QByteArrayView name = QByteArrayView(line).first(colon);
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        if (sameToken(name, "content-length")) {
-          const qint64 n = value.toLongLong(&ok);
-          if (!ok || n < 0 || (length >= 0 && length != n)) return kBroken;
-          length = n;
-        } else if (sameToken(name, "transfer-encoding")) {
-          chunked = value.toLower().endsWith("chunked");
-        } else if (sameToken(name, "connection")) {
-          if (sameToken(value, "close")) keepAlive_ = false;
-          if (sameToken(value, "keep-alive")) keepAlive_ = true;
-        }
-      }
-      if (status_ < 200) return kMore;  // an interim reply; the real one follows
-      if (status_ == 204 || status_ == 304) phase_ = kEnd;
-      else if (chunked) phase_ = kChunkSize;
-      else if (length >= 0) {
-        remaining_ = length;
-        phase_ = length == 0 ? kEnd : kSized;
-      } else {
-        phase_ = kToClose;
-        keepAlive_ = false;
-      }
-      return phase_ == kEnd ? kDone : kMore;
-    }
+    case kStatusLine:
+      return statusLine();
+    case kHeaderLine:
+      return headerLine();
     case kSized:
-    case kChunkData: {
-      const qsizetype n = static_cast<qsizetype>(std::min<qint64>(remaining_, in_.size()));
-      if (addBody(QByteArrayView(in_).first(n)) == kBroken) return kBroken;
-      in_.remove(0, n);
-      remaining_ -= n;
-      if (remaining_ > 0) return kMore;
-      phase_ = phase_ == kSized ? kEnd : kChunkEnd;
-      return phase_ == kEnd ? kDone : kMore;
-    }
+      return sizedBody();
+    case kChunkSize:
+      return chunkSizeLine();
+    case kChunkData:
+      return chunkData();
     case kChunkEnd:
-      if (const Line l = takeLine(in_, line); l != Line::kTaken) return l == Line::kMissing ? kMore : kBroken;
-      if (!line.isEmpty()) return kBroken;
-      phase_ = kChunkSize;
-      return kMore;
-    case kChunkSize: {
-      if (const Line l = takeLine(in_, line); l != Line::kTaken) return l == Line::kMissing ? kMore : kBroken;
-      bool ok = false;
-      const qsizetype ext = line.indexOf(';');  // chunk extensions are ignored
-      const qint64 n = (ext < 0 ? line : line.left(ext)).trimmed().toLongLong(&ok, 16);
-      if (!ok || n < 0) return kBroken;
-      remaining_ = n;
-      phase_ = n == 0 ? kTrailer : kChunkData;
-      return kMore;
-    }
+      return chunkEnd();
     case kTrailer:
-      for (Line l; (l = takeLine(in_, line)) != Line::kMissing;) {
-        if (l == Line::kTooLong) return kBroken;
-        if (line.isEmpty()) {
-          phase_ = kEnd;
-          return kDone;
-        }
-      }
-      return kMore;
-    case kToClose: {
-      const QByteArray rest = std::exchange(in_, {});
-      return addBody(rest);
-    }
+      return trailerLine();
+    case kToClose:
+      return untilClose();
     case kEnd:
       return kDone;
   }
   return kBroken;
 }
+
+ReplyReader::State ReplyReader::statusLine() {
+  // The head is read only once all of it is here, which bounds it as a whole; it ends at its
+  // first empty line, with or without CR.
+  const qsizetype lf = in_.indexOf("\n\n"), crlf = in_.indexOf("\n\r\n");
+  const qsizetype end = lf < 0 ? crlf : crlf < 0 ? lf : std::min(lf, crlf);
+  if (end < 0) return in_.size() >= kMaxHead + 3 ? kBroken : kMore;
+  if (end > kMaxHead) return kBroken;
+  QByteArray line;
+  takeLine(in_, line);
+  // "HTTP/1.1 200 OK"
+  if (!line.startsWith("HTTP/1.") || line.size() < 12 || line[8] != ' ') return kBroken;
+  bool ok = false;
+  status_ = line.mid(9, 3).toInt(&ok);
+  if (!ok || status_ < 100 || status_ > 999) return kBroken;
+  keepAlive_ = line[7] != '0';
+  contentLength_ = -1;
+  chunked_ = false;
+  phase_ = kHeaderLine;
+  return kMore;
+}
+
+ReplyReader::State ReplyReader::headerLine() {
+  // Every line of the head is here already, up to the empty one that ends it.
+  QByteArray line;
+  if (takeLine(in_, line) != Line::kTaken || line.isEmpty()) return headEnd();
+  const qsizetype colon = line.indexOf(':');
+  if (colon <= 0) return kBroken;
+  const QByteArrayView name = QByteArrayView(line).first(colon);
+  const QByteArray value = line.mid(colon + 1).trimmed();
+  if (sameToken(name, "content-length")) {
+    bool ok = false;
+    const qint64 n = value.toLongLong(&ok);
+    if (!ok || n < 0 || (contentLength_ >= 0 && contentLength_ != n)) return kBroken;
+    contentLength_ = n;
+  } else if (sameToken(name, "transfer-encoding")) {
+    chunked_ = value.toLower().endsWith("chunked");
+  } else if (sameToken(name, "connection")) {
+    if (sameToken(value, "close")) keepAlive_ = false;
+    if (sameToken(value, "keep-alive")) keepAlive_ = true;
+  }
+  return kMore;
+}
+
+ReplyReader::State ReplyReader::headEnd() {
+  if (status_ < 200) {  // an interim reply; the real one follows
+    phase_ = kStatusLine;
+    return kMore;
+  }
+  if (status_ == 204 || status_ == 304) {
+    phase_ = kEnd;
+  } else if (chunked_) {
+    phase_ = kChunkSize;
+  } else if (contentLength_ >= 0) {
+    remaining_ = contentLength_;
+    phase_ = contentLength_ == 0 ? kEnd : kSized;
+  } else {
+    phase_ = kToClose;
+    keepAlive_ = false;
+  }
+  return phase_ == kEnd ? kDone : kMore;
+}
+
+ReplyReader::State ReplyReader::bodyBytes() {
+  const qsizetype n = static_cast<qsizetype>(std::min<qint64>(remaining_, in_.size()));
+  if (addBody(QByteArrayView(in_).first(n)) == kBroken) return kBroken;
+  in_.remove(0, n);
+  remaining_ -= n;
+  return kMore;
+}
+
+ReplyReader::State ReplyReader::sizedBody() {
+  if (bodyBytes() == kBroken) return kBroken;
+  if (remaining_ > 0) return kMore;
+  phase_ = kEnd;
+  return kDone;
+}
+
+ReplyReader::State ReplyReader::chunkSizeLine() {
+  QByteArray line;
+  if (const Line l = takeLine(in_, line); l != Line::kTaken) return whileComing(l);
+  bool ok = false;
+  const qsizetype ext = line.indexOf(';');  // chunk extensions are ignored
+  const qint64 n = (ext < 0 ? line : line.left(ext)).trimmed().toLongLong(&ok, 16);
+  if (!ok || n < 0) return kBroken;
+  remaining_ = n;
+  phase_ = n == 0 ? kTrailer : kChunkData;
+  return kMore;
+}
+
+ReplyReader::State ReplyReader::chunkData() {
+  if (bodyBytes() == kBroken) return kBroken;
+  if (remaining_ == 0) phase_ = kChunkEnd;
+  return kMore;
+}
+
+ReplyReader::State ReplyReader::chunkEnd() {
+  QByteArray line;
+  if (const Line l = takeLine(in_, line); l != Line::kTaken) return whileComing(l);
+  if (!line.isEmpty()) return kBroken;
+  phase_ = kChunkSize;
+  return kMore;
+}
+
+ReplyReader::State ReplyReader::trailerLine() {
+  // Trailer fields are passed over up to the empty line that ends the reply.
+  QByteArray line;
+  if (const Line l = takeLine(in_, line); l != Line::kTaken) return whileComing(l);
+  if (!line.isEmpty()) return kMore;
+  phase_ = kEnd;
+  return kDone;
+}
+
+ReplyReader::State ReplyReader::untilClose() { return addBody(std::exchange(in_, {})); }
 
 HttpWire::~HttpWire() = default;
 

@@ -29,15 +29,38 @@ class ReplyReader {
   QByteArray takeBody() { return std::exchange(body_, {}); }
 
  private:
+  // Each reads the next piece of its phase, if it has come, and moves on to the phase after.
   State step();
+  State statusLine();
+  State headerLine();
+  State headEnd();
+  State sizedBody();
+  State chunkSizeLine();
+  State chunkData();
+  State chunkEnd();
+  State trailerLine();
+  State untilClose();
+  State bodyBytes();
   State addBody(QByteArrayView part);
-  enum Phase { kHead, kSized, kChunkSize, kChunkData, kChunkEnd, kTrailer, kToClose, kEnd };
-  Phase phase_ = kHead;
+  enum Phase {
+    kStatusLine,
+    kHeaderLine,
+    kSized,
+    kChunkSize,
+    kChunkData,
+    kChunkEnd,
+    kTrailer,
+    kToClose,
+    kEnd
+  };
+  Phase phase_ = kStatusLine;
   QByteArray in_;
   QByteArray body_;
   qint64 maxBody_;
   qint64 bodyTotal_ = 0;
   qint64 remaining_ = 0;
+  qint64 contentLength_ = -1;  // < 0: none given
+  bool chunked_ = false;
   int status_ = 0;
   bool keepAlive_ = true;
   bool started_ = false;

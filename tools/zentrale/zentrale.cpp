@@ -157,98 +157,112 @@ Reply Zentrale::file(const std::string& path) {
 }
 
 Reply Zentrale::script(const std::string& name, const std::string& query) {
-  if (name == "filiale.cgi") {
-    auto rows = db_.query("SELECT dir, display_name, name, postcode FROM branches WHERE id = ?",
-                          {query});
-    if (rows.empty()) return text("-");
-    for (auto& field : rows[0]) field = blanksAsPct20(field);
-    return text(join(rows[0], ";"));
-  }
+  if (name == "filiale.cgi") return branchInfo(query);
+  // The other scripts take "branch---..." with a fixed number of fields.
+  struct BranchScript {
+    size_t fieldCount;
+    const char* expects;
+    Reply (Zentrale::*run)(const Fields&);
+  };
+  static const std::map<std::string, BranchScript> kScripts = {
+      {"search2.cgi",
+       {5, "Filiale---Nummer---Vorname---Nachname---Geburtstag", &Zentrale::searchGuest}},
+      {"addclient.cgi", {2, "Filiale---Datensatz", &Zentrale::addGuest}},
+      {"addcoupon.cgi", {2, "Filiale---Gutschein", &Zentrale::addCoupon}},
+      {"smssending.cgi", {2, "Filiale---Versand", &Zentrale::addSmsSending}},
+      {"searchc.cgi", {3, "Filiale---Nummer---Code", &Zentrale::searchCoupon}},
+      {"delcoupon.cgi", {4, "Filiale---Nummer---Code---Datum", &Zentrale::redeemCoupon}},
+      {"clubsearch.cgi", {2, "Filiale---Nummer", &Zentrale::searchClubMember}},
+  };
+  const auto found = kScripts.find(name);
+  if (found == kScripts.end()) return notFound("/quorvalis/DATA/" + name);
+  const BranchScript& s = found->second;
+  const Fields fields = split(query, "---");
+  if (fields.size() != s.fieldCount) return error(name + " erwartet " + s.expects);
+  if (!db_.scalar("SELECT 1 FROM branches WHERE id = ?", {fields[0]}))
+    return error("unbekannte Filiale");
+  return (this->*s.run)(fields);
+}
 
-  const auto fields = split(query, "---");
-  auto expect = [&](size_t n) { return fields.size() == n; };
-  const std::string& branch = fields[0];
-  const bool knownBranch = db_.scalar("SELECT 1 FROM branches WHERE id = ?", {branch}).has_value();
+Reply Zentrale::branchInfo(const std::string& branch) {
+  auto rows =
+      db_.query("SELECT dir, display_name, name, postcode FROM branches WHERE id = ?", {branch});
+  if (rows.empty()) return text("-");
+  for (auto& field : rows[0]) field = blanksAsPct20(field);
+  return text(join(rows[0], ";"));
+}
 
-  if (name == "search2.cgi") {
-    if (!expect(5)) return error("search2.cgi erwartet Filiale---Nummer---Vorname---Nachname---Geburtstag");
-    if (!knownBranch) return error("unbekannte Filiale");
-    const auto& number = fields[1];
-    if (db_.scalar("SELECT 1 FROM blocked WHERE number = ?", {number})) return text("---");
-    auto count = [&](const std::string& where, const std::vector<std::string>& params) {
-      return db_.scalar("SELECT COUNT(*) FROM guests WHERE branch = ? AND " + where, params)
-          .value_or("0");
-    };
-    return text(count("number = ?", {branch, number}) + "-" +
-                count("first = ? AND last = ?", {branch, fields[2], fields[3]}) + "-" +
-                count("first = ? AND last = ? AND birthday = ?",
-                      {branch, fields[2], fields[3], fields[4]}));
-  }
-  if (name == "addclient.cgi") {
-    if (!expect(2)) return error("addclient.cgi erwartet Filiale---Datensatz");
-    if (!knownBranch) return error("unbekannte Filiale");
-    const auto record = split(fields[1], ";");
-    if (record.size() != 7) return error("Datensatz braucht 7 Felder");
-    const int changed = db_.exec(
-        "INSERT INTO guests(branch, number, first, last, birthday, branch_text, created, flags)"
-        " VALUES(?,?,?,?,?,?,?,?)",
-        {branch, record[0], record[1], record[2], record[3], record[4], record[5], record[6]});
-    return changed == 1 ? text("OK") : error(db_.lastError());
-  }
-  if (name == "addcoupon.cgi") {
-    if (!expect(2)) return error("addcoupon.cgi erwartet Filiale---Gutschein");
-    if (!knownBranch) return error("unbekannte Filiale");
-    const auto c = split(fields[1], ";");
-    if (c.size() != 7) return error("Gutschein braucht 7 Felder");
-    const int changed = db_.exec(
-        "INSERT INTO coupons(branch, number, code, valid_until, text, value, created, branch_filter)"
-        " VALUES(?,?,?,?,?,?,?,?)",
-        {branch, c[0], c[1], c[2], c[3], c[4], c[5], c[6] == "-" ? "" : c[6]});
-    return changed == 1 ? text("OK") : error(db_.lastError());
-  }
-  if (name == "smssending.cgi") {
-    if (!expect(2)) return error("smssending.cgi erwartet Filiale---Versand");
-    if (!knownBranch) return error("unbekannte Filiale");
-    const auto s = split(fields[1], ";");
-    if (s.size() != 6) return error("Versand braucht 6 Felder");
-    db_.exec("INSERT INTO sms_sendings(branch, date, sent, coupon, euro, postcode, sender)"
-             " VALUES(?,?,?,?,?,?,?)",
-             {branch, s[0], s[1], s[2], s[3], s[4], s[5]});
-    return text("OK");
-  }
-  if (name == "searchc.cgi") {
-    if (!expect(3)) return error("searchc.cgi erwartet Filiale---Nummer---Code");
-    if (!knownBranch) return error("unbekannte Filiale");
-    auto rows = db_.query(
-        "SELECT code, valid_until, text, value, created, branch_filter, redeemed, redeemed_alt"
-        " FROM coupons WHERE number = ? AND code = ? ORDER BY id DESC LIMIT 1",
-        {fields[1], fields[2]});
-    if (rows.empty()) return text("-");
-    auto& r = rows[0];
-    r[2] = blanksAsPct20(r[2]);
-    r[5] = blanksAsPct20(r[5]);
-    return text(join(r, ";"));
-  }
-  if (name == "delcoupon.cgi") {
-    if (!expect(4)) return error("delcoupon.cgi erwartet Filiale---Nummer---Code---Datum");
-    if (!knownBranch) return error("unbekannte Filiale");
-    const int changed = db_.exec(
-        "UPDATE coupons SET redeemed = ?, redeemed_by = ? WHERE id = (SELECT id FROM coupons"
-        " WHERE number = ? AND code = ? AND (redeemed = '-' OR redeemed = '')"
-        " AND length(redeemed_alt) < 6 ORDER BY id DESC LIMIT 1)",
-        {fields[3], branch, fields[1], fields[2]});
-    return changed == 1 ? text("OK") : text("FEHLER");
-  }
-  if (name == "clubsearch.cgi") {
-    if (!expect(2)) return error("clubsearch.cgi erwartet Filiale---Nummer");
-    if (!knownBranch) return error("unbekannte Filiale");
-    auto rows = db_.query("SELECT number, first, second, extra FROM club_members WHERE number = ?",
-                          {fields[1]});
-    if (rows.empty()) return text("-");
-    for (auto& field : rows[0]) field = blanksAsPct20(field);
-    return text(join(rows[0], ";"));
-  }
-  return notFound("/quorvalis/DATA/" + name);
+Reply Zentrale::searchGuest(const Fields& fields) {
+  const auto& branch = fields[0];
+  const auto& number = fields[1];
+  if (db_.scalar("SELECT 1 FROM blocked WHERE number = ?", {number})) return text("---");
+  auto count = [&](const std::string& where, const std::vector<std::string>& params) {
+    return db_.scalar("SELECT COUNT(*) FROM guests WHERE branch = ? AND " + where, params)
+        .value_or("0");
+  };
+  return text(
+      count("number = ?", {branch, number}) + "-" +
+      count("first = ? AND last = ?", {branch, fields[2], fields[3]}) + "-" +
+      count("first = ? AND last = ? AND birthday = ?", {branch, fields[2], fields[3], fields[4]}));
+}
+
+Reply Zentrale::addGuest(const Fields& fields) {
+  const auto record = split(fields[1], ";");
+  if (record.size() != 7) return error("Datensatz braucht 7 Felder");
+  const int changed = db_.exec(
+      "INSERT INTO guests(branch, number, first, last, birthday, branch_text, created, flags)"
+      " VALUES(?,?,?,?,?,?,?,?)",
+      {fields[0], record[0], record[1], record[2], record[3], record[4], record[5], record[6]});
+  return changed == 1 ? text("OK") : error(db_.lastError());
+}
+
+Reply Zentrale::addCoupon(const Fields& fields) {
+  const auto c = split(fields[1], ";");
+  if (c.size() != 7) return error("Gutschein braucht 7 Felder");
+  const int changed = db_.exec(
+      "INSERT INTO coupons(branch, number, code, valid_until, text, value, created, branch_filter)"
+      " VALUES(?,?,?,?,?,?,?,?)",
+      {fields[0], c[0], c[1], c[2], c[3], c[4], c[5], c[6] == "-" ? "" : c[6]});
+  return changed == 1 ? text("OK") : error(db_.lastError());
+}
+
+Reply Zentrale::addSmsSending(const Fields& fields) {
+  const auto s = split(fields[1], ";");
+  if (s.size() != 6) return error("Versand braucht 6 Felder");
+  db_.exec(
+      "INSERT INTO sms_sendings(branch, date, sent, coupon, euro, postcode, sender)"
+      " VALUES(?,?,?,?,?,?,?)",
+      {fields[0], s[0], s[1], s[2], s[3], s[4], s[5]});
+  return text("OK");
+}
+
+Reply Zentrale::searchCoupon(const Fields& fields) {
+  auto rows = db_.query(
+      "SELECT code, valid_until, text, value, created, branch_filter, redeemed, redeemed_alt"
+      " FROM coupons WHERE number = ? AND code = ? ORDER BY id DESC LIMIT 1",
+      {fields[1], fields[2]});
+  if (rows.empty()) return text("-");
+  auto& r = rows[0];
+  r[2] = blanksAsPct20(r[2]);
+  r[5] = blanksAsPct20(r[5]);
+  return text(join(r, ";"));
+}
+
+Reply Zentrale::redeemCoupon(const Fields& fields) {
+  const int changed = db_.exec(
+      "UPDATE coupons SET redeemed = ?, redeemed_by = ? WHERE id = (SELECT id FROM coupons"
+      " WHERE number = ? AND code = ? AND (redeemed = '-' OR redeemed = '')"
+      " AND length(redeemed_alt) < 6 ORDER BY id DESC LIMIT 1)",
+      {fields[3], fields[0], fields[1], fields[2]});
+  return changed == 1 ? text("OK") : text("FEHLER");
+}
+
+Reply Zentrale::searchClubMember(const Fields& fields) {
+  auto rows = db_.query("SELECT number, first, second, extra FROM club_members WHERE number = ?",
+                        {fields[1]});
+  if (rows.empty()) return text("-");
+  for (auto& field : rows[0]) field = blanksAsPct20(field);
+  return text(join(rows[0], ";"));
 }
 
 Reply Zentrale::gateway(const std::string& gate, const std::string& rawQuery) {

@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "db.h"
 
@@ -31,7 +32,17 @@ class Zentrale {
   void setGateReply(const std::string& gate, const std::string& reply);
 
  private:
+  using Fields = std::vector<std::string>;  // a script's query split at "---"
   Reply script(const std::string& name, const std::string& query);
+  Reply branchInfo(const std::string& branch);
+  // Each of these has its fields counted and the branch in fields[0] known.
+  Reply searchGuest(const Fields& fields);
+  Reply addGuest(const Fields& fields);
+  Reply addCoupon(const Fields& fields);
+  Reply addSmsSending(const Fields& fields);
+  Reply searchCoupon(const Fields& fields);
+  Reply redeemCoupon(const Fields& fields);
+  Reply searchClubMember(const Fields& fields);
   Reply file(const std::string& path);
   Reply gateway(const std::string& gate, const std::string& target);
   void logRequest(const std::string& target);
