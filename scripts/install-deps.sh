@@ -12,7 +12,7 @@ packages=(
   fonts-liberation
   xvfb xauth imagemagick xdotool
   cups cups-client printer-driver-cups-pdf poppler-utils
-  curl ccache
+  curl ccache openssl
 )
 if [ "${1:-}" = windows ]; then
   # wine32 (the reader's 32-bit driver) needs the i386 architecture.

@@ -57,6 +57,7 @@ echo "== the suite under Wine"
 # Left out on Windows, each with the reason.
 excluded=(
   "RedemptionE2E.CouponIsDeletedPrintedAndLogged|reads the receipt PDF with pdftotext, a Linux program; the journey below does it from outside Wine"
+  "TlsE2E.OnlyAVerifiedServerAnswers|makes its certificates with the openssl command and needs zentrale's HTTPS, which its Windows build (no OpenSSL) lacks"
 )
 pattern=$(printf '%s\n' "${excluded[@]}" | cut -d'|' -f1 | paste -sd'|')
 printf '  left out: %s\n' "${excluded[@]}"

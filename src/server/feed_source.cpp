@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "server/http_wire.h"
 #include "server/request_target.h"
 
 namespace quorvalis {
@@ -17,6 +18,9 @@ void HttpFeedSource::fetch(const QString& pathOrUrl, QObject* context, Done done
     return;
   }
   QNetworkRequest request(url);
+  // The central server's own address trusts what its requests trust; other hosts the system's.
+  if (pathOrUrl.startsWith(u'/') && scheme == u"https")
+    request.setSslConfiguration(centralServerTls(settings_.caFile));
   request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
   request.setTransferTimeout(settings_.timeoutMs);  // silence counts as unreachable
   if (!manager_) manager_ = std::make_unique<QNetworkAccessManager>();

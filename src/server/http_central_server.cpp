@@ -1,5 +1,7 @@
 #include "server/http_central_server.h"
 
+#include "platform/program_folder.h"
+
 #include <QSaveFile>
 #include <algorithm>
 
@@ -20,7 +22,8 @@ ServerSettings readServerSettings() {
   if (host.isEmpty()) host = QString::fromLatin1(keys::kServerHost.def);
   int seconds = static_cast<int>(readNumber(readSetting(keys::kServerTimeout)));
   if (seconds <= 0) seconds = static_cast<int>(readNumber(QString::fromLatin1(keys::kServerTimeout.def)));
-  return {host, std::min(seconds, kMaxTimeoutSeconds) * 1000};
+  const QString ca = readSetting(keys::kServerCa).trimmed();
+  return {host, std::min(seconds, kMaxTimeoutSeconds) * 1000, ca.isEmpty() ? QString() : programFile(ca)};
 }
 
 HttpCentralServer::HttpCentralServer(ServerSettings settings) : settings_(std::move(settings)) {}
@@ -28,12 +31,13 @@ HttpCentralServer::HttpCentralServer(ServerSettings settings) : settings_(std::m
 QString HttpCentralServer::get(const QString& path) { return fetch(settings_.host, path); }
 
 QString HttpCentralServer::getUrl(const QString& url) {
-  const QString scheme = QStringLiteral("http://");
-  if (!url.startsWith(scheme, Qt::CaseInsensitive)) return {};
-  const qsizetype slash = url.indexOf(u'/', scheme.size());
-  const QString host = url.mid(scheme.size(), slash < 0 ? -1 : slash - scheme.size());
+  const bool tls = url.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
+  if (!tls && !url.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive)) return {};
+  const qsizetype start = tls ? 8 : 7;
+  const qsizetype slash = url.indexOf(u'/', start);
+  const QString host = url.mid(start, slash < 0 ? -1 : slash - start);
   if (host.isEmpty()) return {};
-  return fetch(host, slash < 0 ? QStringLiteral("/") : url.mid(slash));
+  return fetch((tls ? QStringLiteral("https://") : QString()) + host, slash < 0 ? QStringLiteral("/") : url.mid(slash));
 }
 
 // Counts the requests under way for busy().
@@ -52,7 +56,7 @@ QString HttpCentralServer::fetch(const QString& host, const QString& target) {
   const Waiting waiting(waiting_);
   QByteArray body;
   // Beyond the limit a reply is no answer, and the rest of it is not fetched.
-  const int status = wire_.get({host, encodeRequestTarget(target), settings_.timeoutMs, false, kMaxReplyBytes},
+  const int status = wire_.get({host, settings_.caFile, encodeRequestTarget(target), settings_.timeoutMs, false, kMaxReplyBytes},
                                [&body](const QByteArray& part) {
                                  body += part;
                                  return true;
@@ -66,7 +70,7 @@ bool HttpCentralServer::download(const QString& path, const QString& file) {
   QSaveFile out(file);
   if (!out.open(QIODevice::WriteOnly)) return false;
   // A large program may take long; only silence counts as a timeout here.
-  const int status = wire_.get({settings_.host, encodeRequestTarget(path), settings_.timeoutMs, true, -1},
+  const int status = wire_.get({settings_.host, settings_.caFile, encodeRequestTarget(path), settings_.timeoutMs, true, -1},
                                [&out](const QByteArray& part) { return out.write(part) == part.size(); });
   if (status != 200) {
     out.cancelWriting();

@@ -7,8 +7,9 @@ namespace quorvalis {
 
 // Where the central server is and how long a request may take: install.ini [server].
 struct ServerSettings {
-  QString host;    // "name" or "name:port"
+  QString host;    // "name" or "name:port", plain HTTP; after "https://", TLS
   int timeoutMs;   // always below the screens' 120 s idle limit
+  QString caFile = {};  // TLS: the head office's own authority, else the system's trust store
 };
 ServerSettings readServerSettings();
 

@@ -1,5 +1,8 @@
 #include "server/http_wire.h"
 
+#include <QSslCertificate>
+#include <QSslSocket>
+
 #include <QEventLoop>
 #include <QTimer>
 
@@ -32,8 +35,8 @@ ReplyReader::State whileComing(Line l) {
 // Header names and tokens compare without case and surrounding blanks.
 bool sameToken(QByteArrayView a, const char* b) { return a.trimmed().compare(b, Qt::CaseInsensitive) == 0; }
 
-// "name", "name:port", "[v6]" or "[v6]:port"; port 80 when none is given.
-std::pair<QString, quint16> splitHost(const QString& host) {
+// "name", "name:port", "[v6]" or "[v6]:port"; the scheme's port when none is given.
+std::pair<QString, quint16> splitHost(const QString& host, quint16 defaultPort) {
   QString name = host;
   QString port;
   if (host.startsWith(u'[')) {
@@ -44,13 +47,27 @@ std::pair<QString, quint16> splitHost(const QString& host) {
     name = host.section(u':', 0, 0);
     port = host.section(u':', 1);
   }
-  if (port.isEmpty()) return {name, 80};
+  if (port.isEmpty()) return {name, defaultPort};
   bool ok = false;
   const uint n = port.toUInt(&ok);
   return {name, ok && n > 0 && n < 65536 ? static_cast<quint16>(n) : quint16{0}};
 }
 
 }  // namespace
+
+QSslConfiguration centralServerTls(const QString& caFile) {
+  QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+  config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+  // A missing or unreadable file trusts nobody rather than everybody.
+  if (!caFile.isEmpty()) config.setCaCertificates(QSslCertificate::fromPath(caFile, QSsl::Pem));
+  return config;
+}
+
+std::pair<bool, QString> splitScheme(const QString& host) {
+  if (host.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive)) return {true, host.mid(8)};
+  if (host.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive)) return {false, host.mid(7)};
+  return {false, host};
+}
 
 ReplyReader::State ReplyReader::feed(QByteArrayView bytes) {
   if (state_ != kMore) return state_;
@@ -218,39 +235,51 @@ ReplyReader::State ReplyReader::untilClose() { return addBody(std::exchange(in_,
 
 HttpWire::~HttpWire() = default;
 
-std::unique_ptr<HttpWire::Connection> HttpWire::takeConnection(const QString& host, bool& reused) {
+std::unique_ptr<HttpWire::Connection> HttpWire::takeConnection(const Request& request, bool& reused) {
   // Newest first. One closed by the server meanwhile, or holding bytes nobody asked for, is
   // dropped; the poll takes in a close that came while the connection lay idle.
   for (size_t i = idle_.size(); i-- > 0;) {
-    if (idle_[i]->host != host) continue;
+    if (idle_[i]->host != request.host) continue;
     std::unique_ptr<Connection> c = std::move(idle_[i]);
     idle_.erase(idle_.begin() + static_cast<std::ptrdiff_t>(i));
-    c->socket.waitForReadyRead(0);
-    if (c->socket.state() == QAbstractSocket::ConnectedState && c->socket.bytesAvailable() == 0) {
+    c->socket->waitForReadyRead(0);
+    if (c->socket->state() == QAbstractSocket::ConnectedState && c->socket->bytesAvailable() == 0) {
       reused = true;
       return c;
     }
   }
   reused = false;
   auto c = std::make_unique<Connection>();
-  c->host = host;
-  const auto [name, port] = splitHost(host);
-  QObject::connect(&c->socket, &QTcpSocket::connected, &c->socket, [s = &c->socket] {
+  c->host = request.host;
+  const auto [tls, authority] = splitScheme(request.host);
+  const auto [name, port] = splitHost(authority, tls ? 443 : 80);
+  QSslSocket* secure = tls ? new QSslSocket : nullptr;
+  c->socket.reset(secure ? secure : new QTcpSocket);
+  QObject::connect(c->socket.get(), &QTcpSocket::connected, c->socket.get(), [s = c->socket.get()] {
     s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
   });
-  if (port != 0 && !name.isEmpty()) c->socket.connectToHost(name, port);
+  if (port == 0 || name.isEmpty()) return c;
+  if (!secure) {
+    c->socket->connectToHost(name, port);
+    return c;
+  }
+  // Verified or nothing: certificate errors end the connection, and nothing asks again without
+  // the check. The request waits in the socket until the handshake is done.
+  secure->setSslConfiguration(centralServerTls(request.caFile));
+  secure->setPeerVerifyName(name);
+  secure->connectToHostEncrypted(name, port);
   return c;
 }
 
 int HttpWire::get(const Request& request, const std::function<bool(const QByteArray&)>& sink) {
   bool reused = false;
-  std::unique_ptr<Connection> c = takeConnection(request.host, reused);
+  std::unique_ptr<Connection> c = takeConnection(request, reused);
   bool keep = false, closedSilently = false;
   int status = exchange(*c, request, sink, keep, closedSilently);
   // A kept connection the server had already let go closes without one byte of answer: the
   // request never reached it, and a fresh connection carries it once more.
   if (status == 0 && reused && closedSilently) {
-    c = takeConnection(request.host, reused);
+    c = takeConnection(request, reused);
     status = exchange(*c, request, sink, keep, closedSilently);
   }
   if (status != 0 && keep) {
@@ -263,7 +292,7 @@ int HttpWire::get(const Request& request, const std::function<bool(const QByteAr
 int HttpWire::exchange(Connection& c, const Request& request,
                        const std::function<bool(const QByteArray&)>& sink, bool& keep,
                        bool& closedSilently) {
-  QTcpSocket& socket = c.socket;
+  QTcpSocket& socket = *c.socket;
   if (socket.state() == QAbstractSocket::UnconnectedState) return 0;
   ReplyReader reader(request.maxBody);
   ReplyReader::State state = ReplyReader::kMore;
@@ -298,7 +327,7 @@ int HttpWire::exchange(Connection& c, const Request& request,
   QObject::connect(&socket, &QTcpSocket::disconnected, &loop, ended);
   QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
 
-  socket.write("GET " + request.target + " HTTP/1.1\r\nHost: " + request.host.toUtf8() +
+  socket.write("GET " + request.target + " HTTP/1.1\r\nHost: " + splitScheme(request.host).second.toUtf8() +
                "\r\nConnection: keep-alive\r\n\r\n");
   timer.start(request.timeoutMs);
   runWithoutInput(loop);

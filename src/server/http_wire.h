@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QSslConfiguration>
 #include <QTcpSocket>
 #include <functional>
 #include <memory>
@@ -67,10 +68,18 @@ class ReplyReader {
   State state_ = kMore;
 };
 
+// What a TLS connection to the central server trusts: the system's authorities, or only the
+// head office's own in caFile. A certificate that does not verify is never accepted.
+QSslConfiguration centralServerTls(const QString& caFile);
+
+// "https://name:port" -> true and "name:port"; a bare "name:port" is plain HTTP.
+std::pair<bool, QString> splitScheme(const QString& host);
+
 class HttpWire {
  public:
   struct Request {
-    QString host;         // "name" or "name:port"
+    QString host;         // "name", "name:port", or either after "https://" for TLS
+    QString caFile;       // TLS: the only authority trusted, else the system's ("")
     QByteArray target;    // sent as it stands
     int timeoutMs;
     bool silenceOnly;     // the timeout counts from the last bytes received, not the start
@@ -84,9 +93,9 @@ class HttpWire {
  private:
   struct Connection {
     QString host;
-    QTcpSocket socket;
+    std::unique_ptr<QTcpSocket> socket;  // a QSslSocket for "https://"
   };
-  std::unique_ptr<Connection> takeConnection(const QString& host, bool& reused);
+  std::unique_ptr<Connection> takeConnection(const Request& request, bool& reused);
   int exchange(Connection& c, const Request& request,
                const std::function<bool(const QByteArray&)>& sink, bool& keep,
                bool& closedSilently);

@@ -1,5 +1,7 @@
 #include "server/request_target.h"
 
+#include "server/http_wire.h"
+
 #include "common/text.h"
 
 namespace quorvalis {
@@ -42,7 +44,9 @@ QByteArray encodeRequestTarget(const QString& target) {
 }
 
 QUrl centralServerUrl(const QString& host, const QString& target) {
-  return QUrl(QStringLiteral("http://") + host + QString::fromLatin1(encodeRequestTarget(target)),
+  const auto [tls, authority] = splitScheme(host);
+  return QUrl((tls ? QStringLiteral("https://") : QStringLiteral("http://")) + authority +
+                  QString::fromLatin1(encodeRequestTarget(target)),
               QUrl::StrictMode);
 }
 

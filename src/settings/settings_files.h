@@ -52,6 +52,7 @@ inline constexpr IniKey kRssMain{files::kRss, "rss", "main", "0"};
 // install.ini
 inline constexpr IniKey kServerHost{files::kInstall, "server", "host", "localhost"};
 inline constexpr IniKey kServerTimeout{files::kInstall, "server", "timeout", "30"};
+inline constexpr IniKey kServerCa{files::kInstall, "server", "ca", ""};
 inline constexpr IniKey kUpdateKey{files::kInstall, "update", "key", ""};
 }  // namespace keys
 

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTest>
+
+#include "platform/program_folder.h"
+#include "program_folder_test.h"
+#include "server/branch_configuration.h"
+#include "server/feed_source.h"
+#include "server/http_central_server.h"
+#include "zentrale_process.h"
+
+namespace quorvalis::testing {
+namespace {
+
+// A head office's own authority and server certificates made at test time with openssl.
+class TlsE2E : public ProgramFolderTest {
+ protected:
+  void SetUp() override {
+    ProgramFolderTest::SetUp();
+    writeBytes("san", "subjectAltName=DNS:localhost,IP:127.0.0.1\n");
+    writeBytes("elsewhere", "subjectAltName=DNS:zentrale.example\n");
+    authority("office");
+    authority("stranger");
+    certificate("good", "office", "1", "san");
+    certificate("expired", "office", "-1", "san");
+    certificate("wrongname", "office", "1", "elsewhere");
+    certificate("foreign", "stranger", "1", "san");
+  }
+  void openssl(const QStringList& args) {
+    QProcess p;
+    p.setWorkingDirectory(folder());
+    p.start("openssl", args);
+    ASSERT_TRUE(p.waitForFinished(30000)) << "openssl is needed (Debian package openssl)";
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+  }
+  void authority(const QString& name) {
+    openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out", name + ".pem",
+             "-days", "2", "-subj", "/CN=" + name});
+  }
+  void certificate(const QString& name, const QString& by, const QString& days, const QString& names) {
+    openssl({"req", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out", name + ".csr", "-subj", "/CN=zentrale"});
+    openssl({"x509", "-req", "-in", name + ".csr", "-CA", by + ".pem", "-CAkey", by + ".key", "-CAcreateserial",
+             "-out", name + ".pem", "-days", days, "-extfile", names});
+  }
+};
+
+// The branch set to https with the office's authority: a certificate that verifies carries every
+// request, download and feed; an expired one, one for another name or one of another authority is
+// no answer, and nothing is written from it.
+TEST_F(TlsE2E, OnlyAVerifiedServerAnswers) {
+  const struct { const char* cert; bool answers; } rows[] = {
+      {"good", true}, {"expired", false}, {"wrongname", false}, {"foreign", false}};
+  for (const auto& r : rows) {
+    ZentraleProcess zentrale({"--seed-demo", "--tls", path(QString(r.cert) + ".pem"), path(QString(r.cert) + ".key")});
+    ASSERT_TRUE(zentrale.started()) << r.cert;
+    writeBytes("install.ini", QStringLiteral("[server]\r\nhost=https://127.0.0.1:%1\r\ntimeout=5\r\nca=office.pem\r\n")
+                                  .arg(zentrale.port()).toLatin1());
+    QFile::remove(path("filialini.ini"));
+    const ServerSettings settings = readServerSettings();
+    HttpCentralServer server(settings);
+    EXPECT_EQ(server.get("/quorvalis/DATA/filiale.cgi?DEMO01"), r.answers ? "demo;Demo%20Filiale;Bar%20Nord%20Demo;12345" : "") << r.cert;
+    EXPECT_EQ(downloadBranchConfiguration(server, "demo", "") == Download::kWritten, r.answers) << r.cert;
+    EXPECT_EQ(exists("filialini.ini"), r.answers) << r.cert;
+    HttpFeedSource feeds(settings);
+    QObject context;
+    std::optional<std::optional<QByteArray>> feed;
+    feeds.fetch("/quorvalis/DATA/demo/rss.xml", &context, [&](std::optional<QByteArray> d) { feed = d; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return feed.has_value(); }, 10000)) << r.cert;
+    EXPECT_EQ(feed->has_value() && feed->value().contains("<rss"), r.answers) << r.cert;
+  }
+  // Plain HTTP stands as it was, and so does the system's trust store for a branch without "ca".
+  ZentraleProcess plain;
+  EXPECT_EQ(HttpCentralServer({plain.host(), 5000}).get("/quorvalis/DATA/filiale.cgi?NOSUCH"), "-");
+}
+
+}  // namespace
+}  // namespace quorvalis::testing
