@@ -18,12 +18,25 @@ pids=()
 cleanup() { for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done; }
 trap cleanup EXIT
 
-# The central server, on a free loopback port.
+# The central server, on a free loopback port; with DEMO_TLS=1 over HTTPS with a throw-away
+# authority, which the installation names as the one it trusts.
 . scripts/lib.sh
-start_zentrale "$demo/zentrale"
+tls=()
+if [ -n "${DEMO_TLS:-}" ]; then
+  ca=$demo/tls
+  mkdir -p "$ca"
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$ca/ca.key" -out "$ca/ca.pem" -days 30 -subj "/CN=Demo CA" 2>/dev/null
+  openssl req -newkey rsa:2048 -nodes -keyout "$ca/zentrale.key" -out "$ca/zentrale.csr" -subj "/CN=localhost" 2>/dev/null
+  printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\n' >"$ca/san"
+  openssl x509 -req -in "$ca/zentrale.csr" -CA "$ca/ca.pem" -CAkey "$ca/ca.key" -CAcreateserial \
+    -out "$ca/zentrale.pem" -days 30 -extfile "$ca/san" 2>/dev/null
+  cp "$ca/ca.pem" "$QUORVALIS_HOME/office-ca.pem"
+  tls=(--tls "$ca/zentrale.pem" "$ca/zentrale.key")
+fi
+start_zentrale "$demo/zentrale" build "${tls[@]}"
 
 # The installation: server address, reader library, remembered demo branch.
-printf '[server]\r\nhost=%s\r\ntimeout=10\r\n' "$host" >"$QUORVALIS_HOME/install.ini"
+printf '[server]\r\nhost=%s\r\ntimeout=10\r\n%b' "$host" "${tls:+ca=office-ca.pem\r\n}" >"$QUORVALIS_HOME/install.ini"
 cp build/tools/cardsim/libSCard32.so "$QUORVALIS_HOME/"
 [ -f "$QUORVALIS_HOME/cl.ini" ] || printf '[start]\r\nlog=1\r\nID=DEMO01\r\nFL=1\r\nclub=1\r\n' >"$QUORVALIS_HOME/cl.ini"
 

@@ -14,16 +14,17 @@ bench_setup() {
   start_xvfb "$work"
 }
 
-# start_zentrale DIR [BUILD]: the central server with the demo branch and its faults on purpose
+# start_zentrale DIR [BUILD [ARGS...]]: the central server with the demo branch and its faults on purpose
 # on a free loopback port;
 # sets host (name:port).
 start_zentrale() {
   local data=$1 build=${2:-build}
+  shift $(( $# < 2 ? $# : 2 ))
   mkdir -p "$data"
-  "$build/tools/zentrale/zentrale" --data "$data" --port 0 --seed-demo --faults >"$data.out" 2>&1 &
+  "$build/tools/zentrale/zentrale" --data "$data" --port 0 --seed-demo --faults "$@" >"$data.out" 2>&1 &
   pids+=($!)
   for _ in $(seq 50); do grep -q listening "$data.out" && break; sleep 0.1; done
-  host=$(sed -n 's#.*https\{0,1\}://\(.*\)$#\1#p' "$data.out")
+  host=$(sed -n 's#.*listening on \(https://\)\{0,1\}\(http://\)\{0,1\}\(.*\)$#\1\3#p' "$data.out")
   [ -n "$host" ] || { cat "$data.out"; return 1; }
 }
 
