@@ -8,6 +8,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <cstdio>
@@ -22,6 +23,19 @@ namespace {
 
 constexpr int kRequests = 2000;
 quorvalis::testing::ZentraleProcess* zentrale = nullptr;
+// The same server over TLS, with an authority made for the run.
+QString tlsHost, tlsCa;
+
+const std::pair<const char*, const char*> kUrls[] = {
+    {"branch lookup", "/quorvalis/DATA/filiale.cgi?DEMO01"},
+    {"coupon lookup", "/quorvalis/DATA/searchc.cgi?DEMO01---00491711234567---1234"},
+    {"branch file", "/quorvalis/DATA/demo/filial.ini"},
+};
+
+struct Endpoint {
+  QString host, ca;
+};
+Endpoint endpoint(bool tls) { return tls ? Endpoint{tlsHost, tlsCa} : Endpoint{zentrale->host(), {}}; }
 
 struct Figures {
   double median = 0, p99 = 0;
@@ -42,8 +56,8 @@ void report(benchmark::State& state, const Figures& f) {
   state.counters["p99_us"] = f.p99;
 }
 
-void roundTrips(benchmark::State& state, const char* name, const QString& path) {
-  quorvalis::HttpCentralServer server({zentrale->host(), 10000});
+void roundTrips(benchmark::State& state, std::string name, const QString& path, bool tls) {
+  quorvalis::HttpCentralServer server({endpoint(tls).host, 10000, endpoint(tls).ca});
   std::vector<double> micros;
   QElapsedTimer timer;
   for (auto _ : state) {
@@ -57,10 +71,11 @@ void roundTrips(benchmark::State& state, const char* name, const QString& path) 
 }
 
 // curl's own time for each transfer; all of them share one connection.
-void curlTrips(benchmark::State& state, const char* name, const QString& path) {
+void curlTrips(benchmark::State& state, std::string name, const QString& path, bool tls) {
   QTemporaryFile config;
   if (!config.open()) return state.SkipWithError("no config file");
-  const QByteArray url = "http://" + zentrale->host().toLatin1() + quorvalis::encodeRequestTarget(path);
+  const QByteArray url = quorvalis::centralServerUrl(endpoint(tls).host, path).toEncoded();
+  if (tls) config.write("cacert = \"" + tlsCa.toLocal8Bit() + "\"\n");
   for (int i = 0; i < kRequests; ++i) config.write("url = \"" + url + "\"\noutput = /dev/null\n");
   config.flush();
   std::vector<double> micros;
@@ -73,6 +88,20 @@ void curlTrips(benchmark::State& state, const char* name, const QString& path) {
   }
   table[name].curl = figures(micros);
   report(state, table[name].curl);
+}
+
+// The first request of a new client: the connection, and over TLS the handshake.
+void firstRequests(benchmark::State& state, std::string name, bool tls) {
+  std::vector<double> micros;
+  QElapsedTimer timer;
+  for (auto _ : state) {
+    quorvalis::HttpCentralServer server({endpoint(tls).host, 10000, endpoint(tls).ca});
+    timer.start();
+    if (server.get(QString::fromLatin1(kUrls[0].second)).isEmpty()) state.SkipWithError("no reply");
+    micros.push_back(static_cast<double>(timer.nsecsElapsed()) / 1000.0);
+  }
+  table[name].get = figures(micros);
+  report(state, table[name].get);
 }
 
 // The same requests through Qt Network, as the terminal made them before.
@@ -94,26 +123,52 @@ void qtNetworkTrips(benchmark::State& state, const char* name, const QString& pa
   report(state, table[name].qtNetwork);
 }
 
-const std::pair<const char*, const char*> kUrls[] = {
-    {"branch lookup", "/quorvalis/DATA/filiale.cgi?DEMO01"},
-    {"coupon lookup", "/quorvalis/DATA/searchc.cgi?DEMO01---00491711234567---1234"},
-    {"branch file", "/quorvalis/DATA/demo/filial.ini"},
-};
-
 }  // namespace
+
+// A throw-away authority and a certificate for 127.0.0.1, made with the openssl command.
+bool makeCertificates(const QString& dir) {
+  const auto run = [&](const QStringList& args) {
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start("openssl", args);
+    return p.waitForFinished(30000) && p.exitCode() == 0;
+  };
+  QFile san(dir + "/san");
+  return san.open(QIODevice::WriteOnly) && san.write("subjectAltName=IP:127.0.0.1\n") > 0 && (san.close(), true) &&
+         run({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem", "-days", "1",
+              "-subj", "/CN=Bench CA"}) &&
+         run({"req", "-newkey", "rsa:2048", "-nodes", "-keyout", "z.key", "-out", "z.csr", "-subj", "/CN=zentrale"}) &&
+         run({"x509", "-req", "-in", "z.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial", "-out", "z.pem",
+              "-days", "1", "-extfile", "san"});
+}
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   quorvalis::testing::ZentraleProcess server;
-  if (!server.started()) return 1;
+  QTemporaryDir certs;
+  if (!server.started() || !makeCertificates(certs.path())) return 1;
+  quorvalis::testing::ZentraleProcess secure({"--seed-demo", "--tls", certs.filePath("z.pem"), certs.filePath("z.key")});
+  if (!secure.started()) return 1;
   zentrale = &server;
-  for (const auto& [name, path] : kUrls) {
-    benchmark::RegisterBenchmark((std::string("Get/") + name).c_str(), roundTrips, name, QString::fromLatin1(path))
-        ->Iterations(kRequests)
+  tlsHost = QStringLiteral("https://127.0.0.1:%1").arg(secure.port());
+  tlsCa = certs.filePath("ca.pem");
+  for (const bool tls : {false, true}) {
+    const std::string name = tls ? "first, TLS" : "first";
+    benchmark::RegisterBenchmark(("FirstGet/" + name).c_str(), firstRequests, name, tls)
+        ->Iterations(200)
         ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark((std::string("Curl/") + name).c_str(), curlTrips, name, QString::fromLatin1(path))
-        ->Iterations(1)
-        ->Unit(benchmark::kMillisecond);
+  }
+  for (const auto& [label, path] : kUrls) {
+    for (const bool tls : {false, true}) {
+      const std::string name = std::string(label) + (tls ? ", TLS" : "");
+      benchmark::RegisterBenchmark(("Get/" + name).c_str(), roundTrips, name, QString::fromLatin1(path), tls)
+          ->Iterations(kRequests)
+          ->Unit(benchmark::kMicrosecond);
+      benchmark::RegisterBenchmark(("Curl/" + name).c_str(), curlTrips, name, QString::fromLatin1(path), tls)
+          ->Iterations(1)
+          ->Unit(benchmark::kMillisecond);
+    }
+    const char* name = label;
     benchmark::RegisterBenchmark((std::string("QtNetwork/") + name).c_str(), qtNetworkTrips, name,
                                  QString::fromLatin1(path))
         ->Iterations(kRequests)
@@ -122,10 +177,12 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  std::printf("\nmedian / p99 in us  %-13s %-13s %-7s %-13s\n", "get", "curl", "get/curl", "Qt Network");
+  std::printf("\nmedian / p99 in us       %-13s %-13s %-7s %-13s\n", "get", "curl", "get/curl", "Qt Network");
   for (const auto& [name, r] : table)
-    if (r.curl.median > 0)
-      std::printf("%-19s %5.0f / %-5.0f %5.0f / %-5.0f %6.2fx  %5.0f / %-5.0f\n", name.c_str(), r.get.median,
+    if (r.curl.median == 0)
+      std::printf("%-24s %5.0f / %-5.0f (a new client's first request)\n", name.c_str(), r.get.median, r.get.p99);
+    else
+      std::printf("%-24s %5.0f / %-5.0f %5.0f / %-5.0f %6.2fx  %5.0f / %-5.0f\n", name.c_str(), r.get.median,
                   r.get.p99, r.curl.median, r.curl.p99, r.get.median / r.curl.median, r.qtNetwork.median,
                   r.qtNetwork.p99);
   return 0;
