@@ -104,18 +104,7 @@ TEST_F(KeptCouponTest, OpensAgainAsNew) {
     SCOPED_TRACE(row.what);
     writeBytes("filialini.ini", "[clients]\r\n" + row.clients);
     writeBytes("cl.ini", row.cardFirst);
-    QStringList opening, used;
-    whileOpen(
-        screen, [this] { kept.exec(); },
-        [&] {
-          opening = seen(screen);
-          row.use(screen);
-          used = seen(screen);
-          row.close(screen);
-        });
-    EXPECT_NE(used, opening);  // the row did leave something behind
-    EXPECT_TRUE(screen.isHidden());
-    EXPECT_EQ(runningTimers(screen), QStringList());  // closed, nothing runs on
+    useAndClose(screen, [this] { kept.exec(); }, row, seen);
 
     writeBytes("cl.ini", row.cardThen);
     QStringList again, fresh;

@@ -108,18 +108,7 @@ TEST_F(KeptNewGuestTest, OpensAgainAsNew) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     settings(row.first);
-    QStringList opening, used;
-    whileOpen(
-        screen, [this] { kept.exec(); },
-        [&] {
-          opening = seen(screen);
-          row.use(screen);
-          used = seen(screen);
-          row.close(screen);
-        });
-    EXPECT_NE(used, opening);  // the row did leave something behind
-    EXPECT_TRUE(screen.isHidden());
-    EXPECT_EQ(runningTimers(screen), QStringList());  // closed, nothing runs on
+    useAndClose(screen, [this] { kept.exec(); }, row, seen);
 
     settings(row.then);
     QStringList again, fresh;

@@ -83,4 +83,20 @@ inline void whileOpen(QDialog& screen, const std::function<void()>& open,
   open();
 }
 
+// Opens the screen, lets the row use it and close it its own way, and checks that it did leave
+// something behind and that the closed screen runs nothing on.
+template <class Screen, class Row, class Seen>
+void useAndClose(Screen& screen, const std::function<void()>& open, const Row& row, Seen seen) {
+  QStringList opening, used;
+  whileOpen(screen, open, [&] {
+    opening = seen(screen);
+    row.use(screen);
+    used = seen(screen);
+    row.close(screen);
+  });
+  EXPECT_NE(used, opening);
+  EXPECT_TRUE(screen.isHidden());
+  EXPECT_EQ(runningTimers(screen), QStringList());
+}
+
 }  // namespace quorvalis::testing
