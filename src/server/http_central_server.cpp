@@ -1,6 +1,7 @@
 #include "server/http_central_server.h"
 
 #include "platform/program_folder.h"
+#include "server/http_wire.h"
 
 #include <QSaveFile>
 #include <algorithm>
@@ -30,14 +31,20 @@ HttpCentralServer::HttpCentralServer(ServerSettings settings) : settings_(std::m
 
 QString HttpCentralServer::get(const QString& path) { return fetch(settings_.host, path); }
 
+// The head office's own authority vouches for its own server only; other hosts (the SMS
+// gateways) are checked against the system's store.
+QString HttpCentralServer::trustFor(const QString& host) const {
+  return host.compare(settings_.host, Qt::CaseInsensitive) == 0 ? settings_.caFile : QString();
+}
+
 QString HttpCentralServer::getUrl(const QString& url) {
-  const bool tls = url.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
-  if (!tls && !url.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive)) return {};
-  const qsizetype start = tls ? 8 : 7;
-  const qsizetype slash = url.indexOf(u'/', start);
-  const QString host = url.mid(start, slash < 0 ? -1 : slash - start);
-  if (host.isEmpty()) return {};
-  return fetch((tls ? QStringLiteral("https://") : QString()) + host, slash < 0 ? QStringLiteral("/") : url.mid(slash));
+  const auto [tls, rest] = splitScheme(url);
+  if (rest.size() == url.size()) return {};  // neither http:// nor https://
+  const qsizetype slash = rest.indexOf(u'/');
+  const QString authority = rest.left(slash < 0 ? rest.size() : slash);
+  if (authority.isEmpty()) return {};
+  return fetch((tls ? QStringLiteral("https://") : QString()) + authority,
+               slash < 0 ? QStringLiteral("/") : rest.mid(slash));
 }
 
 // Counts the requests under way for busy().
@@ -56,7 +63,7 @@ QString HttpCentralServer::fetch(const QString& host, const QString& target) {
   const Waiting waiting(waiting_);
   QByteArray body;
   // Beyond the limit a reply is no answer, and the rest of it is not fetched.
-  const int status = wire_.get({host, settings_.caFile, encodeRequestTarget(target), settings_.timeoutMs, false, kMaxReplyBytes},
+  const int status = wire_.get({host, trustFor(host), encodeRequestTarget(target), settings_.timeoutMs, false, kMaxReplyBytes},
                                [&body](const QByteArray& part) {
                                  body += part;
                                  return true;

@@ -25,6 +25,7 @@ class HttpCentralServer : public CentralServer {
 
  private:
   QString fetch(const QString& host, const QString& target);
+  QString trustFor(const QString& host) const;
   HttpWire wire_;
   ServerSettings settings_;
   int waiting_ = 0;

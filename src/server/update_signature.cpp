@@ -10,18 +10,20 @@
 namespace quorvalis {
 namespace {
 
+const unsigned char* bytes(const QByteArray& b) {
+  return reinterpret_cast<const unsigned char*>(b.constData());
+}
+
 // Ed25519ph over the version line and the file in pieces: a large program is never held whole.
 bool hashUpdate(crypto_sign_state* state, const QString& file, const QString& version) {
   QFile in(file);
   if (sodium_init() < 0 || !in.open(QIODevice::ReadOnly)) return false;
   crypto_sign_init(state);
   const QByteArray head = "quorvalis update\n" + version.toUtf8() + '\n';
-  crypto_sign_update(state, reinterpret_cast<const unsigned char*>(head.constData()),
-                     static_cast<unsigned long long>(head.size()));
+  crypto_sign_update(state, bytes(head), static_cast<unsigned long long>(head.size()));
   QByteArray chunk;
   while (!(chunk = in.read(1 << 16)).isEmpty())
-    crypto_sign_update(state, reinterpret_cast<const unsigned char*>(chunk.constData()),
-                       static_cast<unsigned long long>(chunk.size()));
+    crypto_sign_update(state, bytes(chunk), static_cast<unsigned long long>(chunk.size()));
   return in.error() == QFileDevice::NoError;
 }
 
@@ -32,10 +34,6 @@ constexpr auto kBase64 = QByteArray::Base64UrlEncoding;
 QByteArray decoded(const QByteArray& base64, qsizetype size) {
   const auto result = QByteArray::fromBase64Encoding(base64.trimmed(), kBase64 | QByteArray::AbortOnBase64DecodingErrors);
   return result && result.decoded.size() == size ? result.decoded : QByteArray();
-}
-
-const unsigned char* bytes(const QByteArray& b) {
-  return reinterpret_cast<const unsigned char*>(b.constData());
 }
 
 }  // namespace
