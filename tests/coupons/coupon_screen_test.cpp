@@ -4,6 +4,7 @@
 #include "coupons/receipts.h"
 #include "coupons/texts.h"
 #include "fakes.h"
+#include "opening_state.h"
 #include "program_folder_test.h"
 #include "settings/settings_files.h"
 
@@ -24,7 +25,24 @@ class CouponScreenTest : public ProgramFolderTest {
     fakes.server.reply(kDelete, "OK");
   }
   void settings(const QByteArray& clients) { writeBytes("filialini.ini", "[clients]\r\n" + clients); }
-  void open() { screen = std::make_unique<CouponScreen>(fakes.services, state); }
+  // The band's kept screen, opened again for each use: every case also checks that nothing of the
+  // case before stays on it.
+  void open() {
+    kept.prepare();
+    screen = kept.screen();
+    screen->hide();
+    screen->reset();
+    screen->show();
+  }
+  void TearDown() override {
+    CouponScreen made(fakes.services, state);
+    if (screen) expectOpensAgainAsNew(kept, made, [](const CouponScreen& s) {
+      return screenState(s) << QStringLiteral("idle %1 closed %2 value %3 receipt %4")
+                                   .arg(s.idleSeconds()).arg(s.closedItself())
+                                   .arg(s.geldwert(), s.receipt().join(u'|'));
+    });
+    ProgramFolderTest::TearDown();
+  }
   QLineEdit* data(int i) { return screen->findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i)); }
   bool shown(const char* name) { return !screen->findChild<QWidget*>(name)->isHidden(); }
   int countdown() { return screen->findChild<QTimer*>("Timer1")->interval(); }
@@ -47,7 +65,8 @@ class CouponScreenTest : public ProgramFolderTest {
 
   FakeServices fakes;
   TerminalState state = bandState();
-  std::unique_ptr<CouponScreen> screen;
+  KeptScreen<CouponScreen> kept{[this] { return std::make_unique<CouponScreen>(fakes.services, state); }};
+  CouponScreen* screen = nullptr;
 };
 
 // Enter empties the first wrong field only. What a look-up shows; whatever it found, the screen then closes.

@@ -3,6 +3,7 @@
 #include "fakes.h"
 #include "guests/new_guest_screen.h"
 #include "guests/texts.h"
+#include "opening_state.h"
 #include "program_folder_test.h"
 
 namespace quorvalis::testing {
@@ -27,7 +28,24 @@ class NewGuestTest : public ProgramFolderTest {
     fakes.server.reply(kAuth, kAccount);
   }
   void settings(const QByteArray& clients) { writeBytes("filialini.ini", "[clients]\r\n" + clients); }
-  void open() { screen = std::make_unique<NewGuestScreen>(fakes.services, state); }
+  // The band's kept screen, opened again for each use: every case also checks that nothing of the
+  // case before stays on it.
+  void open() {
+    kept.prepare();
+    screen = kept.screen();
+    screen->hide();
+    screen->reset();
+    screen->show();
+  }
+  void TearDown() override {
+    NewGuestScreen made(fakes.services, state);
+    if (screen) expectOpensAgainAsNew(kept, made, [](const NewGuestScreen& s) {
+      return screenState(s) << QStringLiteral("field %1 idle %2 closed %3 record %4 coupon %5")
+                                   .arg(s.currentField()).arg(s.idleSeconds()).arg(s.closedItself())
+                                   .arg(s.datensatz(), s.couponcode());
+    });
+    ProgramFolderTest::TearDown();
+  }
   QLineEdit* data(int i) { return screen->findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i)); }
   QWidget* child(const QString& name) { return screen->findChild<QWidget*>(name); }
   QString label1() { return screen->findChild<QLabel*>("Label1")->text(); }
@@ -49,7 +67,8 @@ class NewGuestTest : public ProgramFolderTest {
 
   FakeServices fakes;
   TerminalState state = bandState();
-  std::unique_ptr<NewGuestScreen> screen;
+  KeptScreen<NewGuestScreen> kept{[this] { return std::make_unique<NewGuestScreen>(fakes.services, state); }};
+  NewGuestScreen* screen = nullptr;
 };
 
 // From the blinking pictures through the checks on Enter to the saved guest: leaving a name
@@ -62,7 +81,7 @@ TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
   open();
   screen->show();
   screen->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(screen));
   screen->timer1Tick();  // half a second after opening: field 0 wants the focus, no picture yet
   EXPECT_EQ(label1() + QString::number(screen->currentField()), text(t::kChooseSex) + "-1");
   QTest::mouseClick(child("w02"), Qt::LeftButton);

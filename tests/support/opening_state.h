@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <functional>
 
+#include "keyboard/entry_screen.h"
+
 namespace quorvalis::testing {
 
 inline QString place(const QRect& r) {
@@ -72,31 +74,28 @@ inline QStringList runningTimers(const QWidget& screen) {
 }
 
 // Opens the screen through `open` (modal, as the band does), runs `inside` once it is the active
-// window, and returns when it has closed; what `inside` leaves open is closed after it.
+// window, and returns when it has closed.
 inline void whileOpen(QDialog& screen, const std::function<void()>& open,
                       const std::function<void()>& inside) {
   QTimer::singleShot(0, &screen, [&] {
     EXPECT_TRUE(QTest::qWaitForWindowActive(&screen));
     inside();
-    if (screen.isVisible()) screen.reject();
+    screen.reject();
   });
   open();
 }
 
-// Opens the screen, lets the row use it and close it its own way, and checks that it did leave
-// something behind and that the closed screen runs nothing on.
-template <class Screen, class Row, class Seen>
-void useAndClose(Screen& screen, const std::function<void()>& open, const Row& row, Seen seen) {
-  QStringList opening, used;
-  whileOpen(screen, open, [&] {
-    opening = seen(screen);
-    row.use(screen);
-    used = seen(screen);
-    row.close(screen);
-  });
-  EXPECT_NE(used, opening);
-  EXPECT_TRUE(screen.isHidden());
-  EXPECT_EQ(runningTimers(screen), QStringList());
+// A kept screen, whatever a test left on it, closes without anything running on and opens again
+// exactly as a screen made new opens.
+template <class Screen, class Seen>
+void expectOpensAgainAsNew(KeptScreen<Screen>& kept, Screen& made, Seen seen) {
+  kept.screen()->hide();
+  EXPECT_EQ(runningTimers(*kept.screen()), QStringList());
+  QStringList again, fresh;
+  // The new one first: between two openings another window (the band) is active, as in use.
+  whileOpen(made, [&] { made.exec(); }, [&] { fresh = seen(made); });
+  whileOpen(*kept.screen(), [&] { kept.exec(); }, [&] { again = seen(*kept.screen()); });
+  EXPECT_EQ(differences(again, fresh), QStringList());  // < opened again, > opened new
 }
 
 }  // namespace quorvalis::testing
