@@ -31,23 +31,6 @@ TEST(WriteNumber, PlainDecimalDigitsOnly) {
   for (const auto& c : cases) EXPECT_EQ(writeNumber(c.value), QString::fromLatin1(c.text));
 }
 
-TEST(MobileNumber, BothFormsFromPrefixAndNumberFields) {
-  const struct {
-    const char* prefix;
-    const char* number;
-    const char* request;
-    const char* log;
-  } cases[] = {
-      {"0171", "1234567", "00491711234567", "00491711234567"},
-      {"0171", "0234567", "00491710234567", "0049171234567"},
-      {"0160", "00123", "00491600123", "0049160123"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(internationalNumber(c.prefix, c.number), QString::fromLatin1(c.request)) << c.number;
-    EXPECT_EQ(loggedNumber(c.prefix, c.number), QString::fromLatin1(c.log)) << c.number;
-  }
-}
-
 TEST(DateAndTime, FixedFormatWhateverTheLocale) {
   EXPECT_EQ(dateText(QDate(2026, 3, 7)), "07.03.2026");
   EXPECT_EQ(timeText(QTime(9, 5, 1)), "09:05:01");
@@ -77,11 +60,6 @@ TEST(CodePage, EveryByteBothWays) {
   EXPECT_EQ(toCp1252(fromCp1252(all)), all);
   // What the code page lacks is one '?' each, a character beyond the basic plane too.
   EXPECT_EQ(toCp1252(QString::fromUtf8("a\u0101\U0001F600\u20ACz")), QByteArray("a??\x80z"));
-}
-
-TEST(RestoreBlanks, ReplacesEveryPct20) {
-  EXPECT_EQ(restoreBlanks("Freigetr%C3nk%20an%20der%20Bar"), "Freigetr%C3nk an der Bar");
-  EXPECT_EQ(restoreBlanks("%2020"), " 20");
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include "platform/desktop.h"
-#include "platform/program_folder.h"
 
 namespace quorvalis {
 namespace {
@@ -27,13 +25,6 @@ TEST(Desktop, AutostartEntryNamesTheCommand) {
   qunsetenv("XDG_CONFIG_HOME");
   // Without an X display there is no foreground window to report.
   EXPECT_EQ(desktop->foregroundTitle(), "");
-}
-
-TEST(Desktop, ProgramFolderIsInTheHomeFolder) {
-  const QByteArray saved = qgetenv("QUORVALIS_HOME");
-  qunsetenv("QUORVALIS_HOME");
-  EXPECT_EQ(programFolder(), QDir::homePath() + "/quorvalis");
-  qputenv("QUORVALIS_HOME", saved);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// What the terminal asks of Windows itself, against Windows' own functions (under Wine in
-// scripts/windows.sh).
+// Our settings files against Windows' own profile functions (under Wine in scripts/windows.sh);
+// the Run value, the foreground window and the program folder are checked by tests/windows/*.sh
+// on the installed terminal.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,8 +8,6 @@
 #include <QDir>
 
 #include "common/text.h"
-#include "platform/desktop.h"
-#include "platform/program_folder.h"
 #include "program_folder_test.h"
 #include "settings/ini.h"
 
@@ -16,47 +15,6 @@ namespace quorvalis {
 namespace {
 
 using testing::ProgramFolderTest;
-
-QByteArray runValue(DWORD* type) {
-  char value[MAX_PATH] = {};
-  DWORD size = sizeof value;
-  if (RegGetValueA(HKEY_CURRENT_USER, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                   "quorvalis", RRF_RT_ANY | RRF_NOEXPAND, type, value, &size) != ERROR_SUCCESS)
-    return "(none)";
-  return QByteArray(value, static_cast<qsizetype>(size));  // the stored bytes, NUL included
-}
-
-// The Run value always exists and names the program or a file that does not exist, in the
-// backslash form Windows starts it by.
-TEST(WindowsDesktop, RunValueNamesTheCommand) {
-  const auto desktop = createDesktop();
-  for (const char* name : {"quorval.exe", "no_quorval.exe"}) {
-    desktop->setAutostart(QStringLiteral("c:/quorvalis/") + QString::fromLatin1(name));
-    DWORD type = 0;
-    EXPECT_EQ(runValue(&type), QByteArray("c:\\quorvalis\\") + name + '\0');
-    EXPECT_EQ(type, DWORD(REG_SZ));
-  }
-}
-
-TEST(WindowsDesktop, ForegroundTitleIsTheActiveWindow) {
-  const char* title = "3D-Ansicht \xC4rger";  // Windows-1252, as GetWindowTextA gives it
-  HWND window = CreateWindowExA(0, "STATIC", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
-                                200, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-  ASSERT_NE(window, nullptr) << "no display for Windows' windows";
-  SetForegroundWindow(window);
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-  EXPECT_EQ(createDesktop()->foregroundTitle(), QString::fromUtf8("3D-Ansicht Ärger"));
-  DestroyWindow(window);
-}
-
-TEST(WindowsDesktop, ProgramFolderIsOnDriveC) {
-  const QByteArray saved = qgetenv("QUORVALIS_HOME");
-  qunsetenv("QUORVALIS_HOME");
-  EXPECT_EQ(QDir::toNativeSeparators(programFile("cl.ini")).toLower(), "c:\\quorvalis\\cl.ini");
-  qputenv("QUORVALIS_HOME", saved);
-  EXPECT_EQ(executableName(), "quorval.exe");
-}
 
 // Our settings files and Windows' profile functions read each other's writes.
 TEST_F(ProgramFolderTest, WindowsProfileFunctionsAndOursAgree) {

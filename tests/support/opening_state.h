@@ -5,12 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QProgressBar>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -19,11 +14,10 @@
 
 namespace quorvalis::testing {
 
-inline QString place(const QRect& r) {
-  return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
-}
-
 inline QStringList screenState(const QWidget& screen) {
+  const auto place = [](const QRect& r) {
+    return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+  };
   const QWidget* focused = screen.focusWidget();
   QStringList stack;
   for (const QObject* child : screen.children())
@@ -31,27 +25,16 @@ inline QStringList screenState(const QWidget& screen) {
   QStringList lines{"focus " + (focused ? focused->objectName() : "-"),
                     "screen at " + place(screen.geometry()), "stack " + stack.join(u' ')};
   for (const QWidget* w : screen.findChildren<QWidget*>()) {
-    const QString name = w->objectName();
-    if (name.isEmpty() || name.startsWith(QStringLiteral("qt_")))
+    if (w->objectName().isEmpty() || w->objectName().startsWith(QStringLiteral("qt_")))
       continue;  // Qt's own parts of a control
     QString line = w->objectName() + (w->isHidden() ? " hidden" : " shown") + " at " +
                    place(w->geometry()) + (w->isEnabled() ? "" : " disabled");
-    if (const auto* l = qobject_cast<const QLabel*>(w)) line += " text " + l->text();
-    if (const auto* e = qobject_cast<const QLineEdit*>(w))
-      line += " text " + e->text() + (e->isUndoAvailable() ? " undo" : "") +
-              (e->isModified() ? " modified" : "");
-    if (const auto* b = qobject_cast<const QAbstractButton*>(w))
-      line += " text " + b->text() + (b->isChecked() ? " checked" : "");
-    if (const auto* p = qobject_cast<const QProgressBar*>(w))
-      line += " value " + QString::number(p->value());
-    if (const auto* list = qobject_cast<const QListWidget*>(w))
-      line += " lines " + QString::number(list->count());
-    if (!w->styleSheet().isEmpty()) line += " style " + w->styleSheet();
+    for (const char* property : {"text", "checked", "undoAvailable", "modified", "value", "count", "styleSheet"})
+      if (const QVariant v = w->property(property); v.isValid()) line += QStringLiteral(" %1 %2").arg(property, v.toString());
     lines << line;
   }
   for (const QTimer* t : screen.findChildren<QTimer*>())
-    lines << t->objectName() +
-                 (t->isActive() ? " every " + QString::number(t->interval()) : " stopped");
+    lines << t->objectName() + (t->isActive() ? " every " + QString::number(t->interval()) : " stopped");
   return lines;
 }
 

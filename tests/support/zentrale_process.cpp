@@ -27,14 +27,6 @@ ZentraleProcess::~ZentraleProcess() {
   process_.waitForFinished(5000);
 }
 
-QList<QByteArray> ZentraleProcess::requestLog() const {
-  QFile log(data_.filePath(QStringLiteral("requests.log")));
-  if (!log.open(QIODevice::ReadOnly)) return {};
-  QList<QByteArray> lines = log.readAll().split('\n');
-  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-  return lines;
-}
-
 // Through the sqlite3 shell, read-only: the server may be writing meanwhile.
 QList<QStringList> ZentraleProcess::query(const QString& sql) const {
   QProcess shell;

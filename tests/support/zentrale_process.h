@@ -19,10 +19,7 @@ class ZentraleProcess {
   QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
   int port() const { return port_; }
   QString dataDir() const { return data_.path(); }
-  bool running() const { return process_.state() == QProcess::Running; }
 
-  // Request targets exactly as the server received them, oldest first.
-  QList<QByteArray> requestLog() const;
   // Rows of a query against the server's database (values as UTF-8 text).
   QList<QStringList> query(const QString& sql) const;
 

@@ -1,13 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
 #include <QTest>
 
 #include "fakes.h"
 #include "platform/desktop.h"
 #include "platform/program_folder.h"
 #include "program_folder_test.h"
+#include "qt_printers.h"
 #include "settings/settings_files.h"
+#include "shell/band_layout.h"
 #include "shell/main_screen.h"
+#include "shell/start_form.h"
+#include "shell/watchdog.h"
 
 namespace quorvalis::testing {
+
+// A foreign window in front gets the band clicked or the tile pointed at; blanks and "3D-" mid-title don't count.
+TEST(BandLayout, SmallestScreenIs600PixelsHighAndTheWatchdogClicksTheBandOrPointsAtTheTile) {
+  EXPECT_FALSE(screenLargeEnough(15360, 8985));
+  EXPECT_LT(bandLayout(15360, 9000).Butt2.right(), bandLayout(15360, 9000).Picture2.left());
+  EXPECT_FALSE(watchdogStep("  Screen Saver  ", QRect(0, 9500, 19200, 2500)));
+  const auto onBand = watchdogStep("Mein 3D-Spiel", QRect(0, 9500, 19200, 2500));
+  const auto onTile = watchdogStep("Editor", QRect(18420, 11220, 780, 780));
+  ASSERT_TRUE(onBand && onTile);
+  EXPECT_EQ(QList({onBand->firstMove, onBand->secondMove.value_or(QPoint()), onTile->firstMove}),
+            QList({QPoint(640, 688), QPoint(640, 748), QPoint(1228 + 2, 748 + 1)}));
+  EXPECT_TRUE(onBand->click && !onTile->click && !onTile->secondMove);
+  EXPECT_EQ(normalisedPosition(9600, 12000, 19200, 12000), QPoint(32767, 65535));
+}
+
+class StartFormTest : public ProgramFolderTest {
+ protected:
+  template <class T> T* child(const char* name) { return form->findChild<T*>(name); }
+  // cl.ini's log and ID, then the box and the field as the form shows them.
+  QString seen() {
+    const bool ticked = child<QCheckBox>("Check1")->isChecked();
+    return readSetting(keys::kLog) + "/" + readSetting(keys::kId) + (ticked ? " [x] " : " [ ] ") + form->branchId();
+  }
+  FakeServices fakes;
+  std::unique_ptr<StartForm> form = std::make_unique<StartForm>(fakes.services);
+};
+
+// Both need an ID (unticking forgets it); a remembered ID logs in at once only when longer than five.
+TEST_F(StartFormTest, LoginAndRememberedId) {
+  QSignalSpy login(form.get(), &StartForm::login);
+  for (const char* control : {"Command1", "Check1"}) child<QAbstractButton>(control)->click();
+  EXPECT_FALSE(exists("cl.ini"));
+  child<QLineEdit>("Text1")->setText("FIL001");
+  for (const char* control : {"Check1", "Command1"}) child<QAbstractButton>(control)->click();
+  EXPECT_EQ(QString::number(login.count()) + " " + login.value(0).value(0).toString() + " " + seen(),
+            "1 FIL001 1/FIL001 [x] FIL001");
+  child<QCheckBox>("Check1")->click();
+  EXPECT_EQ(seen(), "0/ [ ] ");
+
+  const struct { const char* file; bool autoLogin; const char* seen; } cases[] = {
+      {"log=1\r\nID=ABCDE", false, "1/ABCDE [x] ABCDE"}, {"log=1\r\nID=ABCDEF", true, "1/ABCDEF [x] ABCDEF"},
+      {"log=0\r\nID=ABCDEF", false, "0/ABCDEF [ ] "},    {"log=1", false, "1/ [x] "}};
+  for (const auto& c : cases) {
+    writeBytes("cl.ini", QByteArray("[start]\r\n") + c.file + "\r\n");
+    form = std::make_unique<StartForm>(fakes.services);
+    EXPECT_EQ(form->load(), c.autoLogin) << c.file;
+    EXPECT_EQ(seen(), c.seen) << c.file;
+  }
+}
 
 const QString kLookup = "/quorvalis/DATA/filiale.cgi?FIL001", kBranch = "demo;Demo%20Filiale;Bar%20Nord;12345";
 const QString kCommon = "/quorvalis/DATA/demo/filial.ini", kRss = "/quorvalis/DATA/demo/rss.ini",

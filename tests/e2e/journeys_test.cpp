@@ -1,0 +1,307 @@
+// The screens and the terminal against zentrale run as a real process, the demo branch set up as
+// the band would.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QSysInfo>
+#include <QTest>
+
+#include "cardsim_control.h"
+#include "club/club_screen.h"
+#include "common/text.h"
+#include "coupons/coupon_screen.h"
+#include "fakes.h"
+#include "guests/new_guest_screen.h"
+#include "guests/texts.h"
+#include "platform/card_helper.h"
+#include "platform/program_folder.h"
+#include "platform/screen_host.h"
+#include "program_folder_test.h"
+#include "recording_http_server.h"
+#include "server/branch_configuration.h"
+#include "server/http_central_server.h"
+#include "shell/main_screen.h"
+#include "ticker/ticker_screen.h"
+#include "zentrale_process.h"
+
+namespace quorvalis::testing {
+
+inline QString label(const QWidget& screen, const char* name) { return screen.findChild<QLabel*>(name)->text(); }
+inline void fill(QWidget& screen, const QStringList& values) {
+  for (int i = 0; i < values.size(); ++i) screen.findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i))->setText(values[i]);
+}
+
+template <class Printers = RecordingPrinterSystem, int kTimeoutMs = 10000>
+class DemoBranchTest : public ProgramFolderTest {
+ protected:
+  void SetUp() override {
+    ProgramFolderTest::SetUp();
+    ASSERT_TRUE(zentrale.started());
+    state.quorvalisID = "DEMO01";
+    state.HalleName = "Bar Nord Demo";
+    ASSERT_EQ(downloadBranchConfiguration(server, state.quorvalverz, ""), Download::kWritten);
+  }
+  // What the new-guest screen says to the form as filled in, then to the confirmation if given.
+  QString registerGuest(const QStringList& values, bool confirm = false) {
+    NewGuestScreen screen(services, state);
+    screen.sexPictureTouched(false);
+    fill(screen, values);
+    screen.Datapr_Click();
+    const QString seen = label(screen, "Label1");
+    if (confirm) screen.findChild<QPushButton*>("Datapr")->click();
+    return confirm ? seen + " / " + label(screen, "Label1") : seen;
+  }
+  // What the coupon screen says to 0171 1234567's coupon, and to its redemption if redeemed.
+  QString coupon(const QString& code, bool redeem) {
+    CouponScreen screen(services, state);
+    fill(screen, {"0171", "1234567", code});
+    screen.cmdEnterNum_Click();
+    screen.Datapr_Click();
+    if (redeem) screen.guteinl_Click();
+    return redeem ? label(screen, "Label1") + " / " + label(screen, "Label4") : label(screen, "Label1");
+  }
+  // The news strip's channel caption and its first entry, the branch feed switched on.
+  QString strip() {
+    writeBytes("rss.ini", "[rss]\r\nmain=1\r\n");
+    TickerScreen ticker(state, feeds, [] { return false; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ticker.scrollText().isEmpty(); }, 10000));
+    return ticker.caption(0) + '|' + ticker.scrollText();
+  }
+
+  ZentraleProcess zentrale;
+  HttpCentralServer server{{zentrale.host(), kTimeoutMs}};
+  HttpFeedSource feeds{{zentrale.host(), kTimeoutMs}};
+  FixedClock clock;
+  MemoryCardReader reader;
+  RecordingDesktop desktop;
+  ScriptedDialogs dialogs;
+  Printers printers;
+  Services services{clock, server, reader, desktop, dialogs, printers};
+  TerminalState state = bandState();  // branch directory "demo", postcode 12345
+};
+
+using TerminalStartTest = ProgramFolderTest;
+
+// The program as installed: the remembered branch logs in by itself and the band fetches its
+// configuration; one terminal at a time, but a crashed one does not keep the next out.
+TEST_F(TerminalStartTest, RealExecutableReachesTheBandAndRunsOnce) {
+  ZentraleProcess zentrale;
+  ASSERT_TRUE(zentrale.started());
+  writeBytes("install.ini", "[server]\r\nhost=" + zentrale.host().toLatin1() + "\r\ntimeout=10\r\n");
+  writeBytes("cl.ini", "[start]\r\nlog=1\r\nID=DEMO01\r\n");
+  QProcess first, second, third;  // offscreen, in the test's program folder, as the test itself
+  first.start(QStringLiteral(QUORVAL_BINARY), {});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return exists("rss.ini") && exists("filialini.ini"); }, 20000));
+  EXPECT_TRUE(fromCp1252(readBytes("filialini.ini")).contains(QString::fromUtf8("über")));
+
+  second.start(QStringLiteral(QUORVAL_BINARY), {});
+  EXPECT_TRUE(second.waitForFinished(10000) && second.exitCode() == 0);
+  EXPECT_EQ(first.state(), QProcess::Running);
+  first.close();  // killed, as in a crash
+  third.start(QStringLiteral(QUORVAL_BINARY), {});
+  EXPECT_FALSE(third.waitForFinished(1500));
+  third.close();
+}
+
+namespace t = guest_texts;
+
+using RegistrationE2E = DemoBranchTest<>;
+
+TEST_F(RegistrationE2E, NewGuestThenEveryKindOfDuplicate) {
+  EXPECT_EQ(registerGuest({"Jürgen", "Beispiel", "0172", "5550001", "24", "12", "1985"}), t::kSmsSent);
+  const auto row = [&](const char* sql) { return zentrale.query(sql).value(0).join(';'); };
+  EXPECT_EQ(row("SELECT number, first, last, birthday, branch_text, created, flags FROM guests"),
+            QString::fromUtf8("00491725550001;Jürgen;Beispiel;24.12.1985;12345-Bar Nord Demo;04.12.2026;ABCDEFMN"));
+  const QString coupon = row("SELECT code, valid_until, text, value FROM coupons WHERE number = '00491725550001'");
+  EXPECT_EQ(coupon.section(';', 1), "04.12.2027;Neuregistrierung;5");
+  EXPECT_EQ(row("SELECT gate, receiver, sender, msg, account FROM sms"),
+            QString::fromUtf8("gate1;00491725550001;Basic;Hallo Jürgen, willkommen im Club! Ihr Gutschein ") +
+                coupon.section(';', 0, 0) + QString::fromUtf8(" über 5 Euro wartet.;demoid"));
+  EXPECT_EQ(row("SELECT date, coupon, euro, postcode, sender FROM sms_sendings"), "04.12.2026;1;5;12345;Basic");
+
+  // The same number again is known; a namesake born on another day is created once confirmed.
+  EXPECT_EQ(registerGuest({"Jürgen", "Beispiel", "0172", "5550001", "24", "12", "1985"}), t::kNumberKnown);
+  EXPECT_EQ(registerGuest({"Jürgen", "Beispiel", "0172", "5550002", "01", "01", "1970"}, true),
+            QString::fromUtf8(t::kNameQuestionStart) + "1" + t::kNameQuestionEnd + " / " + t::kSmsSent);
+}
+
+using RedemptionE2E = DemoBranchTest<QtPrinterSystem>;
+
+// The demo's valid coupon redeemed with real HTTP and the real CUPS printers.
+TEST_F(RedemptionE2E, CouponIsDeletedPrintedAndLogged) {
+  const QStringList printers = QPrinterInfo::availablePrinterNames();
+  if (!printers.contains("BON") || !printers.contains("Standard")) GTEST_SKIP() << "run scripts/setup-printers.sh";
+  clock.set(QDateTime::currentDateTime());  // zentrale's demo coupons are valid from today
+  const QString today = clock.now().date().toString("dd.MM.yyyy");
+  EXPECT_EQ(coupon("1234", true), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt ! / Freigetränk an der Bar"));
+  EXPECT_EQ(readBytes("coupons.ini"), (today + ";1234;00491711234567;5\r\n").toLatin1());
+  // The same coupon again: the server has it as redeemed today.
+  EXPECT_EQ(coupon("1234", false), QString::fromUtf8("Der Gutschein wurde bereits am ") + today + QString::fromUtf8(" eingelöst !"));
+
+  // cups-pdf writes the job into ~/PDF while it runs: its text once it reads as a whole. Under
+  // Wine the home folder is the prefix's, so the scripts name the printing user's folder.
+  const QString pdfs = qEnvironmentVariable("QUORVALIS_PDF_DIR", QDir::homePath() + "/PDF/");
+  QString text;
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    const QFileInfo f = QDir(pdfs).entryInfoList({"quorvalis_Quittung_1234*.pdf"}, QDir::Files, QDir::Time).value(0);
+    return f.lastModified() >= clock.now().addSecs(-1) && QProcess::execute("pdftotext", {f.filePath(), path("receipt.txt")}) == 0 &&
+           (text = QString::fromUtf8(readBytes("receipt.txt")).simplified()).contains("A B C D E F");
+  }, 30000)) << "no receipt in " << pdfs.toStdString();
+  for (const char* expected : {"über : 5,- EURO", "12345 Bar Nord Demo", "Handynummer : 0171 1234567"})
+    EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << " in: " << text.toStdString();
+}
+
+using ClubE2E = DemoBranchTest<>;
+
+// The club screen held as the program holds it, over the reader driver installed as a branch has
+// it (on Windows the maker's 32-bit driver, through its helper) and a card of its own.
+TEST_F(ClubE2E, MembersCardChecksInAndHandsItsNumberOn) {
+  CardsimFile file{path("card")};
+  ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_DRIVER), cardReaderLibraryPath()));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_HELPER), programFile("quorval-card.exe")));
+  const auto reader = createCardReader();
+  Services withReader{clock, server, *reader, desktop, dialogs, printers};
+  ScreenHost<ClubScreen> host([&] { return new ClubScreen(withReader, state); });
+  host.show();
+  ClubScreen& club = *host.screen();
+  const auto card = [&](const QStringList& args) { cardsim(args); club.timer1Tick(); };
+  card({"club", "00491711234567"});
+  card({"remove"});
+  card({"club", "00491609876543"});
+  EXPECT_EQ(readBytes("data/12/4t.ini"), "00491711234567;Anna;Muster;04.12.2026;14:30:05\r\n"
+                                         "00491609876543;Max;Beispiel;04.12.2026;14:30:05\r\n");
+  CouponScreen coupons(withReader, state);  // the last card's number handed on
+  EXPECT_EQ(coupons.findChild<QLineEdit*>("DATA_0")->text() + " " + coupons.findChild<QLineEdit*>("DATA_1")->text(), "0160 9876543");
+  // Left by its own key, the screen is let go.
+  club.findChild<QPushButton*>("ABBRUCH")->click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(host.screen(), nullptr);
+}
+
+using TickerE2E = DemoBranchTest<>;
+
+// The branch's feed from zentrale; a feed from elsewhere byte for byte, an oversized one as none.
+TEST_F(TickerE2E, FeedsOverHttp) {
+  EXPECT_EQ(strip(), "*** Demo Filiale *** | *** Willkommen in der Demo-Filiale - Heute Happy Hour ab 18 Uhr. *** ");
+  RecordingHttpServer web;
+  for (const QByteArray& document : {QByteArray("<rss><title>M\xfc\r\nnchen</title></rss>"), QByteArray(6 << 20, 'x')}) {
+    web.answer(200, document);
+    std::optional<std::optional<QByteArray>> got;
+    feeds.fetch("http://" + web.host() + "/rss.xml", &web, [&](std::optional<QByteArray> d) { got = d; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return got.has_value(); }, 10000));
+    EXPECT_EQ(got.value_or(QByteArray("no answer")), document.size() > (5 << 20) ? std::nullopt : std::optional(document));
+  }
+}
+
+using BadRepliesE2E = DemoBranchTest<RecordingPrinterSystem, 1000>;
+
+// Requests of the screens answered badly on purpose by zentrale: what the person sees, that no
+// file is written from a failed reply, and that no wait outlasts the timeout (1 s).
+TEST_F(BadRepliesE2E, EachScreenWithEveryKindOfBadReply) {
+  const auto band = [this] {
+    MainScreen screen(services, state, "DEMO01");
+    screen.timer2Tick();
+    return desktop.ended ? "beendet" : label(screen, "quorvalName") + " / " + label(screen, "quorvalStatus");
+  };
+  int guests = 0;
+  const auto guest = [&] {  // a guest of its own each time
+    return registerGuest({"Lena", QStringLiteral("Probe") + QChar(u'a' + ++guests), "0172", QString::number(5550100 + guests),
+                          "07", "03", "1970"});
+  };
+  const QString sms = guest_texts::kSmsFailed;
+  // What the person sees for no usable answer, and for the kinds where it differs.
+  const struct { const char* path; std::function<QString()> flow; QString failed; QMap<QString, QString> otherwise = {}; } rows[] = {
+      // Only the not-found page for both files ends the program; otherwise the old file serves on.
+      {"/quorvalis/DATA/demo/filial", band, "Demo Filiale / Server OK", {{"notfound", "beendet"}}},
+      {"/quorvalis/DATA/search2.cgi", guest, guest_texts::kNoDatabase},
+      // The last gateway's reply is shown, whatever it is.
+      {"/gate", guest, sms + "no", {{"notfound", sms + "<html><body><h1>404 File Not Found</h1></body></html>"},
+                                    {"garbage", sms + fromCp1252(QByteArray("\x01\xfe\x00\xff\x7f\x80\x1b[2J\xc3\x28", 12))}}},
+      {"/quorvalis/DATA/delcoupon.cgi", [this] { return coupon("1234", true); },
+       QString::fromUtf8("FEHLER / Der Gutschein konnte nicht gelöscht werden. Nicht einlösen !")},
+      {"/quorvalis/DATA/demo/rss.xml", [this] { return strip(); },
+       "NEWS konnten nicht geladen werden.| *** Diese RSS-NEWS sind zur Zeit offline. - the Channel is offline *** "},
+  };
+  const QByteArray config = readBytes("filialini.ini");
+  for (const auto& r : rows) {
+    for (const QString kind : {"empty", "notfound", "error500", "garbage", "huge", "silent", "cut", "redirect"}) {
+      SCOPED_TRACE(r.path + (" / " + kind.toStdString()));
+      ASSERT_EQ(server.get("/_fault?" + QString(r.path) + "=" + kind), "OK");
+      desktop.ended = 0;
+      const qint64 started = QDateTime::currentMSecsSinceEpoch();
+      EXPECT_EQ(r.flow(), r.otherwise.value(kind, r.failed));
+      EXPECT_LT(QDateTime::currentMSecsSinceEpoch() - started, 6000);  // three gateways at most
+      EXPECT_EQ(readBytes("filialini.ini"), desktop.ended ? QByteArray() : config);
+      writeBytes("filialini.ini", config);
+      ASSERT_EQ(server.get("/_fault/clear"), "OK");
+    }
+  }
+}
+
+using SignedUpdateE2E = DemoBranchTest<>;
+
+// The head office's signing tool.
+void quorvalSign(const QStringList& args) {
+  QProcess p;
+  p.start(QStringLiteral(QUORVAL_SIGN), args);
+  ASSERT_TRUE(p.waitForFinished(10000));
+  ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+}
+
+// The update download against zentrale with a key installed: only a program whose signature
+// verifies is started; any other is deleted and the old terminal runs on. Without a key an
+// unsigned program starts as before.
+TEST_F(SignedUpdateE2E, OnlyAVerifiedProgramIsStarted) {
+  const QString keys = path("office"), other = path("other"), update = zentrale.dataDir() + "/update/";
+  quorvalSign({"keygen", keys});
+  quorvalSign({"keygen", other});
+  // The head office signs with the Debian tool; Windows keeps file access in ACLs Qt does not show.
+  if (QSysInfo::kernelType() != "winnt") {
+    EXPECT_EQ(QFile(keys + "/update.key").permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+  }
+  QFile pub(keys + "/update.pub");
+  ASSERT_TRUE(pub.open(QIODevice::ReadOnly));
+  const QByteArray program = "MZ the F108 installer";
+  const auto offer = [&](const QByteArray& bytes, const QString& signedAs, const QString& keyDir) {
+    QFile::remove(update + "F108.exe.sig");
+    QFile staged(update + signedAs + ".exe");
+    ASSERT_TRUE(staged.open(QIODevice::WriteOnly) && staged.write(program) == program.size());
+    staged.close();
+    if (!keyDir.isEmpty()) quorvalSign({"sign", keyDir + "/update.key", staged.fileName()});
+    if (signedAs != "F108") QFile::rename(update + signedAs + ".exe.sig", update + "F108.exe.sig");
+    QFile served(update + "F108.exe");
+    ASSERT_TRUE(served.open(QIODevice::WriteOnly) && served.write(bytes) == bytes.size());
+  };
+  const QByteArray key = pub.readAll();
+  QByteArray altered = program;
+  altered[3] = 'X';
+  const struct { const char* what; QByteArray key, served; QString signedAs, by; bool starts; } rows[] = {
+      {"correctly signed", key, program, "F108", keys, true},
+      {"no signature", key, program, "F108", "", false},
+      {"signed by another key", key, program, "F108", other, false},
+      {"signature of another version", key, program, "F109", keys, false},
+      {"altered by one byte", key, altered, "F108", keys, false},
+      {"no key installed, unsigned", "", program, "F108", "", true},
+  };
+  QFile version(update + "filial.ini");
+  ASSERT_TRUE(version.open(QIODevice::WriteOnly) && version.write("F108") == 4);
+  version.close();
+  for (const auto& r : rows) {
+    offer(r.served, r.signedAs, r.by);
+    writeBytes("install.ini", "[update]\r\nkey=" + r.key + "\r\n");
+    desktop.started.clear();
+    dialogs.messages.clear();
+    MainScreen band(services, state, "DEMO01");
+    band.timer2Tick();
+    const QString file = programFolder() + "/ F108.exe";
+    EXPECT_EQ(desktop.started, r.starts ? QStringList{file} : QStringList()) << r.what;
+    EXPECT_EQ(QFile::exists(file), r.starts) << r.what;
+    EXPECT_EQ(band.ending(), r.starts) << r.what;
+    EXPECT_EQ(dialogs.messages.value(0).startsWith("Fehler: Update-Download ERROR "), !r.starts) << r.what;
+    QFile::remove(file);
+  }
+}
+
+}  // namespace quorvalis::testing
