@@ -6,10 +6,7 @@ namespace quorvalis {
 namespace {
 
 TEST(ReadNumber, TakesTheLongestLeadingNumber) {
-  const struct {
-    const char* text;
-    double value;
-  } cases[] = {
+  const struct { const char* text; double value; } cases[] = {
       {"7,5", 7},     {"12abc", 12},  {"", 0},        {"-3", -3},     {" 5", 5},
       {"\t 8", 8},    {"7.5", 7.5},   {"abc", 0},     {".5", 0.5},    {"5.", 5},
       {"-", 0},       {"+4", 4},      {"00123", 123}, {"1.2.3", 1.2}, {"1 2", 1},
@@ -17,28 +14,6 @@ TEST(ReadNumber, TakesTheLongestLeadingNumber) {
   };
   for (const auto& c : cases)
     EXPECT_DOUBLE_EQ(readNumber(QString::fromUtf8(c.text)), c.value) << c.text;
-}
-
-TEST(WriteNumber, PlainDecimalDigitsOnly) {
-  const struct {
-    double value;
-    const char* text;
-  } cases[] = {
-      {5, "5"},       {7.5, "7.5"},   {0, "0"},          {-3, "-3"},  {-0.0, "0"},
-      {0.1, "0.1"},   {1e20, "100000000000000000000"},  {1711234567, "1711234567"},
-      {0.30000000000000004, "0.3"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(writeNumber(c.value), QString::fromLatin1(c.text));
-}
-
-TEST(DateAndTime, FixedFormatWhateverTheLocale) {
-  EXPECT_EQ(dateText(QDate(2026, 3, 7)), "07.03.2026");
-  EXPECT_EQ(timeText(QTime(9, 5, 1)), "09:05:01");
-  EXPECT_EQ(parseDateText("04.12.2027"), QDate(2027, 12, 4));
-  EXPECT_EQ(parseDateText("4.1.2027"), QDate(2027, 1, 4));
-  EXPECT_FALSE(parseDateText("-").isValid());
-  EXPECT_FALSE(parseDateText("29.02.2027").isValid());
-  EXPECT_FALSE(parseDateText("01.01.27").isValid());
 }
 
 TEST(CodePage, EveryByteBothWays) {

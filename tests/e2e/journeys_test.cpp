@@ -182,16 +182,15 @@ TEST_F(ClubE2E, MembersCardChecksInAndHandsItsNumberOn) {
 
 using TickerE2E = DemoBranchTest<>;
 
-// The branch's feed from zentrale; a feed from elsewhere byte for byte, an oversized one as none.
-TEST_F(TickerE2E, FeedsOverHttp) {
-  EXPECT_EQ(strip(), "*** Demo Filiale *** | *** Willkommen in der Demo-Filiale - Heute Happy Hour ab 18 Uhr. *** ");
+// A feed from another host comes byte for byte; one over the size limit is none.
+TEST_F(TickerE2E, FeedsFromOtherHosts) {
   RecordingHttpServer web;
   for (const QByteArray& document : {QByteArray("<rss><title>M\xfc\r\nnchen</title></rss>"), QByteArray(6 << 20, 'x')}) {
     web.answer(200, document);
     std::optional<std::optional<QByteArray>> got;
     feeds.fetch("http://" + web.host() + "/rss.xml", &web, [&](std::optional<QByteArray> d) { got = d; });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return got.has_value(); }, 10000));
-    EXPECT_EQ(got.value_or(QByteArray("no answer")), document.size() > (5 << 20) ? std::nullopt : std::optional(document));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got.has_value(); }, 10000));
+    EXPECT_EQ(*got, document.size() > (5 << 20) ? std::nullopt : std::optional(document));
   }
 }
 
@@ -278,8 +277,7 @@ TEST_F(SignedUpdateE2E, OnlyAVerifiedProgramIsStarted) {
   QByteArray altered = program;
   altered[3] = 'X';
   const struct { const char* what; QByteArray key, served; QString signedAs, by; bool starts; } rows[] = {
-      {"correctly signed", key, program, "F108", keys, true},
-      {"no signature", key, program, "F108", "", false},
+      {"correctly signed", key, program, "F108", keys, true}, {"no signature", key, program, "F108", "", false},
       {"signed by another key", key, program, "F108", other, false},
       {"signature of another version", key, program, "F109", keys, false},
       {"altered by one byte", key, altered, "F108", keys, false},

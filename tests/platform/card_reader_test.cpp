@@ -41,8 +41,7 @@ TEST_F(CardReaderTest, DriverInProcessAndInItsHelper) {
       {30, nullptr, kStatusActive, 28, "0", QStringLiteral("0") + QChar(0xFF), true},
       {40, "protect", kStatusActive, 1, erased, "quorva", false},
       {50, "unprotect", kStatusActive, 250, "quorvalis", "", false},  // past the end of the card
-      {60, "unreadable", kStatusInvalid, 1, "", "", false},
-      {70, "remove", kStatusWait, 1, "quorva", "", false},
+      {60, "unreadable", kStatusInvalid, 1, "", "", false}, {70, "remove", kStatusWait, 1, "quorva", "", false},
       {80, "reader-fail", kStatusError, 1, "quorva", "", false},
       {90, "reader-ok", kStatusWait, 1, "", "", false},
       {95, "club 00491711234567", kStatusActive, 28, "", "1400491711234567", false},
@@ -91,10 +90,7 @@ TEST_F(CardReaderTest, MissingLibraryIsLookedForAgainOnceAMinute) {
   EXPECT_NE(missing.result, 0);
   EXPECT_NE(cardWrite(reader, 1, "quorva"), 0);
   ASSERT_TRUE(QFile::copy(QStringLiteral(SCARD_LIBRARY), installed));  // plugged in later
-  const struct {
-    qint64 at;
-    bool called;
-  } steps[] = {{1000, false}, {59999, false}, {60000, true}, {60001, true}};
+  const struct { qint64 at; bool called; } steps[] = {{1000, false}, {59999, false}, {60000, true}, {60001, true}};
   for (const auto& s : steps) {
     now = s.at;
     const CardResult status = reader.command(statusCommand(), {}, 7);

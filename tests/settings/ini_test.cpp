@@ -45,11 +45,7 @@ const QByteArray kHandWritten =
 
 TEST_F(IniTest, ReadsLikeThePrivateProfileFunctions) {
   writeBytes("t.ini", kHandWritten);
-  const struct {
-    const char* section;
-    const char* key;
-    const char* expected;
-  } cases[] = {
+  const struct { const char* section; const char* key; const char* expected; } cases[] = {
       {"start", "log", "1"},                 // names case-insensitive, blanks and tabs trimmed
       {"START", "LOG", "1"},
       {"start", "ID", "  quoted  "},         // one pair of outer quotes removed, inside kept
@@ -61,9 +57,7 @@ TEST_F(IniTest, ReadsLikeThePrivateProfileFunctions) {
       {"start", "empty", ""},                // empty value is "", not the default
       {"start", "club", "DEF"},              // only the first section of a name is searched
       {"start", "orphan", "DEF"},            // lines before the first section are unreadable
-      {"start", "noequals", "DEF"},
-      {"clients", "automin", "1"},
-      {"nosuch", "log", "DEF"},
+      {"start", "noequals", "DEF"}, {"clients", "automin", "1"}, {"nosuch", "log", "DEF"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(read(c.section, c.key), QString::fromUtf8(c.expected)) << c.section << "/" << c.key;
@@ -73,22 +67,15 @@ TEST_F(IniTest, ReadsLikeThePrivateProfileFunctions) {
 // is), a vertical tab is a blank in the file: as on Windows.
 TEST(IniText, ProfileRulesOfWindows) {
   const QString longDefault(2000, u'd');
-  const struct {
-    QByteArray file;
-    const char *section, *key;
-    QString def, read;
-  } reads[] = {
-      {"", "s", "k", "abc  ", "abc"},
-      {"", "s", "k", "\tx\t", "\tx\t"},
+  const struct { QByteArray file; const char *section, *key; QString def, read; } reads[] = {
+      {"", "s", "k", "abc  ", "abc"}, {"", "s", "k", "\tx\t", "\tx\t"},
       {"", "s", "k", longDefault, longDefault.left(1023)},
       {"[a]\r\nk=" + QByteArray(1500, 'x') + "\r\n", "a", "k", "D", QString(1023, u'x')},
-      {"[s]\r\nk=1\r\n", " s", "k ", "D", "1"},
-      {"[s]\r\nk=1\r\n", "\ts", "k", "D", "D"},
+      {"[s]\r\nk=1\r\n", " s", "k ", "D", "1"}, {"[s]\r\nk=1\r\n", "\ts", "k", "D", "D"},
       {"[\vs\v]\r\n\vk\v=\v1\v\r\n", "s", "k", "D", "1"},
       {"[s]\r\n\xFC=\xE4\r\n", "s", "\xC3\x9C", "D", "\xC3\xA4"},  // case-insensitive beyond ASCII
       // CR, LF and CR LF all end a line.
-      {"[s]\rk=v\rj=x\r", "s", "k", "D", "v"},
-      {"[s]\r\r\nk=1\r\r\n", "s", "k", "D", "1"},
+      {"[s]\rk=v\rj=x\r", "s", "k", "D", "v"}, {"[s]\r\r\nk=1\r\r\n", "s", "k", "D", "1"},
       {"[s]\r\nk=a\rb", "s", "k", "D", "a"},
   };
   for (const auto& r : reads)
@@ -98,11 +85,7 @@ TEST(IniText, ProfileRulesOfWindows) {
 // A write changes one line or adds one, and keeps every other byte of the file.
 TEST(IniText, WriteChangesOnlyItsLine) {
   QByteArray handWritten = kHandWritten;
-  const struct {
-    QByteArray file;
-    const char *section, *key, *value;
-    QByteArray written;
-  } writes[] = {
+  const struct { QByteArray file; const char *section, *key, *value; QByteArray written; } writes[] = {
       {kHandWritten, "start", "LOG", "0",  // the key as already spelled in the file
        handWritten.replace("  Log   =\t1 \r\n", "Log=0\r\n")},
       {"[s]\r\nk=1\r\n", " s ", " k ", "2", "[s]\r\nk=2\r\n"},

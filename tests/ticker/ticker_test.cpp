@@ -14,11 +14,9 @@ TEST(TickerCleanUp, BothChainsInTheirOrder) {
   const struct { const char *in, *title, *entry; } cases[] = {
       // UTF-8 pairs read as single-byte text; only the entry chain knows all of them.
       {"GrÃ¼ÃŸe Ã¤Ã¶ CafÃ©", "Grüße äö Café", "Grüße äö Café"},
-      {"Ãœber FranÃ§ais", "Ãœber FranÃ§ais", "Über Français"},
-      {"Marke â„¢ [mehr]", "Marke    ", "Marke    "},
+      {"Ãœber FranÃ§ais", "Ãœber FranÃ§ais", "Über Français"}, {"Marke â„¢ [mehr]", "Marke    ", "Marke    "},
       {"<p>Absatz</p><br/>neu", "  Absatz   / neu", "  Absatz   / neu"},
-      {"<strong>fett</strong>", "  fett  ", "  fett  "},
-      {"a\r\nb\nc", "a b\nc", "a b\nc"},
+      {"<strong>fett</strong>", "  fett  ", "  fett  "}, {"a\r\nb\nc", "a b\nc", "a b\nc"},
       {"A%20B %2", "A B %2", "A B %2"},
       {"<a href=\"x\">Link</a> &amp;", "<a href=\"x\" Link</a  &amp;", "<a href=\"x\" Link</a  &amp;"},  // no more
   };
@@ -95,8 +93,7 @@ TEST(TickerFeeds, EncodingsAndShapes) {
       {"doubly encoded", rss(utf8, "Gr\xC3\x83\xC2\xBC\xC3\x83\xC5\xB8" "e"), 6, " *** Grüße"},
       {"cdata", rss(utf8, "<![CDATA[<strong>A & B</strong>]]>"), 6, " ***   A & B  "},
       {"atom", utf8 + "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>A</title></feed>", 0, ""},
-      {"undefined entity", rss(utf8, "&nbsp;"), -1, ""},
-      {"raw ampersand", rss(utf8, "A & B"), -1, ""},
+      {"undefined entity", rss(utf8, "&nbsp;"), -1, ""}, {"raw ampersand", rss(utf8, "A & B"), -1, ""},
       {"unknown encoding", rss("<?xml version=\"1.0\" encoding=\"x-klingon\"?>", "A"), -1, ""},
   };
   for (const auto& c : cases) {
@@ -122,8 +119,7 @@ TEST(TickerFeeds, PublishedDocuments) {
       {"sueddeutsche-rss2-iso8859-1-empty-description", 33, 8, " *** Special: Der 5er.Pack"},
       {"spiegel-update-rss2-utf8-podcast-html-entities-in-cdata", 60, 19,
        " *** 07.02. – die Wochenvorschau: Lockdown-Verlängerung, Kriegsverbrecher vor Gericht, Super Bowl, Karneval "},
-      {"heise-developer-atom-utf8", 0, 0, ""},
-      {"hawk-wordpress-rss2-malformed-undefined-entity", -1, 0, ""},
+      {"heise-developer-atom-utf8", 0, 0, ""}, {"hawk-wordpress-rss2-malformed-undefined-entity", -1, 0, ""},
       {"3sat-rss2-malformed-bom-raw-ampersand", -1, 0, ""},
   };
   if (!QFile::exists(QStringLiteral(SHARED_DATA_DIR "/rss")))
