@@ -18,33 +18,16 @@ const QString kDelete = "/quorvalis/DATA/delcoupon.cgi?";
 const QString kValid = "1234;05.01.2027;Freigetränk%20an%20der%20Bar;5;x;;-;";
 
 // A valid coupon that the server deletes when asked.
-class CouponScreenTest : public ProgramFolderTest {
+class CouponScreenTest : public KeptScreenTest<CouponScreen> {
  protected:
   CouponScreenTest() {
     fakes.server.reply(kSearch, kValid);
     fakes.server.reply(kDelete, "OK");
+    kept_ = [](const CouponScreen& s) {
+      return QStringLiteral("idle %1 closed %2 value %3 receipt %4")
+          .arg(s.idleSeconds()).arg(s.closedItself()).arg(s.geldwert(), s.receipt().join(u'|'));
+    };
   }
-  void settings(const QByteArray& clients) { writeBytes("filialini.ini", "[clients]\r\n" + clients); }
-  // The band's kept screen, opened again for each use: every case also checks that nothing of the
-  // case before stays on it.
-  void open() {
-    kept.prepare();
-    screen = kept.screen();
-    screen->hide();
-    screen->reset();
-    screen->show();
-  }
-  void TearDown() override {
-    CouponScreen made(fakes.services, state);
-    if (screen) expectOpensAgainAsNew(kept, made, [](const CouponScreen& s) {
-      return screenState(s) << QStringLiteral("idle %1 closed %2 value %3 receipt %4")
-                                   .arg(s.idleSeconds()).arg(s.closedItself())
-                                   .arg(s.geldwert(), s.receipt().join(u'|'));
-    });
-    ProgramFolderTest::TearDown();
-  }
-  QLineEdit* data(int i) { return screen->findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i)); }
-  bool shown(const char* name) { return !screen->findChild<QWidget*>(name)->isHidden(); }
   int countdown() { return screen->findChild<QTimer*>("Timer1")->interval(); }
   // The texts of the message labels shown.
   QString labels() {
@@ -62,11 +45,6 @@ class CouponScreenTest : public ProgramFolderTest {
     type("0171", "0234567", "1234");
     screen->Datapr_Click();
   }
-
-  FakeServices fakes;
-  TerminalState state = bandState();
-  KeptScreen<CouponScreen> kept{[this] { return std::make_unique<CouponScreen>(fakes.services, state); }};
-  CouponScreen* screen = nullptr;
 };
 
 // Enter empties the first wrong field only. What a look-up shows; whatever it found, the screen then closes.

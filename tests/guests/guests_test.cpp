@@ -85,39 +85,22 @@ const QString kGate = "http://gw.example/";
 const QString kAccount = "acc-pw-" + kGate + "gate1/send?";
 
 // Every request succeeds unless a test says otherwise; without "msg" no SMS is sent.
-class NewGuestTest : public ProgramFolderTest {
+class NewGuestTest : public KeptScreenTest<NewGuestScreen> {
  protected:
   NewGuestTest() {
     for (const QString& ok : {kAdd, kCoupon, kSending, kGate}) fakes.server.reply(ok, "OK");
     fakes.server.reply(kSearch, "0-0-0");
     fakes.server.reply(kAuth, kAccount);
+    kept_ = [](const NewGuestScreen& s) {
+      return QStringLiteral("field %1 idle %2 closed %3 record %4 coupon %5")
+          .arg(s.currentField()).arg(s.idleSeconds()).arg(s.closedItself()).arg(s.datensatz(), s.couponcode());
+    };
   }
-  void settings(const QByteArray& clients) { writeBytes("filialini.ini", "[clients]\r\n" + clients); }
-  // The band's kept screen, opened again for each use: every case also checks that nothing of the
-  // case before stays on it.
-  void open() {
-    kept.prepare();
-    screen = kept.screen();
-    screen->hide();
-    screen->reset();
-    screen->show();
-  }
-  void TearDown() override {
-    NewGuestScreen made(fakes.services, state);
-    if (screen) expectOpensAgainAsNew(kept, made, [](const NewGuestScreen& s) {
-      return screenState(s) << QStringLiteral("field %1 idle %2 closed %3 record %4 coupon %5")
-                                   .arg(s.currentField()).arg(s.idleSeconds()).arg(s.closedItself())
-                                   .arg(s.datensatz(), s.couponcode());
-    });
-    ProgramFolderTest::TearDown();
-  }
-  QLineEdit* data(int i) { return screen->findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i)); }
-  QWidget* child(const QString& name) { return screen->findChild<QWidget*>(name); }
   QString label1() { return screen->findChild<QLabel*>("Label1")->text(); }
   // Which of the named widgets are shown.
-  QString shown(const QString& names) {
+  QString shownAmong(const QString& names) {
     QStringList out;
-    for (const QString& name : names.split(u' ')) if (!child(name)->isHidden()) out << name;
+    for (const QString& name : names.split(u' ')) if (shown(name)) out << name;
     return out.join(u' ');
   }
   // A woman with a complete, valid entry.
@@ -129,11 +112,6 @@ class NewGuestTest : public ProgramFolderTest {
     for (int i = 0; i < kGuestFields; ++i) data(i)->setText(values[i]);
     screen->Datapr_Click();
   }
-
-  FakeServices fakes;
-  TerminalState state = bandState();
-  KeptScreen<NewGuestScreen> kept{[this] { return std::make_unique<NewGuestScreen>(fakes.services, state); }};
-  NewGuestScreen* screen = nullptr;
 };
 
 // From the blinking pictures through the checks on Enter to the saved guest: leaving a name
@@ -150,16 +128,16 @@ TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
   screen->timer1Tick();  // half a second after opening: field 0 wants the focus, no picture yet
   EXPECT_EQ(label1() + QString::number(screen->currentField()), text(t::kChooseSex) + "-1");
   QTest::mouseClick(child("w02"), Qt::LeftButton);
-  EXPECT_EQ(shown("m0 m02 m1 w0 w02 w1 Label4"), "m0 w1");
+  EXPECT_EQ(shownAmong("m0 m02 m1 w0 w02 w1 Label4"), "m0 w1");
   QTest::mouseClick(child("m0"), Qt::LeftButton);  // switching the choice: a man in the end
   screen->DATA_GotFocus(2);
-  EXPECT_EQ(label1() + " " + shown("cmdAlpha_1 cmdNumeric_1"), text(t::kPrompts[2]) + " cmdNumeric_1");
+  EXPECT_EQ(label1() + " " + shownAmong("cmdAlpha_1 cmdNumeric_1"), text(t::kPrompts[2]) + " cmdNumeric_1");
   screen->DATA_GotFocus(1);
-  EXPECT_EQ(shown("cmdAlpha_1 cmdNumeric_1"), "cmdAlpha_1");
+  EXPECT_EQ(shownAmong("cmdAlpha_1 cmdNumeric_1"), "cmdAlpha_1");
   const QStringList values{"Anna", "Mu", "hans-peter", "0234567", "7", "3", "1990"};
   for (int i = 0; i < kGuestFields; ++i) data(i)->setText(values[i]);
   screen->enterPressed();  // only the first wrong field is emptied and focused
-  EXPECT_EQ(shown(marks) + "/" + data(1)->text() + "/" + QString::number(screen->currentField()), "ok_1 ok_2//1");
+  EXPECT_EQ(shownAmong(marks) + "/" + data(1)->text() + "/" + QString::number(screen->currentField()), "ok_1 ok_2//1");
   screen->DATA_LostFocus(2);
   EXPECT_EQ(data(2)->text(), "hans-peter");
   data(1)->setText("hans-peter  müller");
@@ -167,12 +145,12 @@ TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
   EXPECT_EQ(data(1)->text(), text("Hans Peter Müller"));
   data(2)->setText("0171");
   screen->enterPressed();
-  EXPECT_EQ(shown("Datapr Label1 cmdEnterNum"), "Datapr");
+  EXPECT_EQ(shownAmong("Datapr Label1 cmdEnterNum"), "Datapr");
   data(1)->setText("Al");  // any change withdraws the save button
   EXPECT_TRUE(child("Datapr")->isHidden());
   data(1)->setFocus();  // the Return key of a real keyboard checks too, never typing
   QTest::keyClick(data(1), Qt::Key_Return);
-  EXPECT_EQ(data(1)->text() + shown(marks), "ok_1");
+  EXPECT_EQ(data(1)->text() + shownAmong(marks), "ok_1");
   data(1)->setText("Muster Meier");
   screen->enterPressed();  // passes: "Muster-Meier", the field keeps the focus
   ASSERT_TRUE(data(1)->text() == "Muster-Meier" && data(1)->hasFocus());
@@ -199,7 +177,7 @@ TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
     save();
     if (c.reply == "0-3-0") {  // a namesake: created only once confirmed
       EXPECT_EQ(label1(), text(t::kNameQuestionStart) + "3" + text(t::kNameQuestionEnd));
-      EXPECT_EQ(shown("Datapr") + " " + child("Datapr")->property("text").toString(), "Datapr " + text(t::kConfirm));
+      EXPECT_EQ(shownAmong("Datapr") + " " + child("Datapr")->property("text").toString(), "Datapr " + text(t::kConfirm));
       EXPECT_EQ(screen->findChild<QTimer*>("Timer1")->interval(), 100);  // busy, not closing
       QTest::mouseClick(child("Datapr"), Qt::LeftButton);
     }

@@ -10,7 +10,9 @@
 #include <QTimer>
 #include <functional>
 
+#include "fakes.h"
 #include "keyboard/entry_screen.h"
+#include "program_folder_test.h"
 
 namespace quorvalis::testing {
 
@@ -80,5 +82,35 @@ void expectOpensAgainAsNew(KeptScreen<Screen>& kept, Screen& made, Seen seen) {
   whileOpen(*kept.screen(), [&] { kept.exec(); }, [&] { again = seen(*kept.screen()); });
   EXPECT_EQ(differences(again, fresh), QStringList());  // < opened again, > opened new
 }
+
+// A screen test over the band's kept screen: each open() opens it again, so every case also
+// checks that nothing of the case before stays on it, and the test ends by comparing it, opened
+// once more, with a screen made new.
+template <class Screen>
+class KeptScreenTest : public ProgramFolderTest {
+ protected:
+  void open() {
+    kept.prepare();
+    screen = kept.screen();
+    screen->hide();
+    screen->reset();
+    screen->show();
+  }
+  void TearDown() override {
+    Screen made(fakes.services, state);
+    if (screen) expectOpensAgainAsNew(kept, made, [this](const Screen& s) { return screenState(s) << kept_(s); });
+    ProgramFolderTest::TearDown();
+  }
+  void settings(const QByteArray& clients) { writeBytes("filialini.ini", "[clients]\r\n" + clients); }
+  QLineEdit* data(int i) { return screen->template findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i)); }
+  QWidget* child(const QString& name) { return screen->template findChild<QWidget*>(name); }
+  bool shown(const QString& name) { return !child(name)->isHidden(); }
+
+  FakeServices fakes;
+  TerminalState state = bandState();
+  KeptScreen<Screen> kept{[this] { return std::make_unique<Screen>(fakes.services, state); }};
+  Screen* screen = nullptr;
+  std::function<QString(const Screen&)> kept_;  // what the screen holds beyond what it shows
+};
 
 }  // namespace quorvalis::testing
