@@ -25,11 +25,15 @@ home=$root/home
 mkdir -p "$home"
 printf '[server]\r\nhost=%s\r\ntimeout=10\r\n' "$host" >"$home/install.ini"
 printf '[start]\r\nlog=1\r\nID=DEMO01\r\nFL=1\r\n' >"$home/cl.ini"
-QT_QPA_PLATFORM=offscreen QUORVALIS_HOME=$home "$bin/quorval" >"$root/quorval.out" 2>&1 &
+QT_QPA_PLATFORM=offscreen QUORVALIS_HOME=$home XDG_CONFIG_HOME=$root/config "$bin/quorval" >"$root/quorval.out" 2>&1 &
 pids+=($!)
 for _ in $(seq 200); do
   if grep -q "/quorvalis/DATA/demo/rss.ini" "$root/zentrale/requests.log" 2>/dev/null && [ -s "$home/filialini.ini" ]; then
     echo "the packaged terminal reached the band"
+    # The demo branch has win=0: the autostart entry is there, naming a program that does not exist.
+    entry=$root/config/autostart/quorvalis.desktop
+    head -1 "$entry" | grep -qx '\[Desktop Entry\]' && grep -qx "Exec=\"$home/no_quorval\"" "$entry" ||
+      { echo "autostart entry:"; cat "$entry"; exit 1; }
     exit 0
   fi
   sleep 0.1

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include "cardsim_control.h"
@@ -78,25 +76,6 @@ TEST_F(CardReaderTest, DriverInProcessAndInItsHelper) {
   // A helper that cannot load the driver: missing, and quietly so.
   HelperCardReader without(QStringLiteral(CARD_HELPER), dir_.filePath("none"), [&] { return now; }, 1000);
   EXPECT_FALSE(without.command(statusCommand(), {}, 7).called || without.running());
-}
-
-TEST_F(CardReaderTest, MissingLibraryIsLookedForAgainOnceAMinute) {
-  const QString installed = dir_.filePath("libSCard32.so");
-  qint64 now = 0;
-  LibraryCardReader reader(installed, [&] { return now; });
-  EXPECT_FALSE(reader.loaded());
-  const CardResult missing = reader.command(statusCommand(), {}, 7);  // fails quietly
-  EXPECT_FALSE(missing.called);
-  EXPECT_NE(missing.result, 0);
-  EXPECT_NE(cardWrite(reader, 1, "quorva"), 0);
-  ASSERT_TRUE(QFile::copy(QStringLiteral(SCARD_LIBRARY), installed));  // plugged in later
-  const struct { qint64 at; bool called; } steps[] = {{1000, false}, {59999, false}, {60000, true}, {60001, true}};
-  for (const auto& s : steps) {
-    now = s.at;
-    const CardResult status = reader.command(statusCommand(), {}, 7);
-    EXPECT_EQ(status.called, s.called) << s.at;
-    EXPECT_EQ(status.dataOut, s.called ? kStatusWait : "       ") << s.at;
-  }
 }
 
 }  // namespace

@@ -188,7 +188,7 @@ QString scramble(const QString& password, int a, int b) {
 }
 
 // Scrambled and unscrambled for several keys; nine characters or fewer leave no password.
-TEST(BranchReplies, PasswordVersionAndBranch) {
+TEST(BranchReplies, PasswordAndVersion) {
   const struct {
     const char* password;
     int a, b;
@@ -205,51 +205,32 @@ TEST(BranchReplies, PasswordVersionAndBranch) {
                   {"F107", UpdateCheck::kNewer},       {"<h1>404 File Not Found</h1>", UpdateCheck::kNoReply}};
   for (const auto& v : versions) EXPECT_EQ(checkVersionReply(v.reply, "F106"), v.expected) << v.reply.toStdString();
 
-  const BranchInfo info = parseBranchReply("demo;Demo%20Filiale;Bar%20Nord;12345");
-  EXPECT_EQ(QStringList({info.directory, info.displayName, info.branchName, info.postcode}).join('|'),
-            "demo|Demo Filiale|Bar Nord|12345");
-  EXPECT_TRUE(info.answered && parseBranchReply("-").answered && parseBranchReply("-").directory.isEmpty());
-  EXPECT_FALSE(parseBranchReply("").answered);
 }
 
 // The branch's settings file: its numbered file, else the common one. A not-found page removes
 // the old file, no answer keeps it, and a file is written only when it holds its section.
 TEST_F(ProgramFolderTest, ConfigurationDownloads) {
   const QString numbered = "/quorvalis/DATA/demo/filialen/7.ini", common = "/quorvalis/DATA/demo/filial.ini";
-  const struct {
-    const char *numbered, *common;  // nullptr: no answer
-    Download result;
-    const char* file;  // after, when "old" was there; nullptr: removed
-  } cases[] = {
-      {"[clients]\r\nautomin=1", nullptr, Download::kWritten, "[clients]\r\nautomin=1\r\n"},
-      {"<title>404 Not Found</title> File Not Found", "[clients]\r\nwin=1", Download::kWritten,
+  // numbered: the branch's own file, or the news settings for the ticker; nullptr: no answer.
+  const struct { bool ticker; const char *numbered, *common; Download result; const char* file; } cases[] = {
+      {false, "[clients]\r\nautomin=1", nullptr, Download::kWritten, "[clients]\r\nautomin=1\r\n"},
+      {false, "<title>404 Not Found</title> File Not Found", "[clients]\r\nwin=1", Download::kWritten,
        "[clients]\r\nwin=1\r\n"},
-      {"[clients]\r\n; File Not here\r\nwin=1", "[x] File Not Found", Download::kNotFound, nullptr},
-      {nullptr, nullptr, Download::kNoAnswer, "old"},
-      {"File Not Found", nullptr, Download::kNoAnswer, "old"},  // one not found, one silent
+      {false, "[clients]\r\n; File Not here\r\nwin=1", "[x] File Not Found", Download::kNotFound, nullptr},
+      {false, nullptr, nullptr, Download::kNoAnswer, "old"},
+      {false, "File Not Found", nullptr, Download::kNoAnswer, "old"},  // one not found, one silent
+      {true, "[rss]\r\nmain=2", nullptr, Download::kWritten, "[rss]\r\nmain=2\r\n"},
+      {true, nullptr, nullptr, Download::kNoAnswer, "old"}, {true, "404 File Not Found", nullptr, Download::kNotFound, nullptr},
   };
   for (const auto& c : cases) {
     testing::ScriptedCentralServer server;
-    if (c.numbered) server.reply(numbered, c.numbered);
+    const QString file = c.ticker ? "rss.ini" : "filialini.ini";
+    if (c.numbered) server.reply(c.ticker ? "/quorvalis/DATA/demo/rss.ini" : numbered, c.numbered);
     if (c.common) server.reply(common, c.common);
-    writeBytes("filialini.ini", "old");
-    EXPECT_EQ(downloadBranchConfiguration(server, "demo", "7"), c.result) << c.numbered;
-    EXPECT_EQ(exists("filialini.ini") ? readBytes("filialini.ini") : "(none)", c.file ? c.file : "(none)")
+    writeBytes(file, "old");
+    EXPECT_EQ(c.ticker ? downloadTickerSettings(server, "demo") : downloadBranchConfiguration(server, "demo", "7"), c.result)
         << c.numbered;
-  }
-  const struct {
-    const char* reply;
-    Download result;
-    const char* file;
-  } ticker[] = {{"[rss]\r\nmain=2", Download::kWritten, "[rss]\r\nmain=2\r\n"},
-                {nullptr, Download::kNoAnswer, "old"},
-                {"404 File Not Found", Download::kNotFound, nullptr}};
-  for (const auto& c : ticker) {
-    testing::ScriptedCentralServer server;
-    if (c.reply) server.reply("/quorvalis/DATA/demo/rss.ini", c.reply);
-    writeBytes("rss.ini", "old");
-    EXPECT_EQ(downloadTickerSettings(server, "demo"), c.result);
-    EXPECT_EQ(exists("rss.ini") ? readBytes("rss.ini") : "(none)", c.file ? c.file : "(none)") << c.reply;
+    EXPECT_EQ(exists(file) ? readBytes(file) : "(none)", c.file ? c.file : "(none)") << c.numbered;
   }
 }
 

@@ -4,7 +4,6 @@
 
 #include "program_folder_test.h"
 #include "settings/ini.h"
-#include "settings/settings_files.h"
 
 namespace quorvalis {
 namespace {
@@ -123,20 +122,6 @@ TEST_F(IniTest, FilesOnDisk) {
   IniWrite(nowhere, "a", "b", "c");
   EXPECT_FALSE(QFile::exists(nowhere));
   EXPECT_EQ(IniRead(nowhere, "a", "b", "def"), "def");
-}
-
-TEST_F(IniTest, NamedSettingsLiveInTheProgramFolder) {
-  // A missing cl.ini: club mode off, receipt printer "-".
-  EXPECT_FALSE(settingOn(keys::kClub));
-  EXPECT_EQ(readSetting(keys::kQPrinter), "-");
-  writeSetting(keys::kClub, "1");
-  EXPECT_TRUE(settingOn(keys::kClub));
-  EXPECT_EQ(readBytes("cl.ini"), "[start]\r\nclub=1\r\n");
-  // Only the single character 1 is on.
-  for (const char* value : {"2", "ja", " 1x", "01", "true"}) {
-    writeSetting(keys::kClub, QString::fromLatin1(value));
-    EXPECT_FALSE(settingOn(keys::kClub)) << value;
-  }
 }
 
 }  // namespace

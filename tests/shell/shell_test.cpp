@@ -56,7 +56,8 @@ TEST_F(StartFormTest, LoginAndRememberedId) {
 
   const struct { const char* file; bool autoLogin; const char* seen; } cases[] = {
       {"log=1\r\nID=ABCDE", false, "1/ABCDE [x] ABCDE"}, {"log=1\r\nID=ABCDEF", true, "1/ABCDEF [x] ABCDEF"},
-      {"log=0\r\nID=ABCDEF", false, "0/ABCDEF [ ] "},    {"log=1", false, "1/ [x] "}};
+      {"log=0\r\nID=ABCDEF", false, "0/ABCDEF [ ] "},    {"log=1", false, "1/ [x] "},
+      {"log=01\r\nID=ABCDEF", false, "01/ABCDEF [ ] "}};  // only the single character 1 is on
   for (const auto& c : cases) {
     writeBytes("cl.ini", QByteArray("[start]\r\n") + c.file + "\r\n");
     form = std::make_unique<StartForm>(fakes.services);

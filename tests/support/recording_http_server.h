@@ -6,7 +6,6 @@
 #include <QList>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <optional>
 
 namespace quorvalis::testing {
 
@@ -25,10 +24,10 @@ class RecordingHttpServer : public QObject {
 
   QString host() const { return QStringLiteral("127.0.0.1:%1").arg(server_.serverPort()); }
   void answer(int status, const QByteArray& body) {
-    status_ = status;
-    body_ = body;
-    silent_ = false;
-    raw_.reset();
+    answerRaw("HTTP/1.1 " + QByteArray::number(status) + (status == 200 ? " OK" : " Not Found") +
+                  "\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +
+                  "\r\nConnection: close\r\n\r\n" + body,
+              true);
   }
   void neverAnswer() { silent_ = true; }
   // These bytes as the whole answer; the connection stays open unless close.
@@ -54,24 +53,14 @@ class RecordingHttpServer : public QObject {
     requestLines << buffer.left(buffer.indexOf("\r\n"));
     buffer.clear();
     if (silent_) return;
-    if (raw_) {
-      socket->write(*raw_);
-      if (closeAfterRaw_) socket->disconnectFromHost();
-      return;
-    }
-    const QByteArray reason = status_ == 200 ? "OK" : "Not Found";
-    socket->write("HTTP/1.1 " + QByteArray::number(status_) + ' ' + reason +
-                  "\r\nContent-Type: text/plain\r\nContent-Length: " +
-                  QByteArray::number(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_);
-    socket->disconnectFromHost();
+    socket->write(raw_);
+    if (closeAfterRaw_) socket->disconnectFromHost();
   }
 
   QTcpServer server_;
   QHash<QTcpSocket*, QByteArray> buffers_;
-  int status_ = 200;
-  QByteArray body_ = "OK";
   bool silent_ = false;
-  std::optional<QByteArray> raw_;
+  QByteArray raw_ = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nOK";
   bool closeAfterRaw_ = true;
 };
 

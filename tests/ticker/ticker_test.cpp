@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
-#include <QSignalSpy>
 
 #include "fakes.h"
 #include "program_folder_test.h"
@@ -212,26 +212,6 @@ TEST_F(TickerScreenTest, OfflineAndEmptyFeeds) {
   EXPECT_EQ(strip(), "***  *** |" + kOffline + "| - No. 2 - |#ffff00");
   pass();
   EXPECT_EQ(requested, (QStringList{"/quorvalis/DATA/demo/rss.xml", "http://a", "http://b", "/quorvalis/DATA/demo/rss.xml"}));
-}
-
-TEST_F(TickerScreenTest, ShowHideAndClose) {
-  open("items=1\r\n");
-  QSignalSpy unloaded(ticker.get(), &TickerScreen::unloaded);
-  const auto step = [&](const char* what, std::optional<QByteArray> document, const char* seen) {
-    answer(std::move(document));
-    EXPECT_EQ(QString(ticker->isVisible() ? "shown" : "hidden") + QString(", unloaded").repeated(unloaded.size()), seen) << what;
-    if (!ticker->loading()) pass();
-  };
-  step("first load", feed({"A"}), "shown");
-  ticker->picScrollParent_DblClick();
-  step("hidden by a double-click, same headline", feed({"A"}), "hidden");
-  step("new headline", feed({"B"}), "shown");
-  tile = true;
-  step("band is a tile", feed({"B"}), "hidden");
-  tile = false;
-  writeBytes("rss.ini", "[rss]\r\nmain=0\r\nitems=1\r\n");
-  step("switched off, offline", std::nullopt, "hidden");
-  step("switched off, loaded", feed({"C"}), "hidden, unloaded");
 }
 
 }  // namespace quorvalis::testing
