@@ -40,28 +40,9 @@ inline QStringList screenState(const QWidget& screen) {
   return lines;
 }
 
-// The lines only one of two states has, marked with the side they are on.
-inline QStringList differences(const QStringList& a, const QStringList& b) {
-  QStringList out;
-  for (const QString& line : a)
-    if (!b.contains(line)) out << "< " + line;
-  for (const QString& line : b)
-    if (!a.contains(line)) out << "> " + line;
-  return out;
-}
-
-// The timers still running on a screen.
-inline QStringList runningTimers(const QWidget& screen) {
-  QStringList running;
-  for (const QTimer* t : screen.findChildren<QTimer*>())
-    if (t->isActive()) running << t->objectName();
-  return running;
-}
-
 // Opens the screen through `open` (modal, as the band does), runs `inside` once it is the active
 // window, and returns when it has closed.
-inline void whileOpen(QDialog& screen, const std::function<void()>& open,
-                      const std::function<void()>& inside) {
+inline void whileOpen(QDialog& screen, const std::function<void()>& open, const std::function<void()>& inside) {
   QTimer::singleShot(0, &screen, [&] {
     EXPECT_TRUE(QTest::qWaitForWindowActive(&screen));
     inside();
@@ -70,22 +51,9 @@ inline void whileOpen(QDialog& screen, const std::function<void()>& open,
   open();
 }
 
-// A kept screen, whatever a test left on it, closes without anything running on and opens again
-// exactly as a screen made new opens.
-template <class Screen, class Seen>
-void expectOpensAgainAsNew(KeptScreen<Screen>& kept, Screen& made, Seen seen) {
-  kept.screen()->hide();
-  EXPECT_EQ(runningTimers(*kept.screen()), QStringList());
-  QStringList again, fresh;
-  // The new one first: between two openings another window (the band) is active, as in use.
-  whileOpen(made, [&] { made.exec(); }, [&] { fresh = seen(made); });
-  whileOpen(*kept.screen(), [&] { kept.exec(); }, [&] { again = seen(*kept.screen()); });
-  EXPECT_EQ(differences(again, fresh), QStringList());  // < opened again, > opened new
-}
-
 // A screen test over the band's kept screen: each open() opens it again, so every case also
-// checks that nothing of the case before stays on it, and the test ends by comparing it, opened
-// once more, with a screen made new.
+// checks that nothing of the case before stays on it. The test ends by closing it, which leaves
+// no timer running, and opening it once more exactly as a screen made new opens.
 template <class Screen>
 class KeptScreenTest : public ProgramFolderTest {
  protected:
@@ -97,8 +65,19 @@ class KeptScreenTest : public ProgramFolderTest {
     screen->show();
   }
   void TearDown() override {
-    Screen made(fakes.services, state);
-    if (screen) expectOpensAgainAsNew(kept, made, [this](const Screen& s) { return screenState(s) << kept_(s); });
+    if (screen) {
+      screen->hide();
+      for (const QTimer* t : screen->template findChildren<QTimer*>()) EXPECT_FALSE(t->isActive()) << t->objectName().toStdString();
+      Screen made(fakes.services, state);
+      QStringList again, fresh;
+      // The new one first: between two openings another window (the band) is active, as in use.
+      whileOpen(made, [&] { made.exec(); }, [&] { fresh = screenState(made) << kept_(made); });
+      whileOpen(*screen, [&] { kept.exec(); }, [&] { again = screenState(*screen) << kept_(*screen); });
+      QStringList differences;  // < opened again, > opened new
+      for (const QString& line : again) if (!fresh.contains(line)) differences << "< " + line;
+      for (const QString& line : fresh) if (!again.contains(line)) differences << "> " + line;
+      EXPECT_EQ(differences, QStringList());
+    }
     ProgramFolderTest::TearDown();
   }
   void settings(const QByteArray& clients) { writeBytes("filialini.ini", "[clients]\r\n" + clients); }
