@@ -95,7 +95,7 @@ TEST_F(SettingsFormTest, EraseAsksThenWritesTheCard) {
   for (const auto& c : cases) {
     fakes.cardReader = MemoryCardReader();
     fakes.cardReader.put(1, "quorva");
-    fakes.cardReader.failWrites = c.writeFails;
+    fakes.cardReader.failWriteAt = c.writeFails ? -1 : 0;
     fakes.dialogs.answer = c.answer;
     open().del_Karte_Click();
     const QString marker(fakes.cardReader.memory.data() + 1, 6);

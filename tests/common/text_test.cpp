@@ -17,9 +17,6 @@ TEST(ReadNumber, TakesTheLongestLeadingNumber) {
 }
 
 TEST(CodePage, EveryByteBothWays) {
-  const QString text = QString::fromUtf8("Müller Straße € Ä");
-  EXPECT_EQ(toCp1252(text), QByteArray("M\xFCller Stra\xDF" "e \x80 \xC4"));
-  EXPECT_EQ(fromCp1252(toCp1252(text)), text);
   // Where the code page differs from Latin-1, and its five holes kept as controls.
   const struct { unsigned char byte; char16_t unicode; } high[] = {
       {0x80, 0x20AC}, {0x81, 0x0081}, {0x82, 0x201A}, {0x8A, 0x0160}, {0x8D, 0x008D}, {0x8E, 0x017D},

@@ -30,12 +30,11 @@ class FixedClock : public Clock {
   QDateTime at{QDate(2026, 12, 4), QTime(14, 30, 5)};
 };
 
-// Answers by path prefix (the longest matching rule wins); each rule's replies are used in
-// order and its last one repeats. Unmatched requests get "" like an unreachable server.
+// Answers by path prefix (the longest matching rule wins). Unmatched requests get "" like an
+// unreachable server.
 class ScriptedCentralServer : public CentralServer {
  public:
-  void reply(const QString& prefix, const QString& body) { replyInOrder(prefix, {body}); }
-  void replyInOrder(const QString& prefix, const QStringList& bodies) { rules_[prefix] = bodies; }
+  void reply(const QString& prefix, const QString& body) { rules_[prefix] = body; }
   // download() succeeds for these paths and writes the given bytes.
   void offerDownload(const QString& path, const QByteArray& bytes) { downloads_[path] = bytes; }
 
@@ -56,9 +55,7 @@ class ScriptedCentralServer : public CentralServer {
     auto best = rules_.end();
     for (auto it = rules_.begin(); it != rules_.end(); ++it)
       if (path.startsWith(it.key()) && (best == rules_.end() || it.key().size() > best.key().size())) best = it;
-    if (best == rules_.end()) return {};
-    QStringList& bodies = *best;
-    return bodies.size() > 1 ? bodies.takeFirst() : bodies.value(0);
+    return best == rules_.end() ? QString() : *best;
   }
 
   // Full addresses are scripted and recorded the same way, by their whole text.
@@ -79,7 +76,7 @@ class ScriptedCentralServer : public CentralServer {
 
  private:
   int waiting_ = 0;
-  QMap<QString, QStringList> rules_;
+  QMap<QString, QString> rules_;
   QMap<QString, QByteArray> downloads_;
 };
 
@@ -108,7 +105,7 @@ class MemoryCardReader : public CardReader {
       out.result = 0;
     } else if (parts[1] == u"MemWrite") {
       ++writes;
-      if (failWrites || writes == failWriteAt) return out;
+      if (writes == failWriteAt || failWriteAt < 0) return out;
       for (int i = 0; i < length && i < dataIn.size(); ++i) memory[static_cast<size_t>(address + i)] = dataIn[i];
       out.result = 0;
     }
@@ -122,8 +119,7 @@ class MemoryCardReader : public CardReader {
 
   QString status = QString::fromLatin1(kStatusWait);
   bool missing = false;
-  bool failWrites = false;
-  int failWriteAt = 0;  // the n-th write (from 1) fails
+  int failWriteAt = 0;  // the n-th write (from 1) fails; -1: every write
   int writes = 0;
   std::array<QChar, 256> memory{};
   QStringList commands;

@@ -2,8 +2,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QPoint>
-#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <ostream>
@@ -15,7 +13,3 @@ inline void PrintTo(const QStringList& l, std::ostream* os) {
   for (const QString& s : l) *os << " \"" << s.toStdString() << "\"";
   *os << " }";
 }
-inline void PrintTo(const QRect& r, std::ostream* os) {
-  *os << "QRect(" << r.x() << ", " << r.y() << ", " << r.width() << ", " << r.height() << ")";
-}
-inline void PrintTo(const QPoint& p, std::ostream* os) { *os << "QPoint(" << p.x() << ", " << p.y() << ")"; }

@@ -201,17 +201,4 @@ TEST_F(TickerScreenTest, EntriesOfEachFeedInTurn) {
   EXPECT_EQ(requested, order << "http://neu" << "/quorvalis/DATA/demo/rss.xml");
 }
 
-// Failed or empty feeds scroll the offline entries, white until one loads; an empty one is passed over once.
-TEST_F(TickerScreenTest, OfflineAndEmptyFeeds) {
-  open("1=http://a;1\r\n2=http://b;1\r\n");
-  answer(std::nullopt);
-  EXPECT_EQ(strip(), "NEWS konnten nicht geladen werden.|" + kOffline + "| - No. 0 - |#ffffff");
-  pass();
-  for (const char* empty : {"<feed><title>Atom</title><entry><title>x</title></entry></feed>", "<rss><channel/></rss>"})
-    answer(QByteArray(empty));
-  EXPECT_EQ(strip(), "***  *** |" + kOffline + "| - No. 2 - |#ffff00");
-  pass();
-  EXPECT_EQ(requested, (QStringList{"/quorvalis/DATA/demo/rss.xml", "http://a", "http://b", "/quorvalis/DATA/demo/rss.xml"}));
-}
-
 }  // namespace quorvalis::testing
