@@ -42,3 +42,14 @@ start_xvfb() {
   [ -s "$file" ] || { echo "Xvfb did not start"; return 1; }
   export DISPLAY=:$(tr -d '[:space:]' <"$file")
 }
+
+# start_wine: the Windows build's Wine prefix ($win, $qt and $libs set) on the display started
+# before, with one wineserver for all the runs that follow; adds a wineserver kill to the exit.
+start_wine() {
+  . scripts/wine-env.sh
+  wineserver -k 2>/dev/null || true  # a server left from an earlier run would refuse -p
+  wineserver -p
+  # Wine's own helper processes start with the first program and would inherit the pipe CTest
+  # reads a test's output from, so CTest would wait for them: start them here.
+  wine cmd /c ver </dev/null >/dev/null 2>&1
+}

@@ -43,12 +43,7 @@ cmake --build $win -j "$jobs"
 pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wineserver -k 2>/dev/null || true' EXIT
 start_xvfb "$root/$win"
-. scripts/wine-env.sh
-wineserver -k 2>/dev/null || true  # a server left from an earlier run would refuse -p
-wineserver -p  # one server for all the runs below
-# Wine's own helper processes start with the first program and would inherit the pipe CTest
-# reads a test's output from, so CTest would wait for them: start them here.
-wine cmd /c ver </dev/null >/dev/null 2>&1
+start_wine
 # Tests run offscreen, where Qt on Windows takes its fonts from a folder: Arial's stand-in.
 mkdir -p $win/fonts && cp /usr/share/fonts/truetype/liberation/LiberationSans-*.ttf $win/fonts/
 export QT_QPA_FONTDIR=$(winpath "$root/$win/fonts")

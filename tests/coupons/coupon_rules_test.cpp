@@ -10,16 +10,6 @@ namespace quorvalis::testing {
 
 const QDate kToday(2026, 12, 4);
 
-TEST(CouponEnterCheck, FirstFailingFieldInOrder) {
-  const struct { CouponFields fields; int failing; } cases[] = {
-      {{"0171", "1234567", "1234"}, -1}, {{"171", "1234567", "1234"}, 0}, {{"0271", "1234567", "1234"}, 0},
-      {{"01a1", "1234567", "1234"}, 0},  {{"0171", "12345", "1234"}, 1},  {{"0171", "123456", "1234"}, -1},
-      {{"0171", "12345x", "1234"}, 1},   {{"0171", "1234567", "12a4"}, 2}, {{"0171", "1234567", "123"}, 2},
-      {{"0171", "1234567", "12345"}, 2}, {{"", "", ""}, 0},               {{"0171", "", ""}, 1}};
-  for (const auto& c : cases) EXPECT_EQ(firstFailingCouponField(c.fields), c.failing)
-        << QStringList(c.fields.begin(), c.fields.end()).join('/').toStdString();
-}
-
 TEST(CouponEvaluation, EveryOutcome) {
   using R = CouponEvaluation;
   const char *found = "Gutschein gefunden.", *valid = "Der Gutschein ist gültig.",

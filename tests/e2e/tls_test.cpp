@@ -69,9 +69,6 @@ TEST_F(TlsE2E, OnlyAVerifiedServerAnswers) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return feed.has_value(); }, 10000)) << r.cert;
     EXPECT_EQ(feed->has_value() && feed->value().contains("<rss"), r.answers) << r.cert;
   }
-  // Plain HTTP stands as it was, and so does the system's trust store for a branch without "ca".
-  ZentraleProcess plain;
-  EXPECT_EQ(HttpCentralServer({plain.host(), 5000}).get("/quorvalis/DATA/filiale.cgi?NOSUCH"), "-");
 }
 
 }  // namespace

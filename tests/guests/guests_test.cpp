@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
-#include <set>
 
 #include "fakes.h"
 #include "guests/new_guest_screen.h"
@@ -60,17 +59,10 @@ TEST(DuplicateReply, ResultCodeAndOutcome) {
   }
 }
 
-TEST(WelcomeCoupon, ValidForAYearWithARandomCode) {
+TEST(WelcomeCoupon, ValidForAYear) {
   EXPECT_EQ(couponValidity(QDate(2026, 12, 4)), QDate(2027, 12, 4));
   EXPECT_EQ(couponValidity(QDate(2028, 2, 29)), QDate(2029, 2, 28));
   EXPECT_EQ(couponValidity(QDate(2027, 2, 28)), QDate(2028, 2, 28));
-  std::set<char> seen[4];
-  for (int i = 0; i < 2000; ++i) {
-    const std::string code = randomCouponCode().toStdString();
-    ASSERT_TRUE(code.size() == 4 && code.find_first_not_of("0123456789") == std::string::npos) << code;
-    for (int p = 0; p < 4; ++p) seen[p].insert(code[static_cast<size_t>(p)]);
-  }
-  for (const auto& digits : seen) EXPECT_EQ(digits.size(), 10u);  // a leading 0 too
 }
 
 namespace t = guest_texts;
@@ -122,7 +114,6 @@ TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
   const QString marks = "ok_0 ok_1 ok_2 ok_3 ok_4 ok_5 ok_6";
   settings("coupon=1\r\nmsg=-\r\n");
   open();
-  screen->show();
   screen->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(screen));
   screen->timer1Tick();  // half a second after opening: field 0 wants the focus, no picture yet

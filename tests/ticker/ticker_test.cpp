@@ -133,8 +133,6 @@ TEST(TickerFeeds, PublishedDocuments) {
   }
 }
 
-const QString kOffline = " *** Diese RSS-NEWS sind zur Zeit offline. - the Channel is offline *** ";
-
 QByteArray feed(const QStringList& titles, const QStringList& descriptions = {}) {
   QByteArray xml = "<rss><channel>";
   for (int i = 0; i < titles.size(); ++i)
@@ -156,7 +154,7 @@ class TickerScreenTest : public testing::ProgramFolderTest, public FeedSource {
   }
   void open(const QByteArray& rss) {
     writeBytes("rss.ini", "[rss]\r\nmain=1\r\n" + rss);
-    ticker = std::make_unique<TickerScreen>(state, *this, [this] { return tile; });
+    ticker = std::make_unique<TickerScreen>(state, *this, [] { return false; });
     ticker->show();
     QCoreApplication::processEvents();  // the first fetch starts once the strip is shown
   }
@@ -174,7 +172,6 @@ class TickerScreenTest : public testing::ProgramFolderTest, public FeedSource {
   QStringList requested;
   QList<Done> pending;
   TerminalState state = testing::bandState();
-  bool tile = false;
   std::unique_ptr<TickerScreen> ticker;
 };
 
