@@ -8,11 +8,15 @@ cd "$(dirname "$0")/.."
 root=$PWD
 work=${QUORVALIS_FAULTS_DIR:-/tmp/quorvalis-faults}
 mkdir -p "$work/src" "$work/build"
-# Only files whose contents changed are copied, so the build stays incremental.
-git ls-files -co --exclude-standard | while IFS= read -r f; do
+# Only files whose contents changed are copied, so the build stays incremental; files gone from
+# the tree go from the copy too (a stale header there would shadow the one the tree now has).
+files=$(git ls-files -co --exclude-standard)
+while IFS= read -r f; do
   [ -f "$f" ] || continue
   cmp -s "$f" "$work/src/$f" || { mkdir -p "$work/src/$(dirname "$f")"; cp -p "$f" "$work/src/$f"; }
-done
+done <<<"$files"
+(cd "$work/src" && find . -type f -printf '%P\n') | grep -vxFf <(printf '%s\n' "$files") |
+  while IFS= read -r gone; do rm -f "$work/src/$gone"; done
 ln -sfn "$(cd "$root/.." && pwd)/shared" "$work/shared"
 
 export QT_QPA_PLATFORM=offscreen
