@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 root=$PWD win=build-win
 cache=${QUORVALIS_WIN_CACHE:-/opt/quorvalis-win}
 qt=$cache/qt-6.4.2 libs=$cache/libs
-[ -x $win/quorval.exe ] && [ -f $win/uninstall-files.nsh ] || { echo "run scripts/windows.sh first" >&2; exit 2; }
+[ -f $win/stage/quorval.exe ] && [ -f $win/uninstall-files.nsh ] || { echo "run scripts/windows.sh first" >&2; exit 2; }
 . scripts/lib.sh
 pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wineserver -k 2>/dev/null || true' EXIT
