@@ -19,7 +19,7 @@ patches=("$@")
 [ ${#patches[@]} -gt 0 ] || patches=(tests/faults/*.patch)
 missed=0
 for p in "${patches[@]}"; do
-  grep '^+++ b/' "$p" | grep -qv '^+++ b/packaging/' && continue  # a fault of the program: scripts/faults.sh
+  installer_fault "$p" || continue  # a fault of the program: scripts/faults.sh
   name=$(basename "$p" .patch)
   copy=$(mktemp -d)
   cp -r packaging "$copy/"

@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+. scripts/lib.sh
 work=${QUORVALIS_FAULTS_DIR:-/tmp/quorvalis-faults}
 mkdir -p "$work/src" "$work/build"
 # Only files whose contents changed are copied, so the build stays incremental; files gone from
@@ -34,7 +35,7 @@ patches=("$@")
 missed=0
 for p in "${patches[@]}"; do
   name=$(basename "$p" .patch)
-  if ! grep '^+++ b/' "$p" | grep -qv '^+++ b/packaging/'; then
+  if installer_fault "$p"; then
     echo "$name: a fault of the installer, for scripts/faults-windows.sh"; continue
   fi
   patch -s -p1 -d "$work/src" <"$root/$p"

@@ -1,5 +1,5 @@
-# Shared by the demo and the benchmark scripts: the development central server and a virtual
-# display. Source it; each function adds what it starts to the array pids.
+# Shared by the demo, benchmark, Windows and fault scripts: the development central server, a
+# virtual display, Wine. Source it; each function adds what it starts to the array pids.
 
 # bench_setup: the optimised build in build-bench, a work folder in $work, and the central
 # server and a display started for it; all of it ends with the script.
@@ -53,3 +53,7 @@ start_wine() {
   # reads a test's output from, so CTest would wait for them: start them here.
   wine cmd /c ver </dev/null >/dev/null 2>&1
 }
+
+# installer_fault PATCH: whether a fault patch changes only the installer (packaging/); those are
+# for scripts/faults-windows.sh, the rest for scripts/faults.sh.
+installer_fault() { ! grep '^+++ b/' "$1" | grep -qv '^+++ b/packaging/'; }

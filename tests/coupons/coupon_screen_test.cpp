@@ -4,7 +4,7 @@
 #include "coupons/receipts.h"
 #include "coupons/texts.h"
 #include "fakes.h"
-#include "opening_state.h"
+#include "kept_screen_test.h"
 #include "program_folder_test.h"
 #include "settings/settings_files.h"
 

@@ -19,7 +19,6 @@
 #include "platform/program_folder.h"
 #include "platform/screen_host.h"
 #include "program_folder_test.h"
-#include "recording_http_server.h"
 #include "server/branch_configuration.h"
 #include "server/http_central_server.h"
 #include "server/update_signature.h"

@@ -6,7 +6,7 @@
 #include "guests/new_guest_screen.h"
 #include "guests/registration.h"
 #include "guests/texts.h"
-#include "opening_state.h"
+#include "kept_screen_test.h"
 #include "program_folder_test.h"
 #include "qt_printers.h"
 

@@ -1,6 +1,5 @@
-// What an entry screen shows and runs, line by line, to compare a kept screen opened again with a
-// screen opened new: each named control's visibility, place, enabled state, text, check, value
-// and style; the stacking of the screen's own controls; the focused control; the timers.
+// Screen tests over the band's kept entry screens, and what such a screen shows and runs, line by
+// line, to compare it opened again with a screen opened new.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +15,8 @@
 
 namespace quorvalis::testing {
 
+// Each named control's visibility, place, enabled state, text, check, value and style; the
+// stacking of the screen's own controls; the focused control; the timers.
 inline QStringList screenState(const QWidget& screen) {
   const auto place = [](const QRect& r) {
     return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
