@@ -107,6 +107,7 @@ void attachScreens(MainScreen& band, Services& services, TerminalState& state,
     withClubHooks(&form, club)->exec();
   };
   band.screens.ticker = [&ticker](bool show) { show ? ticker.show() : ticker.unload(); };
+  band.screens.othersOpen = [&settings] { return settings.screen() && settings.screen()->isVisible(); };
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 
 namespace quorvalis {
 
+class HeldProgram;
+
 class Desktop {
  public:
   virtual ~Desktop() = default;
@@ -20,6 +22,8 @@ class Desktop {
   virtual void mouseMoveNormalised(int x, int y) = 0;
   virtual void mouseClick(int button) = 0;    // 1 left, 2 right, 4 middle: down and up
   virtual bool startProgram(const QString& program, const QStringList& args) = 0;
+  // Starts a checked program exactly as it was checked; false when nothing started.
+  virtual bool startHeld(HeldProgram& program) = 0;
   virtual void startOnScreenKeyboard() = 0;
   // The command the desktop starts at login; a command that does not exist starts nothing.
   virtual void setAutostart(const QString& command) = 0;

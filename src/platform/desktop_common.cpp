@@ -1,5 +1,7 @@
 #include "platform/desktop_common.h"
 
+#include "platform/held_program.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QProcess>
@@ -17,6 +19,8 @@ bool QtDesktop::startProgram(const QString& program, const QStringList& args) {
   QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner | QFile::ExeUser);
   return QProcess::startDetached(program, args);
 }
+
+bool QtDesktop::startHeld(HeldProgram& program) { return program.start(); }
 
 void QtDesktop::beep() { QApplication::beep(); }
 

@@ -9,6 +9,7 @@ class QtDesktop : public Desktop {
  public:
   QSize screenSize() override;
   bool startProgram(const QString& program, const QStringList& args) override;
+  bool startHeld(HeldProgram& program) override;
   void beep() override;
   void endProgram() override;
 };

@@ -1,5 +1,7 @@
 #include "server/branch_configuration.h"
 
+#include <QRegularExpression>
+
 #include <QFile>
 
 #include "common/text.h"
@@ -94,8 +96,15 @@ QString unscramblePassword(const QString& pass) {
   return fromCp1252(plain.mid(9));
 }
 
+bool isVersionName(const QString& text) {
+  static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9._-]{1,15}$"));
+  // "." and ".." would name the program folder and its parent.
+  return name.match(text).hasMatch() && text != u"." && text != u"..";
+}
+
 UpdateCheck checkVersionReply(const QString& reply, const QString& installed) {
-  if (reply.isEmpty() || reply.size() > 15) return UpdateCheck::kNoReply;
+  // The reply becomes a file name: anything but a plain name is no reply.
+  if (!isVersionName(reply)) return UpdateCheck::kNoReply;
   return reply == installed ? UpdateCheck::kCurrent : UpdateCheck::kNewer;
 }
 

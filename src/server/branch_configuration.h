@@ -34,6 +34,8 @@ Download downloadTickerSettings(CentralServer& server, const QString& directory)
 // c + i - A - B; the first nine are filler. Empty when nothing is left after the filler.
 QString unscramblePassword(const QString& pass);
 
+// A version name: letters, digits, ".", "-", "_", at most 15 characters.
+bool isVersionName(const QString& text);
 // The update check's verdict on the server's version reply.
 enum class UpdateCheck { kNoReply, kCurrent, kNewer };
 UpdateCheck checkVersionReply(const QString& reply, const QString& installed);

@@ -3,7 +3,9 @@
 #include "platform/program_folder.h"
 #include "server/http_wire.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
 #include <algorithm>
 
 #include "common/text.h"
@@ -15,6 +17,7 @@ namespace {
 
 constexpr int kMaxTimeoutSeconds = 110;  // below the 120 s after which screens close
 constexpr qint64 kMaxReplyBytes = 1024 * 1024;  // a script reply or a settings file
+constexpr qint64 kDiskCheckBytes = 4 * 1024 * 1024;
 
 }  // namespace
 
@@ -72,13 +75,27 @@ QString HttpCentralServer::fetch(const QString& host, const QString& target) {
   return status == 200 || status == 404 ? fromCp1252(body) : QString();
 }
 
-bool HttpCentralServer::download(const QString& path, const QString& file) {
+bool HttpCentralServer::download(const QString& path, const QString& file, const DownloadLimits& limits) {
   const Waiting waiting(waiting_);
   QSaveFile out(file);
   if (!out.open(QIODevice::WriteOnly)) return false;
-  // A large program may take long; only silence counts as a timeout here.
-  const int status = wire_.get({settings_.host, settings_.caFile, encodeRequestTarget(path), settings_.timeoutMs, true, -1},
-                               [&out](const QByteArray& part) { return out.write(part) == part.size(); });
+  const QString folder = QFileInfo(file).absolutePath();
+  qint64 received = 0, nextDiskCheck = 0;
+  const auto sink = [&](const QByteArray& part) {
+    received += part.size();
+    // A large program may fill the disk the branch's records need.
+    if (received >= nextDiskCheck) {
+      if (limits.keepFree > 0 && QStorageInfo(folder).bytesAvailable() - part.size() < limits.keepFree) return false;
+      nextDiskCheck = received + kDiskCheckBytes;
+    }
+    if (out.write(part) != part.size()) return false;
+    if (limits.progress) limits.progress(received);
+    return true;
+  };
+  // Silence times out as for any request; the deadline bounds a server that trickles.
+  const int status = wire_.get({settings_.host, settings_.caFile, encodeRequestTarget(path), settings_.timeoutMs,
+                                true, limits.maxBytes, limits.deadlineMs},
+                               sink);
   if (status != 200) {
     out.cancelWriting();
     return false;

@@ -20,7 +20,7 @@ class HttpCentralServer : public CentralServer {
   explicit HttpCentralServer(ServerSettings settings);
   QString get(const QString& path) override;
   QString getUrl(const QString& url) override;
-  bool download(const QString& path, const QString& file) override;
+  bool download(const QString& path, const QString& file, const DownloadLimits& limits) override;
   bool busy() const override { return waiting_ > 0; }
 
  private:

@@ -326,6 +326,10 @@ int HttpWire::exchange(Connection& c, const Request& request,
   QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop, ended);
   QObject::connect(&socket, &QTcpSocket::disconnected, &loop, ended);
   QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+  QTimer deadline;
+  deadline.setSingleShot(true);
+  QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+  if (request.deadlineMs > 0) deadline.start(request.deadlineMs);
 
   socket.write("GET " + request.target + " HTTP/1.1\r\nHost: " + splitScheme(request.host).second.toUtf8() +
                "\r\nConnection: keep-alive\r\n\r\n");

@@ -84,6 +84,7 @@ class HttpWire {
     int timeoutMs;
     bool silenceOnly;     // the timeout counts from the last bytes received, not the start
     qint64 maxBody;       // < 0: no limit
+    int deadlineMs = 0;   // for the whole exchange, whatever comes meanwhile; 0: none
   };
   // Sends the request and waits without taking user input; each piece of the body goes to
   // sink, which returns false to give up. The status, or 0 when no whole reply came.

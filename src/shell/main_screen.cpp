@@ -1,9 +1,13 @@
 #include "shell/main_screen.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFile>
+#include <QStorageInfo>
+#include <QThread>
 
 #include "common/text.h"
+#include "platform/held_program.h"
 #include "platform/program_folder.h"
 #include "platform/window.h"
 #include "server/branch_configuration.h"
@@ -397,12 +401,46 @@ bool MainScreen::CheckForUpdate() {
   return true;
 }
 
+namespace {
+
+constexpr qint64 kUnsignedMaxBytes = 512LL * 1024 * 1024;
+constexpr int kUpdateDeadlineMs = 15 * 60 * 1000;
+constexpr qint64 kKeepFreeBytes = 64LL * 1024 * 1024;  // for the branch's records and logs
+
+}  // namespace
+
+// With a key, the statement on the server says what may come and how long it is, before a byte
+// of the program is fetched; the program is held from its check to its start.
 bool MainScreen::DownloadUpdate() {
   const QString version = vers->text();
   const QString file = updateProgramFile(version);
-  // Nothing unverified is started: a program whose signature fails is not kept either.
-  if (!services_.server.download(updateProgramPath(version), file) ||
-      !updateProgramTrusted(services_.server, file, version)) {
+  const QByteArray key = configuredUpdateKey().toLatin1();
+  std::optional<UpdateStatement> statement;
+  bool ok = true;
+  if (!key.isEmpty()) {
+    statement = UpdateStatement::parse(services_.server.get(updateSignaturePath(version)).toLatin1());
+    ok = statement && statementAdmits(*statement, version, readSetting(keys::kInstalledVersion));
+  }
+  const qint64 maxBytes = statement ? statement->length : kUnsignedMaxBytes;
+  ok = ok && QStorageInfo(programFolder()).bytesAvailable() >= (statement ? maxBytes : 0) + kKeepFreeBytes;
+  if (ok) {
+    ok = services_.server.download(
+        updateProgramPath(version), file,
+        {maxBytes, kUpdateDeadlineMs, kKeepFreeBytes, [this, &version, maxBytes, statement](qint64 received) {
+           // Whoever stands at the counter sees why the band does not answer.
+           vers->setText(statement && maxBytes > 0
+                             ? QStringLiteral("%1 %2 %").arg(version).arg(received * 100 / maxBytes)
+                             : QStringLiteral("%1 %2 MB").arg(version).arg(received >> 20));
+         }});
+    vers->setText(version);
+  }
+  if (ok) {
+    HeldProgram program(file);
+    ok = program.isOpen() && (!statement || verifyUpdateProgram(program.content(), *statement, key)) &&
+         services_.desktop.startHeld(program);
+  }
+  if (!ok) {
+    // Nothing unchecked is kept; a failed start leaves the old terminal running.
     QFile::remove(file);
     const QDateTime now = services_.clock.now();
     services_.dialogs.message(text(texts::kUpdateError) + dateText(now.date()) + u' ' +
@@ -410,14 +448,25 @@ bool MainScreen::DownloadUpdate() {
                               text(texts::kTitleError));
     return true;
   }
-  services_.desktop.startProgram(file, {});
   endProgram();
   return false;
+}
+
+// Never inside another wait (a request, a modal screen, a message) nor while a screen waits for
+// the person: ending the program there would cut their work short (a coupon deleted on the
+// server but neither printed nor logged). A due check runs once the band is quiet again.
+bool MainScreen::bandQuiet() const {
+  return !services_.server.busy() && state_.nominimize != u"1" && QThread::currentThread()->loopLevel() <= 1 &&
+         !QApplication::activeModalWidget() && !(screens.othersOpen && screens.othersOpen());
 }
 
 void MainScreen::timerUpdateTick() {
   if (++uptime_ > 8460) {
     uptime_ = 1;
+    updateDue_ = true;
+  }
+  if (updateDue_ && bandQuiet()) {
+    updateDue_ = false;
     CheckForUpdate();
   }
 }

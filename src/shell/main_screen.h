@@ -29,6 +29,7 @@ class MainScreen : public QWidget {
     std::function<void()> unloadModal;     // unload the new-guest and coupon screens
     std::function<void(bool show)> club;   // show or hide in club mode
     std::function<void(bool show)> ticker; // show or unload the news ticker
+    std::function<bool()> othersOpen;      // a screen besides the band waits for the person
   };
   Screens screens;
 
@@ -61,6 +62,7 @@ class MainScreen : public QWidget {
   bool ending() const { return ending_; }
   bool tileShown() const { return Picture3->isVisible(); }
   int uptime() const { return uptime_; }
+  bool updateDue() const { return updateDue_; }
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -80,10 +82,12 @@ class MainScreen : public QWidget {
   bool lookUpBranch(bool refreshAll);
   void withMoment(const std::function<void()>& work);
   void endProgram();
+  bool bandQuiet() const;
 
   Services& services_;
   TerminalState& state_;
   int uptime_ = 0;
+  bool updateDue_ = false;  // the daily check fell due while the band was busy
   bool ending_ = false;
   bool arranged_ = false;
 

@@ -227,57 +227,103 @@ TEST_F(BadRepliesE2E, EachScreenWithEveryKindOfBadReply) {
 
 using SignedUpdateE2E = DemoBranchTest<>;
 
-// The update download against zentrale with a key installed: only a program whose signature
-// verifies is started; any other is deleted and the old terminal runs on. Without a key an
-// unsigned program starts as before.
-TEST_F(SignedUpdateE2E, OnlyAVerifiedProgramIsStarted) {
+// The update against zentrale: with a key installed only a program whose statement verifies and
+// admits the step from the installed version is started; neither an old release nor an old
+// rollback can be replayed. Without a key any other version starts, as before. A version reply
+// that is no plain name fetches, starts and deletes nothing.
+TEST_F(SignedUpdateE2E, OnlyAnAdmittedVerifiedProgramIsStarted) {
   const UpdateKeyPair office = makeUpdateKeyPair(), other = makeUpdateKeyPair();
-  const QString update = zentrale.dataDir() + "/update/", file = programFolder() + "/ F108.exe";
-  const QByteArray program = "MZ the F108 installer";
+  const QString update = zentrale.dataDir() + "/update/";
+  const QByteArray program = "MZ the installer";
   QByteArray altered = program;
   altered[3] = 'X';
-  const struct { const char* what; QByteArray key, served; const char* signedAs; QByteArray by; bool starts; } rows[] = {
-      {"correctly signed", office.publicKey, program, "F108", office.secretKey, true},
-      {"no signature", office.publicKey, program, "F108", "", false},
-      {"signed by another key", office.publicKey, program, "F108", other.secretKey, false},
-      {"signature of another version", office.publicKey, program, "F109", office.secretKey, false},
-      {"altered by one byte", office.publicKey, altered, "F108", office.secretKey, false},
-      {"no key installed, unsigned", "", program, "F108", "", true},
+  struct Statement { const char* version; const char* rollbackFrom; QByteArray by; };
+  const Statement none{}, release{"F108", "", office.secretKey};
+  const struct { const char* what; const char* installed; const char* offered; QByteArray key, served; Statement st; bool starts; } rows[] = {
+      {"a signed release", "F107", "F108", office.publicKey, program, release, true},
+      {"no statement", "F107", "F108", office.publicKey, program, none, false},
+      {"signed by another key", "F107", "F108", office.publicKey, program, {"F108", "", other.secretKey}, false},
+      {"the statement of another version", "F107", "F108", office.publicKey, program, {"F109", "", office.secretKey}, false},
+      {"altered by one byte", "F107", "F108", office.publicKey, altered, release, false},
+      {"longer than stated", "F107", "F108", office.publicKey, program + "!", release, false},
+      {"an old release replayed", "F109", "F108", office.publicKey, program, release, false},
+      {"a rollback from the installed version", "F109", "F108", office.publicKey, program, {"F108", "F109", office.secretKey}, true},
+      {"an old rollback replayed", "F110", "F108", office.publicKey, program, {"F108", "F109", office.secretKey}, false},
+      {"a newer release signed as a rollback from another", "F107", "F108", office.publicKey, program, {"F108", "F109", office.secretKey}, false},
+      {"no key, unsigned", "F107", "F108", "", program, none, true},
+      {"no key, an older version", "F109", "F108", "", program, none, true},
+      {"no key, a path as the version", "F107", "a/../x", "", program, none, false},
   };
   const auto put = [](const QString& name, const QByteArray& bytes) {
     QFile f(name);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
   };
-  put(update + "filial.ini", "F108");
+  // What the path reply would name if it were taken as it stands.
+  ASSERT_TRUE(QDir().mkpath(path(" a")) && QDir().mkpath(update + "signing") && QDir().mkpath(update + "a"));
+  writeBytes("x.exe", "not to be touched");
   for (const auto& r : rows) {
-    put(update + "F108.exe", program);
-    QFile::remove(update + "F108.exe.sig");
-    if (!r.by.isEmpty()) put(update + "F108.exe.sig", signUpdateProgram(update + "F108.exe", r.signedAs, r.by));
-    put(update + "F108.exe", r.served);
+    const QString offered = r.offered, file = updateProgramFile(offered);
+    put(update + "filial.ini", r.offered);
+    put(update + offered + ".exe", program);
+    QFile::remove(update + offered + ".exe.sig");
+    if (!r.st.by.isEmpty()) {
+      put(update + "signing/" + r.st.version + ".exe", program);
+      const auto statement = signUpdateProgram(update + "signing/" + r.st.version + ".exe", r.st.version, r.st.rollbackFrom, r.st.by);
+      ASSERT_TRUE(statement) << r.what;
+      put(update + offered + ".exe.sig", statement->text());
+    }
+    put(update + offered + ".exe", r.served);
     writeBytes("install.ini", "[update]\r\nkey=" + r.key + "\r\n");
+    writeBytes("version.ini", QByteArray("[Version]\r\nfilial=") + r.installed + "\r\n");
     desktop.started.clear();
+    desktop.startedBytes.clear();
     dialogs.messages.clear();
     MainScreen band(services, state, "DEMO01");
     band.timer2Tick();
     EXPECT_EQ(desktop.started, r.starts ? QStringList{file} : QStringList()) << r.what;
-    EXPECT_EQ(QFile::exists(file), r.starts) << r.what;
+    EXPECT_EQ(desktop.startedBytes, r.starts ? r.served : QByteArray()) << r.what;
     EXPECT_EQ(band.ending(), r.starts) << r.what;
-    EXPECT_EQ(dialogs.messages.value(0).startsWith("Fehler: Update-Download ERROR "), !r.starts) << r.what;
-    QFile::remove(file);
+    // A refused version is reported and its download gone; a reply that is no name is no reply.
+    const bool name = isVersionName(offered);
+    EXPECT_EQ(dialogs.messages.value(0).startsWith("Fehler: Update-Download ERROR "), !r.starts && name) << r.what;
+    if (name) {
+      EXPECT_EQ(QFile::exists(file), r.starts) << r.what;
+      QFile::remove(file);
+    }
   }
-  // The head office's tool signs the same way and keeps the secret key to its owner (Windows
-  // keeps file access in ACLs Qt does not show).
-  for (const QStringList& args : {QStringList{"keygen", path("keys")}, {"sign", path("keys/update.key"), update + "F108.exe"}}) {
-    QProcess tool;
-    tool.start(QStringLiteral(QUORVAL_SIGN), args);
-    ASSERT_TRUE(tool.waitForFinished(10000) && tool.exitCode() == 0) << tool.readAllStandardError().constData();
-  }
-  QFile pub(path("keys/update.pub")), sig(update + "F108.exe.sig");
-  ASSERT_TRUE(pub.open(QIODevice::ReadOnly) && sig.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(verifyUpdateProgram(update + "F108.exe", "F108", pub.readAll().trimmed(), sig.readAll().trimmed()));
-  if (QSysInfo::kernelType() != "winnt") {
-    EXPECT_EQ(QFile(path("keys/update.key")).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
-  }
+  EXPECT_EQ(readBytes("x.exe"), "not to be touched");
+  QFile log(zentrale.dataDir() + "/requests.log");
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(log.readAll().contains("/x.exe"));
+}
+
+// The head office's tool: a key pair whose secret is its owner's alone from its first byte and
+// is never written through a planted link; releases and rollbacks signed as the terminal checks
+// them.
+TEST_F(SignedUpdateE2E, HeadOfficeToolSignsReleasesAndRollbacks) {
+  const auto tool = [](const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(QUORVAL_SIGN), args);
+    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  };
+  const QString update = zentrale.dataDir() + "/update/";
+  writeBytes("F107.exe", "MZ F107");
+  ASSERT_TRUE(QFile::copy(path("F107.exe"), update + "F107.exe"));
+  ASSERT_EQ(tool({"keygen", path("keys")}), 0);
+  EXPECT_EQ(tool({"keygen", path("keys")}), 1);  // never replaced
+  ASSERT_EQ(tool({"sign", "--rollback-from", "F108", path("keys/update.key"), update + "F107.exe"}), 0);
+  QFile pub(path("keys/update.pub")), sig(update + "F107.exe.sig"), program(update + "F107.exe");
+  ASSERT_TRUE(pub.open(QIODevice::ReadOnly) && sig.open(QIODevice::ReadOnly) && program.open(QIODevice::ReadOnly));
+  const auto statement = UpdateStatement::parse(sig.readAll());
+  ASSERT_TRUE(statement);
+  EXPECT_EQ(statement->version + "<" + statement->rollbackFrom + " " + QString::number(statement->length), "F107<F108 7");
+  EXPECT_TRUE(verifyUpdateProgram(program, *statement, pub.readAll().trimmed()));
+  if (QSysInfo::kernelType() == "winnt") return;  // Windows keeps file access in ACLs Qt does not show
+  EXPECT_EQ(QFile(path("keys/update.key")).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+  writeBytes("victim", "kept");
+  ASSERT_TRUE(QDir().mkpath(path("planted")) && QFile::link(path("victim"), path("planted/update.key")));
+  EXPECT_EQ(tool({"keygen", path("planted")}), 1);
+  EXPECT_EQ(readBytes("victim"), "kept");
 }
 
 }  // namespace quorvalis::testing

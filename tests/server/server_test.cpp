@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QStorageInfo>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -78,25 +79,36 @@ TEST(HttpCentralServer, SilentServerTimesOutWhileTimersRunAndTouchesAreDropped) 
 
 class DownloadTest : public ProgramFolderTest {};
 
-TEST_F(DownloadTest, OnlyAWhole200BodyBecomesAFile) {
-  RecordingHttpServer http;
-  auto server = serverAt(http.host());
+// A download ends as a whole file or as none: a not-found page, a missing folder, nobody
+// listening, a body past its limit, a server that trickles past the deadline, a disk that would
+// be left too full.
+TEST_F(DownloadTest, OnlyAWhole200BodyWithinItsLimitsBecomesAFile) {
   const QByteArray program(200000, '\x7f');
-  http.answer(200, program);
-  EXPECT_TRUE(server.download("/quorvalis/update/F200.exe", path(" F200.exe")));
-  EXPECT_EQ(readBytes(" F200.exe"), program);
-
-  http.answer(404, "<h1>File Not Found</h1>");
-  EXPECT_FALSE(server.download("/quorvalis/update/F201.exe", path(" F201.exe")));
-  EXPECT_FALSE(exists(" F201.exe"));  // a not-found page is never saved as a program
-
-  http.answer(200, "x");
-  EXPECT_FALSE(server.download("/quorvalis/update/F202.exe", path("missing/F202.exe")));
-  // Nobody listening: no answer, no file.
-  auto refused = serverAt(refusedHost());
-  EXPECT_EQ(refused.get("/quorvalis/DATA/filiale.cgi?1"), "");
-  EXPECT_FALSE(refused.download("/quorvalis/update/F200.exe", path("never.exe")));
-  EXPECT_FALSE(exists("never.exe"));
+  const qint64 free = QStorageInfo(path(".")).bytesAvailable();
+  const struct { const char* what; std::function<void(RecordingHttpServer&)> answer; DownloadLimits limits; const char* file; bool ok; } rows[] = {
+      {"whole", [&](auto& h) { h.answer(200, program); }, {}, " F200.exe", true},
+      {"exactly its limit", [&](auto& h) { h.answer(200, program); }, {program.size()}, " F200.exe", true},
+      {"not found", [](auto& h) { h.answer(404, "<h1>File Not Found</h1>"); }, {}, " F201.exe", false},
+      {"missing folder", [](auto& h) { h.answer(200, "x"); }, {}, "missing/F202.exe", false},
+      {"nobody listening", nullptr, {}, " F203.exe", false},
+      {"a byte past its limit", [&](auto& h) { h.answer(200, program); }, {program.size() - 1}, " F204.exe", false},
+      {"trickling past the deadline", [](auto& h) { h.trickle(1 << 20); }, {-1, 500}, " F205.exe", false},
+      {"the disk left too full", [&](auto& h) { h.answer(200, program); }, {-1, 0, free}, " F206.exe", false},
+  };
+  for (const auto& r : rows) {
+    RecordingHttpServer http;
+    if (r.answer) r.answer(http);
+    auto server = serverAt(r.answer ? http.host() : refusedHost());
+    qint64 progress = 0;
+    DownloadLimits limits = r.limits;
+    limits.progress = [&progress](qint64 received) { progress = received; };
+    EXPECT_EQ(server.download("/quorvalis/update/F200.exe", path(r.file), limits), r.ok) << r.what;
+    EXPECT_EQ(exists(r.file), r.ok) << r.what;
+    if (r.ok) {
+      EXPECT_EQ(readBytes(r.file) + " " + QByteArray::number(progress), program + " 200000") << r.what;
+    }
+    QFile::remove(path(r.file));
+  }
 }
 
 TEST_F(DownloadTest, ServerSettingsFromInstallIni) {

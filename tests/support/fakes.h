@@ -15,6 +15,7 @@
 #include "platform/card_reader.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "platform/held_program.h"
 #include "platform/input_wait.h"
 #include "platform/printer_system.h"
 #include "server/central_server.h"
@@ -61,17 +62,20 @@ class ScriptedCentralServer : public CentralServer {
   // Full addresses are scripted and recorded the same way, by their whole text.
   QString getUrl(const QString& url) override { return get(url); }
 
-  bool download(const QString& path, const QString& file) override {
+  bool download(const QString& path, const QString& file, const DownloadLimits& limits) override {
     downloadRequests.append(path + QStringLiteral(" -> ") + file);
-    if (!downloads_.contains(path)) return false;
+    lastLimits = limits;
+    const QByteArray bytes = downloads_.value(path);
+    if (!downloads_.contains(path) || (limits.maxBytes >= 0 && bytes.size() > limits.maxBytes)) return false;
     QFile out(file);
-    return out.open(QIODevice::WriteOnly) && out.write(downloads_[path]) == downloads_[path].size();
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
   }
 
   bool busy() const override { return waiting_ > 0; }
 
   QStringList requests;
   QStringList downloadRequests;
+  DownloadLimits lastLimits;
   std::function<void(const QString& path)> whileWaiting;
 
  private:
@@ -137,6 +141,13 @@ class RecordingDesktop : public Desktop {
     started << program;
     return true;
   }
+  // The held bytes are read back, so a test sees what would have run.
+  bool startHeld(HeldProgram& program) override {
+    if (!program.content().seek(0)) return false;
+    startedBytes = program.content().readAll();
+    started << program.file();
+    return startsHeld;
+  }
   void startOnScreenKeyboard() override {}
   void setAutostart(const QString& command) override { autostart = command; }
   void beep() override { ++beeps; }
@@ -145,6 +156,8 @@ class RecordingDesktop : public Desktop {
   QSize screen{1280, 800};
   QString title;
   QStringList started;
+  QByteArray startedBytes;
+  bool startsHeld = true;
   QString autostart;
   int beeps = 0, ended = 0;
 };

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace quorvalis::testing {
 
@@ -30,11 +31,17 @@ class RecordingHttpServer : public QObject {
               true);
   }
   void neverAnswer() { silent_ = true; }
+  // Announces a body of size bytes and sends one byte of it every 20 ms: never silent, never done.
+  void trickle(qint64 size) {
+    answerRaw("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(size) + "\r\n\r\n", false);
+    trickle_ = true;
+  }
   // These bytes as the whole answer; the connection stays open unless close.
   void answerRaw(const QByteArray& bytes, bool close) {
     raw_ = bytes;  // "": closed without a word
     closeAfterRaw_ = close;
     silent_ = false;
+    trickle_ = false;
   }
   // As a server does with connections idle too long.
   void closeConnections() {
@@ -55,6 +62,11 @@ class RecordingHttpServer : public QObject {
     if (silent_) return;
     socket->write(raw_);
     if (closeAfterRaw_) socket->disconnectFromHost();
+    if (trickle_) {
+      auto* drip = new QTimer(socket);
+      QObject::connect(drip, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+      drip->start(20);
+    }
   }
 
   QTcpServer server_;
@@ -62,6 +74,7 @@ class RecordingHttpServer : public QObject {
   bool silent_ = false;
   QByteArray raw_ = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nOK";
   bool closeAfterRaw_ = true;
+  bool trickle_ = false;
 };
 
 }  // namespace quorvalis::testing

@@ -30,7 +30,7 @@ class RoundServer : public CentralServer {
   int round = 0;
   QString get(const QString&) override { return configuration(round); }
   QString getUrl(const QString&) override { return {}; }
-  bool download(const QString&, const QString&) override { return false; }
+  bool download(const QString&, const QString&, const DownloadLimits&) override { return false; }
   bool busy() const override { return false; }
 };
 
