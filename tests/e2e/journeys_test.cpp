@@ -326,4 +326,33 @@ TEST_F(SignedUpdateE2E, HeadOfficeToolSignsReleasesAndRollbacks) {
   EXPECT_EQ(readBytes("victim"), "kept");
 }
 
+using UpdateE2E = DemoBranchTest<>;
+
+// The daily check falls due while the coupon's deletion waits for the server: the redemption
+// ends (receipt, log line) before the update ends the program.
+TEST_F(UpdateE2E, DueCheckWaitsForTheRedemptionToEnd) {
+  clock.set(QDateTime::currentDateTime());  // zentrale's demo coupons are valid from today
+  MainScreen band(services, state, "DEMO01");
+  band.timer2Tick();
+  ASSERT_FALSE(band.ending());
+  const QString update = zentrale.dataDir() + "/update/";
+  for (const auto& [name, bytes] : {std::pair{"filial.ini", QByteArray("F108")}, {"F108.exe", "MZ"}}) {
+    QFile f(update + name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+  }
+  for (int i = 0; i < 8460; ++i) band.timerUpdateTick();  // the next tick makes the check due
+  ASSERT_EQ(server.get("/_fault?/quorvalis/DATA/delcoupon.cgi=slow"), "OK");
+  band.findChild<QTimer*>("TimerUpdate")->start(1);  // ticks inside the deletion's wait
+  EXPECT_EQ(coupon("1234", true), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt ! / Freigetränk an der Bar"));
+  EXPECT_TRUE(band.updateDue() && !band.ending() && desktop.started.isEmpty());
+  EXPECT_EQ(printers.documents.size(), 1u);
+  EXPECT_TRUE(readBytes("coupons.ini").endsWith(";1234;00491711234567;5\r\n"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return band.ending(); }, 10000));
+  EXPECT_EQ(desktop.started, QStringList{updateProgramFile("F108")});
+  QFile log(zentrale.dataDir() + "/requests.log");
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  const QByteArray requests = log.readAll();
+  EXPECT_LT(requests.indexOf("delcoupon.cgi"), requests.lastIndexOf("/quorvalis/update/filial.ini"));
+}
+
 }  // namespace quorvalis::testing

@@ -12,6 +12,7 @@
 #include "recording_http_server.h"
 #include "server/branch_configuration.h"
 #include "server/http_central_server.h"
+#include "server/update_signature.h"
 #include "settings/settings_files.h"
 
 namespace quorvalis::testing {
@@ -194,14 +195,78 @@ TEST(BranchReplies, PasswordAndVersion) {
     EXPECT_EQ(unscramblePassword(scramble(QString::fromUtf8(k.password), k.a, k.b)), QString::fromUtf8(k.password));
   for (const char* pass : {"", "123", "5abcdefghi00"}) EXPECT_EQ(unscramblePassword(QString::fromLatin1(pass)), "") << pass;
 
+  // The reply becomes a file name: only a plain name of at most 15 characters counts.
   const struct {
     QString reply;
     UpdateCheck expected;
   } versions[] = {{"", UpdateCheck::kNoReply},         {QString(16, u'F'), UpdateCheck::kNoReply},
                   {QString(15, u'F'), UpdateCheck::kNewer}, {"F106", UpdateCheck::kCurrent},
-                  {"F107", UpdateCheck::kNewer},       {"<h1>404 File Not Found</h1>", UpdateCheck::kNoReply}};
+                  {"F107", UpdateCheck::kNewer},       {"<h1>404 File Not Found</h1>", UpdateCheck::kNoReply},
+                  {"F1.0-rc_2", UpdateCheck::kNewer},  {"a/../../x", UpdateCheck::kNoReply},
+                  {"..\\..\\x", UpdateCheck::kNoReply}, {"..", UpdateCheck::kNoReply},
+                  {"F107\r\n", UpdateCheck::kNoReply}, {"F 107", UpdateCheck::kNoReply},
+                  {"c:x", UpdateCheck::kNoReply},      {QString::fromUtf8("F10ä"), UpdateCheck::kNoReply}};
   for (const auto& v : versions) EXPECT_EQ(checkVersionReply(v.reply, "F106"), v.expected) << v.reply.toStdString();
+}
 
+// The head office's names order by letters, then number; other names by their text. A release
+// must be newer; a rollback is good for the one version it names.
+TEST(UpdateRules, VersionOrderAndWhatAStatementAdmits) {
+  const struct { const char* a; const char* b; int order; } pairs[] = {
+      {"F99", "F108", -1}, {"F108", "F108", 0}, {"F0108", "F108", 0}, {"F109", "F108", 1}, {"G1", "F999", 1},
+      {"F", "F1", -1}, {"F100000000000000", "F99999999999999", 1}, {"1.10", "1.9", -1}, {"beta", "alpha", 1}};
+  for (const auto& p : pairs) {
+    EXPECT_EQ(std::clamp(compareVersions(p.a, p.b), -1, 1), p.order) << p.a << " " << p.b;
+    EXPECT_EQ(std::clamp(compareVersions(p.b, p.a), -1, 1), -p.order) << p.b << " " << p.a;
+  }
+  const struct { const char* version; const char* rollbackFrom; const char* offered; const char* installed; bool admitted; } statements[] = {
+      {"F108", "", "F108", "F107", true},       {"F108", "", "F108", "F108", false},
+      {"F108", "", "F108", "F109", false},      {"F108", "F109", "F108", "F109", true},
+      {"F108", "F109", "F108", "F110", false},  {"F108", "F109", "F108", "F107", false},
+      {"F108", "", "F109", "F107", false},      {"F108", "F108", "F108", "F108", false},
+  };
+  for (const auto& st : statements)
+    EXPECT_EQ(statementAdmits({st.version, 1, st.rollbackFrom, {}}, st.offered, st.installed), st.admitted)
+        << st.version << " from " << st.rollbackFrom << " offered as " << st.offered << " to " << st.installed;
+}
+
+// Statements made once by the head office's tool and kept here, over a program of several
+// megabytes made the same way each time: a change of the signed form fails here before it
+// fails every terminal in the field.
+TEST_F(ProgramFolderTest, KnownStatementsVerifyAndNothingElseDoes) {
+  const QByteArray key = "4Q4VS9XjDiMTmdgmubHBT1BXeIDxLUs4dNdhP4RB4IY=";
+  const QByteArray release =
+      "quorvalis update 2\nversion=F200\nlength=3145745\nrollback-from=\n"
+      "signature=4yKzX5ufsv0aai1gsEbkpZLmvsb5BylPiqPb-FcXa_kQNxeG48z7t61o53ibr-bjemQ6QiPYl0Phz1S_NizZBg==\n";
+  const QByteArray rollback =
+      "quorvalis update 2\nversion=F199\nlength=3145745\nrollback-from=F200\n"
+      "signature=Do6CgxuJdr0SJO4gpFD0IoJ5LDGCN2LPXZ-Vk3JlRzbQg5kJ5VIh9JXslDDgpiiddjG3PbmWiXNnX0L_svehCQ==\n";
+  QByteArray program(3 * 1024 * 1024 + 17, '\0');
+  quint32 x = 20261207;
+  for (char& byte : program) {
+    x = x * 1103515245u + 12345u;
+    byte = static_cast<char>(x >> 24);
+  }
+  QByteArray lastAltered = program, shorter = program.chopped(1);
+  lastAltered.back() = static_cast<char>(lastAltered.back() ^ 1);
+  const auto verifies = [&](const QByteArray& statementText, const QByteArray& bytes) {
+    writeBytes("program", bytes);
+    QFile file(path("program"));
+    const auto statement = UpdateStatement::parse(statementText);
+    return statement && file.open(QIODevice::ReadOnly) && verifyUpdateProgram(file, *statement, key);
+  };
+  EXPECT_TRUE(verifies(release, program));
+  EXPECT_TRUE(verifies(rollback, program));
+  EXPECT_EQ(UpdateStatement::parse(rollback)->text(), rollback);
+  EXPECT_FALSE(verifies(release, lastAltered));
+  EXPECT_FALSE(verifies(release, shorter));
+  EXPECT_FALSE(verifies(release, program + "!"));
+  QByteArray otherVersion = release, noRollback = rollback;
+  otherVersion.replace("F200", "F201");
+  noRollback.replace("rollback-from=F200", "rollback-from=");
+  EXPECT_FALSE(verifies(otherVersion, program));
+  EXPECT_FALSE(verifies(noRollback, program));
+  EXPECT_FALSE(verifies(QByteArray(release).replace("update 2", "update 1"), program));
 }
 
 // The branch's settings file: its numbered file, else the common one. A not-found page removes

@@ -121,8 +121,17 @@ TEST_F(MainScreenTest, WithoutServerOrRoomTheBandRetriesAndLaterChecksForUpdates
   EXPECT_EQ(view(), "Demo Filiale / Server OK | Butt1 Butt2");
   EXPECT_FALSE(child<QTimer>("Timer1")->isActive() || child<QTimer>("Timer2")->isActive());  // automin=0
 
-  EXPECT_EQ(requestsFor([this] { for (int i = 0; i < 8461; ++i) band->timerUpdateTick(); }), QStringList{kVersion});
-  EXPECT_EQ(band->uptime(), 1);
+  // A check that falls due while a screen or a modal screen waits for the person runs on the
+  // first tick after both have closed.
+  bool settingsOpen = true;
+  band->screens.othersOpen = [&settingsOpen] { return settingsOpen; };
+  EXPECT_EQ(requestsFor([this] { for (int i = 0; i < 8461; ++i) band->timerUpdateTick(); }), QStringList());
+  state.nominimize = "1";
+  settingsOpen = false;
+  EXPECT_EQ(requestsFor([this] { band->timerUpdateTick(); }), QStringList());
+  state.nominimize = "0";
+  EXPECT_EQ(requestsFor([this] { band->timerUpdateTick(); band->timerUpdateTick(); }), QStringList{kVersion});
+  EXPECT_EQ(band->uptime(), 4);
 
   fakes.desktop.screen = QSize(1023, 800);  // a band that cannot run: its quit button ends the program
   start();
@@ -166,14 +175,16 @@ TEST_F(MainScreenTest, AutoShrinkToTheTileUnlessAScreenIsOpenAndSettingsNeedAPas
   }
 }
 
-// What the start ends in, by the update check's reply and the branch file's.
+// What the start ends in, by the update check's reply and the branch file's; a program that
+// does not start leaves the old terminal running, and the download is bounded.
 TEST_F(MainScreenTest, StartOutcomes) {
   fakes.server.offerDownload("/quorvalis/update/F108.exe", "#!/bin/sh\n");
   const QString ok = "[clients]\r\nautomin=0";
-  const struct { QString version; const char* installed; QString config, seen; } cases[] = {  // installed: its file
+  const struct { QString version; const char* installed; QString config, seen; bool starts = true; } cases[] = {  // installed: its file
       {"", nullptr, ok, "runs"}, {"F106", nullptr, ok, "runs"},  // no version.ini counts as F106
       {"F107", "[Version]\r\nfilial=F107\r\n", ok, "runs"},
       {"F107", nullptr, ok, "download, runs: Fehler: Update-Download ERROR 04.12.2026 14:30:05"},
+      {"F108", nullptr, ok, "download, runs: Fehler: Update-Download ERROR 04.12.2026 14:30:05", false},
       {"F108", nullptr, ok, "download, ended before the lookup"},
       {"F106", nullptr, "<h1>404 File Not Found</h1>", "ended: Hinweis: Es wurde keine Filialdatei gefunden"},
   };
@@ -183,19 +194,25 @@ TEST_F(MainScreenTest, StartOutcomes) {
     fakes.server.reply(kVersion, c.version);
     fakes.server.reply("/quorvalis/DATA/demo/filial", c.config);  // numbered and common file
     fakes.server.downloadRequests.clear();
+    fakes.desktop.startsHeld = c.starts;
     const QStringList requests = requestsFor([this] { start(); });
     QString seen = fakes.server.downloadRequests.isEmpty() ? "" : "download, ";
     seen += band->ending() ? "ended" : "runs";
     if (!requests.contains(kLookup)) seen += " before the lookup";
     if (!fakes.dialogs.messages.isEmpty()) seen += ": " + fakes.dialogs.messages.takeFirst().section(". ", 0, 0);
     EXPECT_EQ(seen, c.seen) << c.version.toStdString();
+    EXPECT_EQ(fakes.desktop.ended, band->ending() ? 1 : 0) << c.version.toStdString();
+    fakes.desktop.ended = 0;
   }
-  EXPECT_EQ(fakes.desktop.started, QStringList{programFolder() + "/ F108.exe"});
+  EXPECT_EQ(fakes.desktop.started, QStringList(2, programFolder() + "/ F108.exe"));
+  EXPECT_EQ(fakes.desktop.startedBytes, "#!/bin/sh\n");
+  const DownloadLimits limits = fakes.server.lastLimits;  // unsigned: 512 MB in 15 minutes at most
+  EXPECT_EQ(QList<qint64>({limits.maxBytes, limits.deadlineMs, limits.keepFree > 0}), QList<qint64>({512 << 20, 900000, 1}));
   writeBytes("filialini.ini", "[clients]\r\nautomin=0\r\n");
   fakes.server.reply(kLookup, "-");  // an unknown branch (no directory) asks for no branch file and runs on
   EXPECT_EQ(requestsFor([this] { start(); band->Butt1_Click(); }).filter("DATA//"), QStringList());
   EXPECT_EQ(readBytes("filialini.ini"), "[clients]\r\nautomin=0\r\n");
-  EXPECT_EQ(fakes.desktop.ended, 2);
+  EXPECT_EQ(fakes.desktop.ended, 0);
 }
 
 // Only the new-guest button reloads the configuration (numbered file first); screens open with nominimize.

@@ -32,7 +32,7 @@ int usage() {
       "  --tls CERT KEY    serve HTTPS with that certificate and key (PEM files)\n"
       "  --faults          answer GET /_fault?PATH=KIND, which makes every request whose path\n"
       "                    starts with PATH fail as KIND (empty, notfound, error500, garbage,\n"
-      "                    huge, silent, cut, redirect), and GET /_fault/clear, which ends them\n",
+      "                    huge, silent, slow, cut, redirect), and GET /_fault/clear, which ends them\n",
       stderr);
   return 2;
 }
@@ -117,6 +117,10 @@ class Faults {
     } else if (kind == "silent") {
       std::this_thread::sleep_for(std::chrono::milliseconds(2500));
       res.set_content("too late", "text/plain");
+    } else if (kind == "slow") {
+      // The right answer, late: the terminal waits meanwhile.
+      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      return false;
     } else if (kind == "cut") {
       // Announces 1000 bytes, sends ten, closes the connection.
       res.set_content_provider(1000, "text/plain", [](size_t, size_t, httplib::DataSink& sink) {
