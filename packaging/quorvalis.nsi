@@ -1,9 +1,10 @@
 ; The branch terminal's installer, and its self-update: started without options over an
 ; installed terminal it updates it without asking anything.
-;   makensis -DVERSION=F107 -DSTAGE=dir -DUNINSTALL_LIST=file -DOUTFILE=out.exe quorvalis.nsi
+;   makensis -DVERSION=F107 -DSTAGE=dir -DUNINSTALL_LIST=file -DSTAGE_LIST=file -DOUTFILE=out.exe quorvalis.nsi
 ; Options: /HOST=name[:port] /TIMEOUT=seconds /FL=number /UPDATEKEY=base64, also with /S
-; (silent).
-Unicode true
+; (silent); /WAIT=seconds for the running terminal to end (default 120).
+; 64-bit, as the terminal it installs.
+Target amd64-unicode
 !include FileFunc.nsh
 !include LogicLib.nsh
 
@@ -27,23 +28,52 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
-; The terminal that started the update ends at once; its lock file can be deleted only once it
-; has (the running terminal holds it open). At most a minute.
-Function WaitForTerminal
-  StrCpy $0 0
-  ${Do}
-    ClearErrors
-    Delete "$INSTDIR\quorval.lock"
-    ${IfNot} ${FileExists} "$INSTDIR\quorval.lock"
-      ${Break}
+!include "${STAGE_LIST}"
+
+; Whether the terminal or its reader helper still runs: a running program cannot be opened for
+; writing, and the running terminal holds its lock file open. Sets $1 to "busy" if so.
+!macro CheckInUse
+  ClearErrors
+  Delete "$INSTDIR\quorval.lock"
+  ${If} ${FileExists} "$INSTDIR\quorval.lock"
+    StrCpy $1 busy
+  ${EndIf}
+  ${ForEach} $2 1 2 + 1
+    ${If} $2 == 1
+      StrCpy $3 "quorval.exe"
+    ${Else}
+      StrCpy $3 "quorval-card.exe"
     ${EndIf}
-    IntOp $0 $0 + 1
-    ${If} $0 > 120
-      ${Break}
+    ${If} ${FileExists} "$INSTDIR\$3"
+      ClearErrors
+      FileOpen $4 "$INSTDIR\$3" a
+      ${If} ${Errors}
+        StrCpy $1 busy
+      ${Else}
+        FileClose $4
+      ${EndIf}
+    ${EndIf}
+  ${Next}
+!macroend
+
+; The terminal that started the update ends at once, its helper with it. Up to $6 half
+; seconds; $0 is "free" once both have, else "busy".
+!macro WaitForTerminal PREFIX
+Function ${PREFIX}WaitForTerminal
+  ${ForEach} $5 1 $6 + 1
+    StrCpy $1 free
+    !insertmacro CheckInUse
+    ${If} $1 == free
+      StrCpy $0 free
+      Return
     ${EndIf}
     Sleep 500
-  ${Loop}
+  ${Next}
+  StrCpy $0 busy
 FunctionEnd
+!macroend
+!insertmacro WaitForTerminal ""
+!insertmacro WaitForTerminal "un."
 
 ; Earlier updates left their downloads ("c:\quorvalis\ F107.exe"); this one may be running.
 Function RemoveOldDownloads
@@ -57,12 +87,119 @@ Function RemoveOldDownloads
   FindClose $0
 FunctionEnd
 
+; Nothing was changed (or all was put back): the old terminal runs again, and the terminal's
+; next check tries the update again.
+Function Failed
+  SetOutPath "$INSTDIR"  ; a folder in use as the working folder cannot be removed
+  RMDir /r "$INSTDIR\.update-new"
+  RMDir /r "$INSTDIR\.update-old"
+  ${If} $updating == 1
+    Exec '"$INSTDIR\quorval.exe"'
+  ${EndIf}
+  SetErrorLevel 2
+  Quit
+FunctionEnd
+
+Function .onInstFailed
+  Call Failed
+FunctionEnd
+
+; A file unpacked beside the program is whole: there, of its size.
+!macro CheckUnpacked FILE SIZE
+  ClearErrors
+  FileOpen $0 "$INSTDIR\.update-new\${FILE}" r
+  ${If} ${Errors}
+    StrCpy $R9 1
+  ${Else}
+    FileSeek $0 0 END $1
+    FileClose $0
+    ${If} $1 != ${SIZE}
+      StrCpy $R9 1
+    ${EndIf}
+  ${EndIf}
+!macroend
+!macro MakeFolder FOLDER
+  CreateDirectory "$INSTDIR\${FOLDER}"
+  CreateDirectory "$INSTDIR\.update-old\${FOLDER}"
+!macroend
+; The old file aside, the new one in its place: renames only, which need no room on the disk.
+!macro SwapIn FILE SIZE
+  ${If} $R9 == 0
+    ClearErrors
+    ${If} ${FileExists} "$INSTDIR\${FILE}"
+      Rename "$INSTDIR\${FILE}" "$INSTDIR\.update-old\${FILE}"
+    ${EndIf}
+    ${IfNot} ${Errors}
+      Rename "$INSTDIR\.update-new\${FILE}" "$INSTDIR\${FILE}"
+    ${EndIf}
+    ${If} ${Errors}
+      StrCpy $R9 1
+    ${EndIf}
+  ${EndIf}
+!macroend
+; Undoes SwapIn for one file, wherever it got to.
+!macro PutBack FILE SIZE
+  ${If} ${FileExists} "$INSTDIR\.update-old\${FILE}"
+    Delete "$INSTDIR\${FILE}"
+    Rename "$INSTDIR\.update-old\${FILE}" "$INSTDIR\${FILE}"
+  ${ElseIfNot} ${FileExists} "$INSTDIR\.update-new\${FILE}"
+    Delete "$INSTDIR\${FILE}"
+  ${EndIf}
+!macroend
+
+; All or nothing: the new files are unpacked beside the program and checked, then swapped in
+; with the old ones kept aside; any failure puts every old one back. version.ini comes last.
 Section "quorvalis"
-  SetOutPath "$INSTDIR"
+  ; Two minutes, unless /WAIT=seconds says otherwise.
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/WAIT=" $6
+  ${If} ${Errors}
+    StrCpy $6 120
+  ${EndIf}
+  IntOp $6 $6 * 2
   Call WaitForTerminal
+  ${If} $0 != free
+    Call Failed
+  ${EndIf}
+  RMDir /r "$INSTDIR\.update-new"
+  RMDir /r "$INSTDIR\.update-old"
+  SetOutPath "$INSTDIR\.update-new"
   SetOverwrite on
+  ClearErrors
   File /r "${STAGE}/*"
-  WriteINIStr "$INSTDIR\version.ini" "Version" "filial" "${VERSION}"
+  StrCpy $R9 0
+  ${If} ${Errors}
+    StrCpy $R9 1
+  ${EndIf}
+  !insertmacro ForEachFile CheckUnpacked
+  ${If} $R9 != 0
+    Call Failed
+  ${EndIf}
+  SetOutPath "$INSTDIR"
+  CreateDirectory "$INSTDIR\.update-old"
+  !insertmacro ForEachFolder MakeFolder
+  !insertmacro ForEachFile SwapIn
+  ${If} $R9 == 0
+    ClearErrors
+    WriteINIStr "$INSTDIR\version.ini" "Version" "filial" "${VERSION}"
+    ${IfNot} ${Errors}
+      FlushINI "$INSTDIR\version.ini"
+      ; Read back from the disk: written, or not at all.
+      ClearErrors
+      ReadINIStr $0 "$INSTDIR\version.ini" "Version" "filial"
+    ${EndIf}
+    ${If} ${Errors}
+    ${OrIf} $0 != "${VERSION}"
+      StrCpy $R9 1
+    ${EndIf}
+  ${EndIf}
+  ${If} $R9 != 0
+    !insertmacro ForEachFile PutBack
+    Call Failed
+  ${EndIf}
+  RMDir /r "$INSTDIR\.update-old"
+  RMDir /r "$INSTDIR\.update-new"
   ${GetParameters} $R0
   ClearErrors
   ${GetOptions} $R0 "/HOST=" $R1
@@ -84,7 +221,6 @@ Section "quorvalis"
   ${IfNot} ${Errors}
     WriteINIStr "$INSTDIR\cl.ini" "start" "FL" "$R1"
   ${EndIf}
-  FlushINI "$INSTDIR\version.ini"
   Call RemoveOldDownloads
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvalis" "DisplayName" "quorvalis"
@@ -95,8 +231,16 @@ Section "quorvalis"
   ${EndIf}
 SectionEnd
 
-; The program goes; the branch's records (coupons.ini, data\, cl.ini, install.ini) stay.
+; The program goes; the branch's records (coupons.ini, data\, cl.ini, install.ini) stay. Never
+; half of it: while the terminal or its helper runs, nothing is removed.
 Section "Uninstall"
+  StrCpy $6 10
+  Call un.WaitForTerminal
+  ${If} $0 != free
+    MessageBox MB_OK|MB_ICONSTOP "quorvalis l${U+00E4}uft noch. Bitte beenden Sie das Programm und starten Sie die Deinstallation erneut." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
   !include "${UNINSTALL_LIST}"
   Delete "$INSTDIR\version.ini"
   Delete "$INSTDIR\quorval.lock"

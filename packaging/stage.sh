@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Lays out what the installer carries: quorval.exe with the Qt and MinGW run-time libraries and
 # only the plugins the terminal loads, Qt's German texts, and a qt.conf that makes the program
-# folder Qt's prefix. Writes the uninstaller's file list beside the stage.
+# folder Qt's prefix. Writes the uninstaller's and the installer's file lists beside the stage.
 #   packaging/stage.sh BUILD QT STAGE WIN32  (WIN32: the 32-bit reader helper's folder)
 set -euo pipefail
 build=$1 qt=$2 stage=$3 w32=$4
@@ -18,8 +18,18 @@ cp /usr/share/qt6/translations/qtbase_de.qm "$stage/translations/"
 printf '[Paths]\r\nPrefix = .\r\nPlugins = plugins\r\nTranslations = translations\r\n' >"$stage/qt.conf"
 x86_64-w64-mingw32-strip "$stage"/*.exe "$stage"/*.dll "$stage"/plugins/*/*.dll
 
-# The uninstaller removes exactly these, and the folders once empty.
+# The uninstaller removes exactly these, and the folders once empty; the installer checks each
+# file it unpacked by its size before anything is replaced, then swaps them in one by one, able
+# to put every old one back.
 {
   (cd "$stage" && find . -type f | sort) | sed 's|^\./||; s|/|\\|g; s|.*|  Delete "$INSTDIR\\&"|'
   (cd "$stage" && find . -mindepth 1 -type d | sort -r) | sed 's|^\./||; s|/|\\|g; s|.*|  RMDir "$INSTDIR\\&"|'
 } >"$(dirname "$stage")/uninstall-files.nsh"
+{
+  echo '!macro ForEachFolder DO'
+  (cd "$stage" && find . -mindepth 1 -type d | sort) | sed 's|^\./||; s|/|\\|g; s|.*|  !insertmacro ${DO} "&"|'
+  echo '!macroend'
+  echo '!macro ForEachFile DO'
+  (cd "$stage" && find . -type f -printf '%P %s\n' | sort) | sed 's|/|\\|g; s|^\([^ ]*\) \(.*\)$|  !insertmacro ${DO} "\1" \2|'
+  echo '!macroend'
+} >"$(dirname "$stage")/stage-files.nsh"

@@ -25,7 +25,7 @@ for p in "${patches[@]}"; do
   cp -r packaging "$copy/"
   patch -s -p1 -d "$copy" <"$p"
   for v in F207 F208; do
-    makensis -V2 -DVERSION="$v" -DSTAGE="$root/$win/stage" -DUNINSTALL_LIST="$root/$win/uninstall-files.nsh" \
+    makensis -V2 -DVERSION="$v" -DSTAGE="$root/$win/stage" -DUNINSTALL_LIST="$root/$win/uninstall-files.nsh" -DSTAGE_LIST="$root/$win/stage-files.nsh" \
       -DOUTFILE="$root/$win/quorvalis-setup-$v.exe" "$copy/packaging/quorvalis.nsi" >/dev/null
   done
   rm -rf "$copy"

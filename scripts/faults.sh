@@ -16,7 +16,8 @@ while IFS= read -r f; do
   [ -f "$f" ] || continue
   cmp -s "$f" "$work/src/$f" || { mkdir -p "$work/src/$(dirname "$f")"; cp -p "$f" "$work/src/$f"; }
 done <<<"$files"
-(cd "$work/src" && find . -type f -printf '%P\n') | grep -vxFf <(printf '%s\n' "$files") |
+# grep finds nothing on a first run, which is no failure.
+(cd "$work/src" && find . -type f -printf '%P\n') | { grep -vxFf <(printf '%s\n' "$files") || true; } |
   while IFS= read -r gone; do rm -f "$work/src/$gone"; done
 ln -sfn "$(cd "$root/.." && pwd)/shared" "$work/shared"
 

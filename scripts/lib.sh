@@ -43,6 +43,26 @@ start_xvfb() {
   export DISPLAY=:$(tr -d '[:space:]' <"$file")
 }
 
+# wine_bits DIR: whether this machine runs 32-bit programs (runs32=1 or 0), said aloud. Some
+# kernels run none ("Exec format error"), and Debian's wine wrapper still picks the 32-bit
+# loader whenever wine32 is installed: there "wine" becomes the 64-bit loader through wrappers
+# in DIR/wine64-bin, put first on PATH.
+wine_bits() {
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    runs32=1
+  else
+    runs32=0
+    local bin=$1/wine64-bin w
+    mkdir -p "$bin"
+    for w in wine wine-stable; do
+      printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$bin/$w"
+      chmod +x "$bin/$w"
+    done
+    case ":$PATH:" in *":$bin:"*) ;; *) export PATH=$bin:$PATH ;; esac
+  fi
+  export runs32
+}
+
 # start_wine: the Windows build's Wine prefix ($win, $qt and $libs set) on the display started
 # before, with one wineserver for all the runs that follow; adds a wineserver kill to the exit.
 start_wine() {

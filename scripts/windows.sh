@@ -22,13 +22,29 @@ echo "== Linux tools for the journeys (zentrale)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs" --target zentrale cardsim quorval-sign
 
+. scripts/lib.sh
+mkdir -p $win
+wine_bits "$root/$win"
 echo "== 32-bit reader helper, and a 32-bit __stdcall driver stand-in for the tests"
+# The installer always ships the 32-bit helper (the maker's driver is 32-bit). A machine that
+# runs no 32-bit programs tests the helper's protocol with a 64-bit build of both instead.
 w32=$win/win32
-mkdir -p $w32
-cxx32=(i686-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -Werror -static)
-"${cxx32[@]}" -Isrc app/quorval_card.cpp -o $w32/quorval-card.exe
-# Exported undecorated, as the maker's driver is.
-"${cxx32[@]}" -shared -Wl,--kill-at tools/cardsim/scard_sim.cpp tools/cardsim/card_file.cpp -o $w32/SCard32.dll
+helper_pair() {  # COMPILER DIR
+  local cxx=("$1" -std=c++20 -O2 -Wall -Wextra -Werror -static)
+  mkdir -p "$2"
+  "${cxx[@]}" -Isrc app/quorval_card.cpp -o "$2/quorval-card.exe"
+  # Exported undecorated, as the maker's driver is.
+  "${cxx[@]}" -shared -Wl,--kill-at tools/cardsim/scard_sim.cpp tools/cardsim/card_file.cpp -o "$2/SCard32.dll"
+}
+helper_pair i686-w64-mingw32-g++-posix $w32
+helpers=$w32
+if [ "$runs32" = 0 ]; then
+  echo "  this machine runs no 32-bit programs (/usr/lib/wine/wine: $(/usr/lib/wine/wine --version 2>&1 | tail -1));"
+  echo "  Wine runs as 64-bit only, and the helper and its driver are tested as a 64-bit pair"
+  helpers=$win/helper64
+  helper_pair x86_64-w64-mingw32-g++-posix $helpers
+fi
+export QUORVALIS_HELPERS=$root/$helpers
 
 echo "== Windows build"
 cmake -S . -B $win -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -36,10 +52,9 @@ cmake -S . -B $win -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DQUORVALIS_WIN_PREFIX="$qt;$libs" -DCMAKE_PREFIX_PATH="$qt;$libs" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh" \
-  -DQUORVALIS_WIN32_DIR="$root/$w32" -DQUORVALIS_BENCH=ON >/dev/null
+  -DQUORVALIS_WIN32_DIR="$root/$helpers" -DQUORVALIS_BENCH=ON >/dev/null
 cmake --build $win -j "$jobs"
 
-. scripts/lib.sh
 pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wineserver -k 2>/dev/null || true' EXIT
 start_xvfb "$root/$win"
@@ -65,7 +80,7 @@ packaging/stage.sh "$win" "$qt" "$stage" "$w32"
 # This version, and a next one for the self-update journey.
 next=${version%%[0-9]*}$(( ${version##*[!0-9]} + 1 ))
 for v in "$version" "$next"; do
-  makensis -V2 -DVERSION="$v" -DSTAGE="$root/$stage" -DUNINSTALL_LIST="$root/$win/uninstall-files.nsh" \
+  makensis -V2 -DVERSION="$v" -DSTAGE="$root/$stage" -DUNINSTALL_LIST="$root/$win/uninstall-files.nsh" -DSTAGE_LIST="$root/$win/stage-files.nsh" \
     -DOUTFILE="$root/$win/quorvalis-setup-$v.exe" packaging/quorvalis.nsi
 done
 ls -l "$win/quorvalis-setup-$version.exe"
@@ -81,6 +96,6 @@ tests/windows/desktop.sh "$win" "$version" wm
 
 echo "== the club screen's status poll: driver in process beside the 32-bit driver through its helper"
 card=$(mktemp) && build/tools/cardsim/cardsim --file "$card" club 00491711234567
-wine $win/bench/bench_card_poll.exe $win/tools/cardsim/SCard32.dll $w32/quorval-card.exe $w32/SCard32.dll "$(winpath "$card")"
+wine $win/bench/bench_card_poll.exe $win/tools/cardsim/SCard32.dll $helpers/quorval-card.exe $helpers/SCard32.dll "$(winpath "$card")"
 rm -f "$card"
 echo "Windows build, suite, installer and journey passed: $win/quorvalis-setup-$version.exe"

@@ -4,6 +4,8 @@
 # and $qt (Qt for Windows).
 export WINEPREFIX=$PWD/$win/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
+declare -F wine_bits >/dev/null || . scripts/lib.sh
+wine_bits "$PWD/$win"
 # Made before WINEPATH is set: with it, wineboot leaves a prefix that cannot load kernel32.
 if [ ! -f "$WINEPREFIX/.ready" ]; then
   rm -rf "$WINEPREFIX"

@@ -80,9 +80,15 @@ for expected in "über :" "EURO" "12345 Bar Nord Demo" "Handynummer : 0171 12345
   grep -qF "$expected" "$out/receipt.txt" || fail "receipt lacks '$expected': $(cat "$out/receipt.txt")"
 done
 
-echo "-- the club screen over the maker's 32-bit driver (a __stdcall stand-in), through quorval-card.exe"
 stop_terminals
-cp "$win/win32/SCard32.dll" "$home/SCard32.DLL"  # as the reader maker's set-up puts it
+helpers=${QUORVALIS_HELPERS:-$win/win32}
+if [ "$runs32" = 1 ]; then
+  echo "-- the club screen over the maker's 32-bit driver (a __stdcall stand-in), through quorval-card.exe"
+else
+  echo "-- the club screen through quorval-card.exe, as a 64-bit pair: this machine runs no 32-bit programs"
+  cp "$helpers/quorval-card.exe" "$home/quorval-card.exe"
+fi
+cp "$helpers/SCard32.dll" "$home/SCard32.DLL"  # as the reader maker's set-up puts it
 printf '[start]\r\nlog=1\r\nID=DEMO01\r\nFL=1\r\nclub=1\r\n' >"$home/cl.ini"
 card() { build/tools/cardsim/cardsim --file "$home/cardsim.card" "$@"; }
 card remove
