@@ -123,15 +123,19 @@ FunctionEnd
   CreateDirectory "$INSTDIR\.update-old\${FOLDER}"
 !macroend
 ; The old file aside, the new one in its place: renames only, which need no room on the disk.
+; (Testing the error flag clears it: each test follows its own command.)
 !macro SwapIn FILE SIZE
   ${If} $R9 == 0
+  ${AndIf} ${FileExists} "$INSTDIR\${FILE}"
     ClearErrors
-    ${If} ${FileExists} "$INSTDIR\${FILE}"
-      Rename "$INSTDIR\${FILE}" "$INSTDIR\.update-old\${FILE}"
+    Rename "$INSTDIR\${FILE}" "$INSTDIR\.update-old\${FILE}"
+    ${If} ${Errors}
+      StrCpy $R9 1
     ${EndIf}
-    ${IfNot} ${Errors}
-      Rename "$INSTDIR\.update-new\${FILE}" "$INSTDIR\${FILE}"
-    ${EndIf}
+  ${EndIf}
+  ${If} $R9 == 0
+    ClearErrors
+    Rename "$INSTDIR\.update-new\${FILE}" "$INSTDIR\${FILE}"
     ${If} ${Errors}
       StrCpy $R9 1
     ${EndIf}
@@ -183,14 +187,15 @@ Section "quorvalis"
   ${If} $R9 == 0
     ClearErrors
     WriteINIStr "$INSTDIR\version.ini" "Version" "filial" "${VERSION}"
-    ${IfNot} ${Errors}
-      FlushINI "$INSTDIR\version.ini"
-      ; Read back from the disk: written, or not at all.
-      ClearErrors
-      ReadINIStr $0 "$INSTDIR\version.ini" "Version" "filial"
-    ${EndIf}
     ${If} ${Errors}
-    ${OrIf} $0 != "${VERSION}"
+      StrCpy $R9 1
+    ${EndIf}
+  ${EndIf}
+  ${If} $R9 == 0
+    FlushINI "$INSTDIR\version.ini"
+    ; Read back from the disk: written, or not at all.
+    ReadINIStr $0 "$INSTDIR\version.ini" "Version" "filial"
+    ${If} $0 != "${VERSION}"
       StrCpy $R9 1
     ${EndIf}
   ${EndIf}

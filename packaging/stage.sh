@@ -18,18 +18,4 @@ cp /usr/share/qt6/translations/qtbase_de.qm "$stage/translations/"
 printf '[Paths]\r\nPrefix = .\r\nPlugins = plugins\r\nTranslations = translations\r\n' >"$stage/qt.conf"
 x86_64-w64-mingw32-strip "$stage"/*.exe "$stage"/*.dll "$stage"/plugins/*/*.dll
 
-# The uninstaller removes exactly these, and the folders once empty; the installer checks each
-# file it unpacked by its size before anything is replaced, then swaps them in one by one, able
-# to put every old one back.
-{
-  (cd "$stage" && find . -type f | sort) | sed 's|^\./||; s|/|\\|g; s|.*|  Delete "$INSTDIR\\&"|'
-  (cd "$stage" && find . -mindepth 1 -type d | sort -r) | sed 's|^\./||; s|/|\\|g; s|.*|  RMDir "$INSTDIR\\&"|'
-} >"$(dirname "$stage")/uninstall-files.nsh"
-{
-  echo '!macro ForEachFolder DO'
-  (cd "$stage" && find . -mindepth 1 -type d | sort) | sed 's|^\./||; s|/|\\|g; s|.*|  !insertmacro ${DO} "&"|'
-  echo '!macroend'
-  echo '!macro ForEachFile DO'
-  (cd "$stage" && find . -type f -printf '%P %s\n' | sort) | sed 's|/|\\|g; s|^\([^ ]*\) \(.*\)$|  !insertmacro ${DO} "\1" \2|'
-  echo '!macroend'
-} >"$(dirname "$stage")/stage-files.nsh"
+packaging/stage-lists.sh "$stage"

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The installer changes all or nothing, with stand-ins for the terminal and its helper instead
+# of the real program (quick, and any size): an update waits for the terminal to end; a helper
+# that does not end, a file held open and a full disk each leave the old version whole,
+# version.ini unchanged and the old terminal running again; the uninstaller refuses while the
+# terminal runs. The installer script and its file lists are the real ones.
+#   tests/windows/installer.sh BUILD   (from scripts/windows.sh, with its Wine prefix)
+# QUORVALIS_NSI names another installer script (the fault runs' copies).
+set -euo pipefail
+win=$1
+. tests/windows/lib.sh
+for v in F301 F302; do
+  st=$out/stage-$v
+  mkdir -p "$st/plugins/tls"
+  x86_64-w64-mingw32-gcc -O2 -DVERSION="\"$v\"" tests/windows/terminal_stand_in.c -o "$st/quorval.exe"
+  x86_64-w64-mingw32-gcc -O2 -DVERSION="\"$v-helper\"" tests/windows/terminal_stand_in.c -o "$st/quorval-card.exe"
+  head -c 3000000 /dev/urandom >"$st/Qt6Core.dll"
+  echo "$v" >"$st/plugins/tls/backend.dll"
+  packaging/stage-lists.sh "$st"
+  mv "$out/stage-files.nsh" "$out/stage-files-$v.nsh"
+  mv "$out/uninstall-files.nsh" "$out/uninstall-files-$v.nsh"
+  makensis -V1 -DVERSION="$v" -DSTAGE="$st" -DUNINSTALL_LIST="$out/uninstall-files-$v.nsh" \
+    -DSTAGE_LIST="$out/stage-files-$v.nsh" -DOUTFILE="$out/setup-$v.exe" "${QUORVALIS_NSI:-packaging/quorvalis.nsi}" >/dev/null
+done
+stop_all() {
+  wine taskkill /f /im quorval.exe >/dev/null 2>&1 || true
+  wine taskkill /f /im quorval-card.exe >/dev/null 2>&1 || true
+  wine taskkill /f /im holder.exe >/dev/null 2>&1 || true
+  wait_for 10 sh -c '! pgrep -f "[q]uorval(-card)?[.]exe|[h]older[.]exe" >/dev/null' || true
+}
+# The installed files are exactly this version's, and version.ini says so.
+whole() {
+  grep -q "filial=$1" "$home/version.ini" || fail "version.ini: $(cat "$home/version.ini")"
+  (cd "$out/stage-$1" && find . -type f) | while read -r f; do
+    cmp -s "$out/stage-$1/$f" "$home/$f" || fail "$f is not $1's"
+  done
+  [ ! -e "$home/.update-new" ] && [ ! -e "$home/.update-old" ] || fail "the update's folders were left"
+}
+started() { wait_for 10 sh -c "tr -d '\\r' <'$home/started.txt' | grep -qx '$1'"; }
+run_terminal() { (cd "$home" && exec wine 'c:\quorvalis\quorval.exe') >/dev/null 2>&1 & pids+=($!); wait_for 10 test -e "$home/started.txt"; }
+fresh() {
+  stop_all
+  rm -rf "$home"
+  wine "$out/setup-F301.exe" /S || fail "the first installation failed"
+  whole F301
+  rm -f "$home/started.txt"
+}
+# The update as the terminal starts it: without options, so it waits for the terminal itself.
+update() { local rc=0; wine "$out/setup-F302.exe" "$@" >/dev/null 2>&1 || rc=$?; echo "$rc"; }
+
+echo "-- the update waits for the terminal to end, then starts the new one"
+fresh
+run_terminal
+(sleep 3; wine taskkill /f /im quorval.exe >/dev/null 2>&1) &
+[ "$(update)" = 0 ] || fail "the update failed"
+whole F302
+started F302 || fail "the new terminal was not started"
+
+echo "-- a helper that does not end: nothing changes, the old terminal runs again"
+fresh
+(cd "$home" && exec wine 'c:\quorvalis\quorval-card.exe') >/dev/null 2>&1 & pids+=($!)
+wait_for 10 test -e "$home/started.txt"
+[ "$(update /WAIT=3)" = 2 ] || fail "the update did not fail"
+whole F301
+started F301 || fail "the old terminal was not started again"
+stop_all
+[ "$(update)" = 0 ] || fail "the update failed once the helper had gone"
+whole F302
+
+echo "-- a file held open (a virus scanner, a backup): every old file is put back"
+fresh
+x86_64-w64-mingw32-gcc -O2 tests/windows/holder.c -o "$out/holder.exe"
+wine "$out/holder.exe" 'c:\quorvalis\plugins\tls\backend.dll' >"$out/holder.log" 2>&1 & pids+=($!)
+wait_for 20 grep -q held "$out/holder.log" || fail "the file could not be held"
+rc=$(update); [ "$rc" = 2 ] || fail "the update did not fail (rc $rc)"
+whole F301
+started F301 || fail "the old terminal was not started again"
+stop_all
+[ "$(update)" = 0 ] || fail "the update failed once the file was free"
+whole F302
+
+echo "-- a full disk: the new files do not fit beside the old ones"
+fresh
+small=$out/small
+mkdir -p "$small"
+if mount -t tmpfs -o size=4500k tmpfs "$small" 2>/dev/null; then
+  trap 'umount "$small" 2>/dev/null || true; for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
+  cp -a "$home" "$small/quorvalis" && rm -rf "$home" && ln -s "$small/quorvalis" "$home"
+  [ "$(update)" = 2 ] || fail "the update did not fail on a full disk"
+  whole F301
+  started F301 || fail "the old terminal was not started again"
+  stop_all
+  rm "$home" && cp -a "$small/quorvalis" "$home" && umount "$small"
+  [ "$(update)" = 0 ] || fail "the update failed once there was room"
+  whole F302
+else
+  echo "  skipped: this machine mounts no small drive (tmpfs) here"
+fi
+
+echo "-- the uninstaller refuses while the terminal runs"
+stop_all
+run_terminal
+rc=0; wine "$home/uninstall.exe" /S '_?=c:\quorvalis' || rc=$?
+[ "$rc" = 2 ] && [ -f "$home/quorval.exe" ] && [ -f "$home/Qt6Core.dll" ] || fail "uninstalled while the terminal ran (rc $rc)"
+stop_all
+wine "$home/uninstall.exe" /S '_?=c:\quorvalis' || fail "the uninstaller failed"
+[ ! -e "$home/quorval.exe" ] && [ ! -e "$home/Qt6Core.dll" ] || fail "files left by the uninstaller"
+echo "installer passed"
