@@ -28,13 +28,14 @@ for p in "${patches[@]}"; do
     makensis -V2 -DVERSION="$v" -DSTAGE="$root/$win/stage" -DUNINSTALL_LIST="$root/$win/uninstall-files.nsh" -DSTAGE_LIST="$root/$win/stage-files.nsh" \
       -DOUTFILE="$root/$win/quorvalis-setup-$v.exe" "$copy/packaging/quorvalis.nsi" >/dev/null
   done
-  rm -rf "$copy"
   log=$win/$name.log
-  if tests/windows/update.sh $win F207 F208 >"$log" 2>&1 && tests/windows/journey.sh $win F207 >>"$log" 2>&1; then
+  if QUORVALIS_NSI=$copy/packaging/quorvalis.nsi tests/windows/installer.sh $win >"$log" 2>&1 &&
+     tests/windows/update.sh $win F207 F208 >>"$log" 2>&1 && tests/windows/journey.sh $win F207 >>"$log" 2>&1; then
     echo "$name: MISSED"; missed=1
   else
     echo "$name: caught: $(grep -m1 '^FAILED' "$log")"
   fi
+  rm -rf "$copy"
 done
 rm -f $win/quorvalis-setup-F207.exe $win/quorvalis-setup-F208.exe
 exit $missed

@@ -85,6 +85,8 @@ for v in "$version" "$next"; do
 done
 ls -l "$win/quorvalis-setup-$version.exe"
 
+echo "== the installer changes all or nothing (stand-ins for the terminal and its helper)"
+tests/windows/installer.sh "$win"
 echo "== the real terminal under Wine"
 tests/windows/journey.sh "$win" "$version"
 echo "== the self-update under Wine"
