@@ -94,6 +94,9 @@ Function Failed
   RMDir /r "$INSTDIR\.update-new"
   RMDir /r "$INSTDIR\.update-old"
   ${If} $updating == 1
+    ; The terminal started again leaves this version to its next check (no loop of downloads).
+    WriteINIStr "$INSTDIR\update.ini" "failed" "version" "${VERSION}"
+    FlushINI "$INSTDIR\update.ini"
     Exec '"$INSTDIR\quorval.exe"'
   ${EndIf}
   SetErrorLevel 2
@@ -205,6 +208,7 @@ Section "quorvalis"
   ${EndIf}
   RMDir /r "$INSTDIR\.update-old"
   RMDir /r "$INSTDIR\.update-new"
+  Delete "$INSTDIR\update.ini"
   ${GetParameters} $R0
   ClearErrors
   ${GetOptions} $R0 "/HOST=" $R1
@@ -248,6 +252,7 @@ Section "Uninstall"
   ${EndIf}
   !include "${UNINSTALL_LIST}"
   Delete "$INSTDIR\version.ini"
+  Delete "$INSTDIR\update.ini"
   Delete "$INSTDIR\quorval.lock"
   Delete "$INSTDIR\uninstall.exe"
   DeleteRegValue HKCU "Software\Microsoft\Windows\CurrentVersion\Run" "quorvalis"

@@ -12,6 +12,7 @@ inline constexpr char kVersion[] = "version.ini";    // installed program versio
 inline constexpr char kRss[] = "rss.ini";            // ticker settings, downloaded
 inline constexpr char kCouponsLog[] = "coupons.ini"; // redemption log (plain text)
 inline constexpr char kInstall[] = "install.ini";    // central server host, written at install
+inline constexpr char kUpdate[] = "update.ini";      // the installer's word on a failed update
 }  // namespace files
 
 struct IniKey {
@@ -47,6 +48,8 @@ inline constexpr IniKey kPruefen{files::kFilial, "clients", "pruefen", "0"};
 inline constexpr IniKey kQuitt{files::kFilial, "clients", "quitt", "0"};
 // version.ini
 inline constexpr IniKey kInstalledVersion{files::kVersion, "Version", "filial", "F106"};
+// update.ini
+inline constexpr IniKey kFailedUpdate{files::kUpdate, "failed", "version", ""};
 // rss.ini
 inline constexpr IniKey kRssMain{files::kRss, "rss", "main", "0"};
 // install.ini

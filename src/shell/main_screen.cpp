@@ -393,10 +393,15 @@ bool MainScreen::CheckForUpdate() {
     case UpdateCheck::kCurrent:
       vers->hide();
       return true;
-    case UpdateCheck::kNewer:
+    case UpdateCheck::kNewer: {
       vers->setText(reply);
       vers->show();
-      return DownloadUpdate();
+      // The installer that could not finish started this terminal again and said so: the
+      // same version waits for the next check rather than being fetched again at once.
+      const QString failed = readSetting(keys::kFailedUpdate);
+      if (!failed.isEmpty()) QFile::remove(programFile(QString::fromLatin1(files::kUpdate)));
+      return failed == reply || DownloadUpdate();
+    }
   }
   return true;
 }

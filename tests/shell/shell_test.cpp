@@ -180,17 +180,20 @@ TEST_F(MainScreenTest, AutoShrinkToTheTileUnlessAScreenIsOpenAndSettingsNeedAPas
 TEST_F(MainScreenTest, StartOutcomes) {
   fakes.server.offerDownload("/quorvalis/update/F108.exe", "#!/bin/sh\n");
   const QString ok = "[clients]\r\nautomin=0";
-  const struct { QString version; const char* installed; QString config, seen; bool starts = true; } cases[] = {  // installed: its file
+  const struct { QString version; const char* installed; QString config, seen; bool starts = true; const char* failed = ""; } cases[] = {  // installed: its file
       {"", nullptr, ok, "runs"}, {"F106", nullptr, ok, "runs"},  // no version.ini counts as F106
       {"F107", "[Version]\r\nfilial=F107\r\n", ok, "runs"},
       {"F107", nullptr, ok, "download, runs: Fehler: Update-Download ERROR 04.12.2026 14:30:05"},
       {"F108", nullptr, ok, "download, runs: Fehler: Update-Download ERROR 04.12.2026 14:30:05", false},
+      {"F108", nullptr, ok, "runs", true, "F108"},  // the installer failed with F108: once left alone
+      {"F109", nullptr, ok, "download, runs: Fehler: Update-Download ERROR 04.12.2026 14:30:05", true, "F108"},
       {"F108", nullptr, ok, "download, ended before the lookup"},
       {"F106", nullptr, "<h1>404 File Not Found</h1>", "ended: Hinweis: Es wurde keine Filialdatei gefunden"},
   };
   for (const auto& c : cases) {
     QFile::remove(path("version.ini"));
     if (c.installed) writeBytes("version.ini", c.installed);
+    if (*c.failed) writeBytes("update.ini", QByteArray("[failed]\r\nversion=") + c.failed + "\r\n");
     fakes.server.reply(kVersion, c.version);
     fakes.server.reply("/quorvalis/DATA/demo/filial", c.config);  // numbered and common file
     fakes.server.downloadRequests.clear();
@@ -202,6 +205,7 @@ TEST_F(MainScreenTest, StartOutcomes) {
     if (!fakes.dialogs.messages.isEmpty()) seen += ": " + fakes.dialogs.messages.takeFirst().section(". ", 0, 0);
     EXPECT_EQ(seen, c.seen) << c.version.toStdString();
     EXPECT_EQ(fakes.desktop.ended, band->ending() ? 1 : 0) << c.version.toStdString();
+    EXPECT_FALSE(exists("update.ini")) << c.version.toStdString();
     fakes.desktop.ended = 0;
   }
   EXPECT_EQ(fakes.desktop.started, QStringList(2, programFolder() + "/ F108.exe"));

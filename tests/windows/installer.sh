@@ -35,7 +35,10 @@ whole() {
     cmp -s "$out/stage-$1/$f" "$home/$f" || fail "$f is not $1's"
   done
   [ ! -e "$home/.update-new" ] && [ ! -e "$home/.update-old" ] || fail "the update's folders were left"
+  # A failed update leaves word for the terminal it starts again; a whole one leaves none.
+  if [ "$1" = F302 ]; then [ ! -e "$home/update.ini" ] || fail "update.ini left by a whole update"; fi
 }
+failed_word() { grep -q "version=F302" "$home/update.ini" || fail "no word of the failed update"; }
 started() { wait_for 10 sh -c "tr -d '\\r' <'$home/started.txt' | grep -qx '$1'"; }
 run_terminal() { (cd "$home" && exec wine 'c:\quorvalis\quorval.exe') >/dev/null 2>&1 & pids+=($!); wait_for 10 test -e "$home/started.txt"; }
 fresh() {
@@ -63,6 +66,7 @@ wait_for 10 test -e "$home/started.txt"
 [ "$(update /WAIT=3)" = 2 ] || fail "the update did not fail"
 whole F301
 started F301 || fail "the old terminal was not started again"
+failed_word
 stop_all
 [ "$(update)" = 0 ] || fail "the update failed once the helper had gone"
 whole F302
@@ -75,6 +79,7 @@ wait_for 20 grep -q held "$out/holder.log" || fail "the file could not be held"
 rc=$(update); [ "$rc" = 2 ] || fail "the update did not fail (rc $rc)"
 whole F301
 started F301 || fail "the old terminal was not started again"
+failed_word
 stop_all
 [ "$(update)" = 0 ] || fail "the update failed once the file was free"
 whole F302
@@ -89,6 +94,7 @@ if mount -t tmpfs -o size=4500k tmpfs "$small" 2>/dev/null; then
   [ "$(update)" = 2 ] || fail "the update did not fail on a full disk"
   whole F301
   started F301 || fail "the old terminal was not started again"
+  failed_word
   stop_all
   rm "$home" && cp -a "$small/quorvalis" "$home" && umount "$small"
   [ "$(update)" = 0 ] || fail "the update failed once there was room"
