@@ -427,6 +427,8 @@ bool MainScreen::DownloadUpdate() {
     ok = statement && statementAdmits(*statement, version, readSetting(keys::kInstalledVersion));
   }
   const qint64 maxBytes = statement ? statement->length : kUnsignedMaxBytes;
+  // At start the band is not laid out yet: the version and its progress stand in the middle.
+  if (!arranged_) placeTwips(vers, 450, 1000, 4140 - 900, 400);
   ok = ok && QStorageInfo(programFolder()).bytesAvailable() >= (statement ? maxBytes : 0) + kKeepFreeBytes;
   if (ok) {
     ok = services_.server.download(

@@ -32,7 +32,7 @@ int usage() {
       "  --tls CERT KEY    serve HTTPS with that certificate and key (PEM files)\n"
       "  --faults          answer GET /_fault?PATH=KIND, which makes every request whose path\n"
       "                    starts with PATH fail as KIND (empty, notfound, error500, garbage,\n"
-      "                    huge, silent, slow, cut, redirect), and GET /_fault/clear, which ends them\n",
+      "                    huge, silent, slow, trickle, cut, redirect), and GET /_fault/clear, which ends them\n",
       stderr);
   return 2;
 }
@@ -168,9 +168,20 @@ int main(int argc, char** argv) {
   Faults faults;
   if (o.faults) faults.install(http);
   http.Get(".*", [&](const httplib::Request& req, httplib::Response& res) {
-    if (o.faults && Faults::answer(faults.kindFor(req.path), res)) return;
+    const std::string kind = o.faults ? faults.kindFor(req.path) : "";
+    if (Faults::answer(kind, res)) return;
     const zentrale::Reply reply = server.handle(req.target);
     res.status = reply.status;
+    if (kind == "trickle") {
+      // The right answer at about 640 KB a second, as over a slow line.
+      auto body = std::make_shared<std::string>(reply.body);
+      res.set_content_provider(body->size(), reply.contentType, [body](size_t offset, size_t, httplib::DataSink& sink) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const size_t n = std::min<size_t>(64 * 1024, body->size() - offset);
+        return sink.write(body->data() + offset, n);
+      });
+      return;
+    }
     res.set_content(reply.body, reply.contentType.c_str());
   });
   const int bound = o.port == 0 ? http.bind_to_any_port(o.bind)
