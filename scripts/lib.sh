@@ -77,3 +77,24 @@ start_wine() {
 # installer_fault PATCH: whether a fault patch changes only the installer (packaging/); those are
 # for scripts/faults-windows.sh, the rest for scripts/faults.sh.
 installer_fault() { ! grep '^+++ b/' "$1" | grep -qv '^+++ b/packaging/'; }
+
+# caught_by PATCH: the tests a fault's first line names, one a line.
+caught_by() { sed -n '1s/^# caught by: *//p' "$1" | tr ',' '\n' | sed 's/^ *//; s/ *$//' | grep -v '^$' || true; }
+
+# failed_tests LOG: the tests CTest lists as failed, one a line (skipped ones are not failures).
+failed_tests() {
+  sed -n '/^The following tests FAILED:/,/^[^[:space:]]/p' "$1" | sed -nE 's/^\s+[0-9]+ - ([^ ]+) .*/\1/p'
+}
+
+# judge NAME EXPECTED FAILED: a fault is caught when every test it names failed; other failures
+# are said beside it. Returns 1 when a named test passed.
+judge() {
+  local name=$1 expected=$2 failed=$3 t missing=() others=()
+  for t in $expected; do grep -qxF "$t" <<<"$failed" || missing+=("$t"); done
+  for t in $failed; do grep -qxF "$t" <<<"$expected" || others+=("$t"); done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "$name: MISSED: passed although named: ${missing[*]}${others:+; failed instead: ${others[*]}}"
+    return 1
+  fi
+  echo "$name: caught by $(echo $expected | sed 's/ /, /g')${others:+ (also failed: ${others[*]})}"
+}

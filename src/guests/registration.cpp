@@ -77,12 +77,11 @@ QDate couponValidity(const QDate& today) {
   return next.isValid() ? next : QDate(today.year() + 1, today.month(), today.day() - 1);
 }
 
+QString couponCode(int number) { return QString::number(number).rightJustified(4, u'0'); }
+
 QString randomCouponCode() {
   static std::mt19937 generator{std::random_device{}()};
-  std::uniform_int_distribution<int> digit(0, 9);
-  QString code;
-  for (int i = 0; i < 4; ++i) code += QString::number(digit(generator));
-  return code;
+  return couponCode(std::uniform_int_distribution<int>(0, 9999)(generator));
 }
 
 QString couponBookingPath(const QString& branchId, const QString& number, const QString& code,

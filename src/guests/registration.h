@@ -34,7 +34,8 @@ CheckOutcome decideOutcome(const QString& code);
 
 // Welcome coupon: valid to the same day next year; 29 February gives 28 February.
 QDate couponValidity(const QDate& today);
-QString randomCouponCode();  // four digits 0-9, a leading 0 allowed
+QString couponCode(int number);  // 0..9999 as four digits, leading zeros kept
+QString randomCouponCode();      // couponCode of a uniform draw
 QString couponBookingPath(const QString& branchId, const QString& number, const QString& code,
                           const QDate& validUntil, const QString& euro, const QDate& today);
 

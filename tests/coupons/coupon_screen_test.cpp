@@ -47,7 +47,8 @@ class CouponScreenTest : public KeptScreenTest<CouponScreen> {
   }
 };
 
-// Enter empties the first wrong field only. What a look-up shows; whatever it found, the screen then closes.
+// Enter empties the first wrong field only. What a look-up shows (only a coupon valid here and now
+// can be redeemed); whatever it found, the screen then closes.
 TEST_F(CouponScreenTest, HandedOverNumberEnterChecksAndLookUpThenCountdown) {
   writeBytes("cl.ini", "[temp]\r\nnr=00491711234567\r\n");
   open();
@@ -63,6 +64,8 @@ TEST_F(CouponScreenTest, HandedOverNumberEnterChecksAndLookUpThenCountdown) {
       {kValid, "Gutschein gefunden.|Der Gutschein ist gültig.|Freigetränk an der Bar|"
                "Der Gutschein hat einen Geldwert von - 5 EURO.", true, 350},
       {"1234;-;T;5;x;;01.12.2026;", "Der Gutschein wurde bereits am 01.12.2026 eingelöst !", false, 350},
+      {"1234;03.12.2026;T;5;x;;-;", "Gutschein gefunden.|Sorry - Der Gutschein war gültig bis 03.12.2026.", false, 200},
+      {"1234;05.01.2027;T;5;x;Anderswo;-;", "Gutschein gefunden.|Der Gutschein ist in dieser Filiale nicht gültig !!!", false, 350},
       {"", "Kein Gutschein gefunden !", false, 200},
   };
   for (const auto& c : cases) {

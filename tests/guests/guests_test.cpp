@@ -59,7 +59,13 @@ TEST(DuplicateReply, ResultCodeAndOutcome) {
   }
 }
 
-TEST(WelcomeCoupon, ValidForAYear) {
+// Valid for a year (29 February to 28 February); every draw is a four-digit code, itself.
+TEST(WelcomeCoupon, ValidForAYearWithFourDigitCodes) {
+  for (int n = 0; n <= 9999; ++n) {
+    const QString code = couponCode(n);
+    ASSERT_TRUE(code.size() == 4 && code.toInt() == n) << n << " gives " << code.toStdString();
+  }
+  EXPECT_EQ(couponCode(0) + couponCode(42), "00000042");
   EXPECT_EQ(couponValidity(QDate(2026, 12, 4)), QDate(2027, 12, 4));
   EXPECT_EQ(couponValidity(QDate(2028, 2, 29)), QDate(2029, 2, 28));
   EXPECT_EQ(couponValidity(QDate(2027, 2, 28)), QDate(2028, 2, 28));
@@ -155,20 +161,25 @@ TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
   EXPECT_EQ(ticks, 121);
   EXPECT_EQ(state.nominimize, "0");
 
-  // Each duplicate check outcome ends with the closing countdown (a namesake's question: the
-  // journeys against zentrale); without a message nothing follows the creation.
+  // Each duplicate check outcome ends with the closing countdown, but a namesake's question,
+  // which waits for the person (its answer: the journeys against zentrale) and is left open
+  // here for the next opening; without a message nothing follows the creation.
   const struct { QString reply, created; const char* message; int requests; } cases[] = {
       {"2-0-0", "OK", t::kNumberKnown, 1},          {"---", "OK", t::kBlocked, 1},
-      {"0-2-1", "OK", t::kNameAndBirthdayKnown, 1}, {"", "OK", t::kNoDatabase, 1},
-      {"0-0-0", "FEHLER", t::kSaveFailed, 2},
+      {"0-3-0", "OK", nullptr, 1},                  {"0-2-1", "OK", t::kNameAndBirthdayKnown, 1},
+      {"", "OK", t::kNoDatabase, 1},                {"0-0-0", "FEHLER", t::kSaveFailed, 2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reply.toStdString() + " " + c.created.toStdString());
     fakes.server.reply(kSearch, c.reply);
     fakes.server.reply(kAdd, c.created);
     save();
-    EXPECT_EQ(label1() + "|" + child("ABBRUCH")->property("text").toString(), text(c.message) + "|" + text(t::kLeave));
     EXPECT_EQ(fakes.server.requests.size(), c.requests);
+    if (!c.message) {
+      EXPECT_TRUE(label1().contains(text(t::kQuestionMarker)) && shown("Datapr") && !screen->closedItself());
+      continue;
+    }
+    EXPECT_EQ(label1() + "|" + child("ABBRUCH")->property("text").toString(), text(c.message) + "|" + text(t::kLeave));
     int ticks = 0;
     for (; !screen->closedItself() && ticks < 500; ++ticks) screen->timer1Tick();
     EXPECT_EQ(ticks, 99);
