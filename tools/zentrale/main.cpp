@@ -113,7 +113,12 @@ class Faults {
     } else if (kind == "garbage") {
       res.set_content(std::string("\x01\xfe\x00\xff\x7f\x80\x1b[2J\xc3\x28", 12), "application/octet-stream");
     } else if (kind == "huge") {
-      res.set_content(std::string(2 * 1024 * 1024, 'x'), "text/plain");
+      // A well-formed news feed of 6 MB: past every limit of the terminal's, even a feed's.
+      std::string feed = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel><title>Riesig</title>";
+      const std::string item = "<item><title>Eine Meldung von vielen</title><description>" + std::string(400, 'x') +
+                               "</description></item>";
+      while (feed.size() < 6 * 1024 * 1024) feed += item;
+      res.set_content(feed + "</channel></rss>", "application/rss+xml");
     } else if (kind == "silent") {
       std::this_thread::sleep_for(std::chrono::milliseconds(2500));
       res.set_content("too late", "text/plain");

@@ -3,8 +3,16 @@
 #include <QTest>
 #include <cstdio>
 
+#include "platform/file_write.h"
 #include "platform/held_program.h"
 #include "program_folder_test.h"
+
+#ifndef Q_OS_WIN
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace quorvalis::testing {
 
@@ -32,6 +40,33 @@ TEST_F(ProgramFolderTest, WhatWasCheckedIsWhatStarts) {
 #endif
   HeldProgram missing(path("missing"));
   EXPECT_FALSE(missing.isOpen() || missing.start());
+}
+
+// A writer stopped inside the write leaves the old settings file whole. The stop is not a kill at
+// a random moment but the system's file size limit, which ends the writer at a fixed byte of the
+// new content, the way a power cut would end it anywhere.
+TEST_F(ProgramFolderTest, WriterStoppedInsideTheWriteLeavesTheOldFileWhole) {
+#ifdef Q_OS_WIN
+  GTEST_SKIP() << "no file size limit to stop a writer with on Windows; scripts/crash-test.sh kills it there";
+#else
+  const QByteArray old(4000, 'a'), replacement(200000, 'b');
+  writeBytes("filialini.ini", old);
+  const pid_t writer = fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    const rlimit limit{100000, 100000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    writeFileAtomically(path("filialini.ini"), replacement);
+    _exit(0);  // not reached: the limit ends the writer at byte 100 000
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(writer, &status, 0), writer);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << "status " << status;
+  const QByteArray after = readBytes("filialini.ini");
+  EXPECT_TRUE(after == old) << after.size() << " bytes, starting " << after.left(8).constData();
+  EXPECT_TRUE(writeFileAtomically(path("filialini.ini"), replacement));  // and unhindered, the new one
+  EXPECT_TRUE(readBytes("filialini.ini") == replacement);
+#endif
 }
 
 }  // namespace quorvalis::testing
