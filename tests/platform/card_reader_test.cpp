@@ -22,7 +22,7 @@ class CardReaderTest : public ::testing::Test {
 // The reader as the driver reports it and its card's bytes, in process and through the helper:
 // 0xFF comes back as U+00FF and a failed call is a result (the prefilled buffer comes back). In
 // the helper, a driver that crashes or hangs is a missing reader until the helper is started
-// again, at most once a minute.
+// again, at most once a minute; a library installed later is found the same way.
 TEST_F(CardReaderTest, DriverInProcessAndInItsHelper) {
   const QString erased(6, QChar(0xFF));
   const struct {
@@ -73,6 +73,19 @@ TEST_F(CardReaderTest, DriverInProcessAndInItsHelper) {
     }
   }
   EXPECT_NE(library.command("Card,Format", {}, 0).result, 0);
+  // A library installed later is found in process too, at the first attempt a minute after the
+  // last, never at every poll.
+  const QString later = dir_.filePath("installed-later.so");
+  LibraryCardReader installedLater(later, [&] { return now; });
+  const struct { qint64 at; bool install, called; } retries[] = {
+      {200000, false, false}, {200010, true, false}, {200000 + 59999, false, false}, {200000 + 60000, false, true}};
+  for (const auto& r : retries) {
+    now = r.at;
+    if (r.install) {
+      ASSERT_TRUE(QFile::copy(QStringLiteral(SCARD_LIBRARY), later));
+    }
+    EXPECT_EQ(installedLater.command(statusCommand(), {}, 7).called, r.called) << r.at;
+  }
   // A helper that cannot load the driver: missing, and quietly so.
   HelperCardReader without(QStringLiteral(CARD_HELPER), dir_.filePath("none"), [&] { return now; }, 1000);
   EXPECT_FALSE(without.command(statusCommand(), {}, 7).called || without.running());

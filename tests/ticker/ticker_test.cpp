@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QTest>
 
 #include "fakes.h"
 #include "program_folder_test.h"
@@ -175,7 +176,9 @@ class TickerScreenTest : public testing::ProgramFolderTest, public FeedSource {
   std::unique_ptr<TickerScreen> ticker;
 };
 
-TEST_F(TickerScreenTest, EntriesOfEachFeedInTurn) {
+// Two entries a feed, the feeds in turn; a double-click hides the strip until a new first
+// headline; a feed without entries is passed over once.
+TEST_F(TickerScreenTest, EntriesOfEachFeedInTurnHiddenByADoubleClickEmptyFeedsPassedOver) {
   QByteArray rss = "items=2\r\n";
   for (int i = 1; i <= 10; ++i) rss += QByteArray::number(i) + "=http://f" + QByteArray::number(i) + ";0\r\n";
   QStringList order{"/quorvalis/DATA/demo/rss.xml"};
@@ -196,6 +199,25 @@ TEST_F(TickerScreenTest, EntriesOfEachFeedInTurn) {
   answer(feed({"Neu"}));
   pass();
   EXPECT_EQ(requested, order << "http://neu" << "/quorvalis/DATA/demo/rss.xml");
+
+  // A double-click hides the strip until a feed brings a new first headline.
+  writeBytes("rss.ini", "[rss]\r\nmain=1\r\nitems=1\r\n");
+  QTest::mouseDClick(ticker->findChild<QWidget*>("picScrollParent"), Qt::LeftButton);
+  EXPECT_TRUE(ticker->isHidden());
+  for (const char* first : {"Eins", "Eins", "Neu eins"}) {
+    answer(feed({first}));
+    EXPECT_EQ(ticker->isHidden(), QByteArray(first) == "Eins") << first;
+    pass();
+  }
+  // A feed without entries is passed over once; when the next has none either, it is offline.
+  writeBytes("rss.ini", "[rss]\r\nmain=1\r\nitems=1\r\n1=http://leer;0\r\n2=http://auch-leer;0\r\n");
+  answer(feed({"Eins"}));
+  pass();
+  const QByteArray empty = "<rss><channel></channel></rss>";
+  answer(empty);
+  EXPECT_EQ(requested.last(), "http://auch-leer");
+  answer(empty);
+  EXPECT_TRUE(ticker->scrollText().contains("offline")) << ticker->scrollText().toStdString();
 }
 
 }  // namespace quorvalis::testing
