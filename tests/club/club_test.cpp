@@ -1,5 +1,6 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QTest>
 #include <QWindow>
 #include <algorithm>
 
@@ -150,7 +151,8 @@ TEST_F(ClubScreenTest, DayFileCheckOutAndCheckIn) {
   EXPECT_FALSE(shown("Karte_zu"));
   queueClick(child("abmelden"));
   queueClick(child("abmelden"));  // a second touch has no member selected any more
-  QCoreApplication::processEvents();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return readBytes("data/12/4.ini") == (kMaxRecord + "\r\n").toLatin1(); }, 5000));
+  QCoreApplication::sendPostedEvents();  // the second touch too
   // Every record of the member goes, also the one right after a removed one.
   EXPECT_EQ(readBytes("data/12/4.ini"), (kMaxRecord + "\r\n").toLatin1());
   EXPECT_FALSE(list()->count() != 1 || shown("abmelden"));
@@ -166,7 +168,8 @@ TEST_F(ClubScreenTest, DayFileCheckOutAndCheckIn) {
     readerCallsDuringWait += fakes.cardReader.commands.size() - before;
   };
   queueClick(child("search"));
-  for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return readBytes("data/12/4.ini").contains(kAnnaRecord.toLatin1()); }, 5000));
+  QCoreApplication::sendPostedEvents();  // anything the wait let through would come now
   EXPECT_EQ(fakes.server.requests.size() + readerCallsDuringWait, 1);
   EXPECT_EQ(readBytes("data/12/4.ini"), (kMaxRecord + "\r\n" + kAnnaRecord + "\r\n").toLatin1());
   EXPECT_EQ(readBytes("data/12/4t.ini").count('\n'), 1);

@@ -157,7 +157,8 @@ class TickerScreenTest : public testing::ProgramFolderTest, public FeedSource {
     writeBytes("rss.ini", "[rss]\r\nmain=1\r\n" + rss);
     ticker = std::make_unique<TickerScreen>(state, *this, [] { return false; });
     ticker->show();
-    QCoreApplication::processEvents();  // the first fetch starts once the strip is shown
+    // The first fetch starts once the strip is shown.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !pending.isEmpty(); }, 5000));
   }
   // The channel caption, the scrolling text, the date corner and the captions' colour.
   QString strip() const {
