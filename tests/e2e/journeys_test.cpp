@@ -111,7 +111,7 @@ namespace t = guest_texts;
 
 using RegistrationE2E = DemoBranchTest<>;
 
-TEST_F(RegistrationE2E, NewGuestThenEveryKindOfDuplicate) {
+TEST_F(RegistrationE2E, NewGuestThenKnownNumberKnownBirthdayAndNamesake) {
   EXPECT_EQ(registerGuest({"Jürgen", "Beispiel", "0172", "5550001", "24", "12", "1985"}), t::kSmsSent);
   const auto row = [&](const char* sql) { return zentrale.query(sql).value(0).join(';'); };
   EXPECT_EQ(row("SELECT number, first, last, birthday, branch_text, created, flags FROM guests"),
@@ -123,8 +123,10 @@ TEST_F(RegistrationE2E, NewGuestThenEveryKindOfDuplicate) {
                 coupon.section(';', 0, 0) + QString::fromUtf8(" über 5 Euro wartet.;demoid"));
   EXPECT_EQ(row("SELECT date, coupon, euro, postcode, sender FROM sms_sendings"), "04.12.2026;1;5;12345;Basic");
 
-  // The same number again is known; a namesake born on another day is created once confirmed.
+  // The same number again is known, so is the same name and birthday under another number; a
+  // namesake born on another day is created once confirmed.
   EXPECT_EQ(registerGuest({"Jürgen", "Beispiel", "0172", "5550001", "24", "12", "1985"}), t::kNumberKnown);
+  EXPECT_EQ(registerGuest({"Jürgen", "Beispiel", "0172", "5550003", "24", "12", "1985"}), t::kNameAndBirthdayKnown);
   EXPECT_EQ(registerGuest({"Jürgen", "Beispiel", "0172", "5550002", "01", "01", "1970"}, true),
             QString::fromUtf8(t::kNameQuestionStart) + "1" + t::kNameQuestionEnd + " / " + t::kSmsSent);
 }

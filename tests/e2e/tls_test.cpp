@@ -47,7 +47,7 @@ class TlsE2E : public ProgramFolderTest {
 
 // The branch set to https with the office's authority: a certificate that verifies carries every
 // request, download and feed; an expired one, one for another name or one of another authority is
-// no answer, and nothing is written from it.
+// no answer, and nothing is written from it: no settings file, no ticker settings, no program.
 TEST_F(TlsE2E, OnlyAVerifiedServerAnswers) {
   const struct { const char* cert; bool answers; } rows[] = {
       {"good", true}, {"expired", false}, {"wrongname", false}, {"foreign", false}};
@@ -56,12 +56,17 @@ TEST_F(TlsE2E, OnlyAVerifiedServerAnswers) {
     ASSERT_TRUE(zentrale.started()) << r.cert;
     writeBytes("install.ini", QStringLiteral("[server]\r\nhost=https://127.0.0.1:%1\r\ntimeout=5\r\nca=office.pem\r\n")
                                   .arg(zentrale.port()).toLatin1());
-    QFile::remove(path("filialini.ini"));
     const ServerSettings settings = readServerSettings();
     HttpCentralServer server(settings);
     EXPECT_EQ(server.get("/quorvalis/DATA/filiale.cgi?DEMO01"), r.answers ? "demo;Demo%20Filiale;Bar%20Nord%20Demo;12345" : "") << r.cert;
+    QFile program(zentrale.dataDir() + "/update/F108.exe");
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly) && program.write("MZ") == 2);
+    program.close();
+    for (const char* file : {"filialini.ini", "rss.ini", " F108.exe"}) QFile::remove(path(file));
     EXPECT_EQ(downloadBranchConfiguration(server, "demo", "") == Download::kWritten, r.answers) << r.cert;
-    EXPECT_EQ(exists("filialini.ini"), r.answers) << r.cert;
+    EXPECT_EQ(downloadTickerSettings(server, "demo") == Download::kWritten, r.answers) << r.cert;
+    EXPECT_EQ(server.download("/quorvalis/update/F108.exe", path(" F108.exe"), {}), r.answers) << r.cert;
+    for (const char* file : {"filialini.ini", "rss.ini", " F108.exe"}) EXPECT_EQ(exists(file), r.answers) << r.cert << " " << file;
     HttpFeedSource feeds(settings);
     QObject context;
     std::optional<std::optional<QByteArray>> feed;
