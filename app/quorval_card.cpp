@@ -1,8 +1,10 @@
 // quorval-card: hosts the reader maker's 32-bit SCard32.DLL for the 64-bit terminal, which
-// cannot load it. Started by the terminal with the library's path; answers its calls over
-// standard input and output (protocol in platform/scard_abi.h). A driver that crashes takes
-// only this process down.
+// cannot load it. Started by the terminal with the library's path and the terminal's process
+// id; answers its calls over the pipes it was started with (protocol in platform/scard_abi.h),
+// kept to itself: the driver's own output goes nowhere. A driver that crashes takes only this
+// process down, without an error box; the helper ends with the terminal, even inside a hung call.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -14,6 +16,12 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <thread>
 #endif
 
 namespace {
@@ -33,7 +41,48 @@ ComandFn loadEntryPoint(const char* path) {
 #endif
 }
 
-bool readAll(void* data, size_t size) { return std::fread(data, 1, size, stdin) == size; }
+FILE* protocolIn = stdin;
+FILE* protocolOut = stdout;
+
+// The pipes to the terminal on descriptors of their own; standard input, output and error, which
+// the driver shares, point at the null device before it loads.
+void keepProtocolToItself() {
+#ifdef _WIN32
+  protocolIn = _fdopen(_dup(_fileno(stdin)), "rb");
+  protocolOut = _fdopen(_dup(_fileno(stdout)), "wb");
+  const HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+  for (const DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) SetStdHandle(which, nul);
+  const int nulFd = _open("NUL", _O_RDWR | _O_BINARY);
+  for (int fd = 0; fd <= 2; ++fd) _dup2(nulFd, fd);
+#else
+  protocolIn = fdopen(dup(fileno(stdin)), "rb");
+  protocolOut = fdopen(dup(fileno(stdout)), "wb");
+  const int nulFd = open("/dev/null", O_RDWR);
+  for (int fd = 0; fd <= 2; ++fd) dup2(nulFd, fd);
+#endif
+}
+
+// Ends this process when the terminal has gone, whatever the driver is doing meanwhile.
+#ifdef _WIN32
+DWORD WINAPI endWithTerminal(void* terminal) {
+  WaitForSingleObject(terminal, INFINITE);
+  ExitProcess(0);
+}
+void watchTerminal(unsigned long pid) {
+  if (HANDLE terminal = OpenProcess(SYNCHRONIZE, FALSE, pid))
+    CloseHandle(CreateThread(nullptr, 0, endWithTerminal, terminal, 0, nullptr));
+}
+#else
+void watchTerminal(unsigned long pid) {
+  std::thread([pid] {
+    while (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM) usleep(100000);
+    _exit(0);
+  }).detach();
+}
+#endif
+
+bool readAll(void* data, size_t size) { return std::fread(data, 1, size, protocolIn) == size; }
 
 bool readNumber(uint32_t& value) {
   unsigned char b[4];
@@ -45,7 +94,7 @@ bool readNumber(uint32_t& value) {
 void writeNumber(uint32_t value) {
   const unsigned char b[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
                               static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-  std::fwrite(b, 1, 4, stdout);
+  std::fwrite(b, 1, 4, protocolOut);
 }
 
 // A length-prefixed field, NUL-terminated for the driver's C strings.
@@ -60,12 +109,17 @@ bool readField(std::vector<char>& field) {
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
+  // A driver that crashes or lacks a library of its own puts up no box on the branch screen.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
+  if (argc > 2) watchTerminal(std::strtoul(argv[2], nullptr, 10));
+  keepProtocolToItself();
+  if (!protocolIn || !protocolOut) return 1;
   const ComandFn comand = argc > 1 ? loadEntryPoint(argv[1]) : nullptr;
-  std::fputc(comand ? quorvalis::scard::kReady : quorvalis::scard::kMissing, stdout);
-  std::fflush(stdout);
+  std::fputc(comand ? quorvalis::scard::kReady : quorvalis::scard::kMissing, protocolOut);
+  std::fflush(protocolOut);
   if (!comand) return 1;
   std::vector<char> command, input;
   for (;;) {
@@ -82,7 +136,7 @@ int main(int argc, char** argv) {
                                   &inputLength, output.data(), &outputLength);
     writeNumber(static_cast<uint32_t>(result));
     writeNumber(outLength);
-    std::fwrite(output.data(), 1, outLength, stdout);
-    std::fflush(stdout);
+    std::fwrite(output.data(), 1, outLength, protocolOut);
+    std::fflush(protocolOut);
   }
 }

@@ -16,12 +16,13 @@ work=${QUORVALIS_FAULTS_DIR:-/tmp/quorvalis-faults}
 echo "faults: a private copy of the tree in $work"
 scripts/install-deps.sh
 mkdir -p "$work/src" "$work/build"
-# Only files whose contents changed are copied, so the build stays incremental; files gone from
+# Only files whose contents changed are copied, so the build stays incremental; each copy is newer
+# than anything built before (a copy keeping an older time would not be rebuilt). Files gone from
 # the tree go from the copy too (a stale header there would shadow the one the tree now has).
 files=$(git ls-files -co --exclude-standard)
 while IFS= read -r f; do
   [ -f "$f" ] || continue
-  cmp -s "$f" "$work/src/$f" || { mkdir -p "$work/src/$(dirname "$f")"; cp -p "$f" "$work/src/$f"; }
+  cmp -s "$f" "$work/src/$f" || { mkdir -p "$work/src/$(dirname "$f")"; cp "$f" "$work/src/$f"; }
 done <<<"$files"
 # grep finds nothing on a first run, which is no failure.
 (cd "$work/src" && find . -type f -printf '%P\n') | { grep -vxFf <(printf '%s\n' "$files") || true; } |
@@ -34,7 +35,7 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 echo "faults: building the copy as it is and running the suite once"
 cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORVALIS_BENCH=OFF "${launcher[@]}" >/dev/null
-cmake --build "$work/build" -j "$(nproc)" >/dev/null
+cmake --build "$work/build" -j "$(nproc)" >"$work/build.log" 2>&1 || { echo "the copy does not build:" >&2; tail -20 "$work/build.log" >&2; exit 1; }
 # The package test builds .deb files and checks no rule; it is left out here.
 ctest_args=(--test-dir "$work/build" -j "$(nproc)" -E PackagedTerminalReachesTheBand)
 ctest "${ctest_args[@]}" >"$work/clean.log" 2>&1 || { echo "the suite fails without any fault:" >&2; failed_tests "$work/clean.log" >&2; exit 1; }

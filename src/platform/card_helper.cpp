@@ -1,5 +1,6 @@
 #include "platform/card_helper.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QtEndian>
@@ -42,18 +43,16 @@ void HelperCardReader::stop() {
   process_.reset();
 }
 
-// Waits on the pipe itself: a call blocks the screen as a driver call in process does, but
-// never longer than the limit.
-bool HelperCardReader::readExactly(char* data, qint64 size, qint64 deadline) {
+// Waits on the pipe itself: a call blocks the screen as a driver call in process does, but the
+// whole call never longer than the limit, however its answer trickles in.
+bool HelperCardReader::readExactly(char* data, qint64 size, const QElapsedTimer& call) {
   qint64 got = 0;
-  QElapsedTimer waited;
-  waited.start();
   while (got < size) {
     const qint64 n = process_->read(data + got, size - got);
     if (n < 0) return false;
     got += n;
     if (got == size) break;
-    const qint64 left = deadline - waited.elapsed();
+    const qint64 left = callLimitMs_ - call.elapsed();
     if (left <= 0 || !process_->waitForReadyRead(static_cast<int>(left))) return false;
   }
   return true;
@@ -66,9 +65,12 @@ bool HelperCardReader::start() {
   process_ = std::make_unique<QProcess>();
   process_->setProcessChannelMode(QProcess::SeparateChannels);
   process_->setStandardErrorFile(QProcess::nullDevice());
-  process_->start(helper_, {QDir::toNativeSeparators(library_)});
+  // With this process's id: the helper ends with the terminal, even inside a hung driver call.
+  process_->start(helper_, {QDir::toNativeSeparators(library_), QString::number(QCoreApplication::applicationPid())});
+  QElapsedTimer call;
+  call.start();
   char ready = 0;
-  if (!process_->waitForStarted(callLimitMs_) || !readExactly(&ready, 1, callLimitMs_) ||
+  if (!process_->waitForStarted(callLimitMs_) || !readExactly(&ready, 1, call) ||
       ready != scard::kReady) {
     stop();
     return false;
@@ -82,15 +84,16 @@ CardResult HelperCardReader::command(const QString& cmd, const QString& dataIn, 
   out.dataOut = QString(outLen, u' ');
   if (!running() && !start()) return out;
 
+  QElapsedTimer call;
+  call.start();
   const QByteArray command = toCp1252(cmd);
   const QByteArray input = toCp1252(dataIn);
   process_->write(number(command.size()) + command + number(input.size()) + input +
                   number(static_cast<quint32>(outLen)));
   char head[8];
   QByteArray buffer(outLen, ' ');
-  if (!readExactly(head, 8, callLimitMs_) ||
-      qFromLittleEndian<quint32>(head + 4) != static_cast<quint32>(outLen) ||
-      !readExactly(buffer.data(), outLen, callLimitMs_)) {
+  if (!readExactly(head, 8, call) || qFromLittleEndian<quint32>(head + 4) != static_cast<quint32>(outLen) ||
+      !readExactly(buffer.data(), outLen, call)) {
     // Dead or hanging: the reader is missing until a later start works.
     lastStart_ = now_();
     stop();

@@ -3,6 +3,7 @@
 // with it.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <memory>
 
@@ -27,7 +28,7 @@ class HelperCardReader : public CardReader {
  private:
   bool start();
   void stop();
-  bool readExactly(char* data, qint64 size, qint64 deadline);
+  bool readExactly(char* data, qint64 size, const QElapsedTimer& call);
 
   QString helper_, library_;
   MonotonicMs now_;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include "cardsim_control.h"
@@ -43,6 +44,8 @@ TEST_F(CardReaderTest, DriverInProcessAndInItsHelper) {
       {80, "reader-fail", kStatusError, 1, "quorva", "", false},
       {90, "reader-ok", kStatusWait, 1, "", "", false},
       {95, "club 00491711234567", kStatusActive, 28, "", "1400491711234567", false},
+      {96, "chatty", kStatusActive, 1, "", "quorva", false},  // the driver's prints go nowhere
+      {97, "heal", kStatusActive, 1, "", "quorva", false},
       // Only the helper survives these.
       {100, "crash", nullptr, 1, "", "", false},
       {110, "heal", nullptr, 1, "", "", false},  // not started again within the minute
@@ -89,6 +92,26 @@ TEST_F(CardReaderTest, DriverInProcessAndInItsHelper) {
   // A helper that cannot load the driver: missing, and quietly so.
   HelperCardReader without(QStringLiteral(CARD_HELPER), dir_.filePath("none"), [&] { return now; }, 1000);
   EXPECT_FALSE(without.command(statusCommand(), {}, 7).called || without.running());
+}
+
+// The helper ends with the terminal that started it, even while the driver hangs in a call: a
+// hung driver must not keep the reader and the helper's file busy for the next update.
+TEST_F(CardReaderTest, HelperEndsWithItsTerminalEvenInsideAHungCall) {
+  QProcess terminal, helper;  // the terminal's stand-in: another helper, waiting for calls until it is ended
+  terminal.start(QStringLiteral(CARD_HELPER), {QStringLiteral(CARD_DRIVER)});
+  ASSERT_TRUE(terminal.waitForReadyRead(10000));
+  cardsim({"hang"});
+  helper.start(QStringLiteral(CARD_HELPER), {QStringLiteral(CARD_DRIVER), QString::number(terminal.processId())});
+  ASSERT_TRUE(helper.waitForReadyRead(10000));
+  const QByteArray status = statusCommand().toLatin1();
+  const auto number = [](quint32 n) { return QByteArray(reinterpret_cast<const char*>(&n), 4); };
+  helper.write(number(static_cast<quint32>(status.size())) + status + number(0) + number(7));
+  ASSERT_TRUE(helper.waitForBytesWritten(5000));
+  EXPECT_FALSE(helper.waitForReadyRead(300));  // inside the hung call
+  terminal.kill();
+  ASSERT_TRUE(terminal.waitForFinished(5000));  // gone, not a zombie its parent still holds
+  EXPECT_TRUE(helper.waitForFinished(5000));
+  cardsim({"heal"});
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ const char* stateName(CardState s) {
 }
 
 const char* faultName(DriverFault f) {
-  return f == DriverFault::kCrash ? "crash" : f == DriverFault::kHang ? "hang" : "none";
+  return f == DriverFault::kCrash ? "crash" : f == DriverFault::kHang ? "hang" : f == DriverFault::kChatty ? "chatty" : "none";
 }
 }  // namespace
 
@@ -42,6 +42,7 @@ SimCard loadCard(const std::string& path) {
   loaded.writeProtected = protect != 0;
   loaded.fault = fault == "crash" ? DriverFault::kCrash
                  : fault == "hang" ? DriverFault::kHang
+                 : fault == "chatty" ? DriverFault::kChatty
                                    : DriverFault::kNone;
   loaded.card = state == "present"      ? CardState::kPresent
                 : state == "unreadable" ? CardState::kUnreadable

@@ -8,8 +8,10 @@
 namespace cardsim {
 
 enum class CardState { kNone, kPresent, kUnreadable };
-// A driver that crashes or hangs inside its next call, for the terminal's fault handling.
-enum class DriverFault { kNone, kCrash, kHang };
+// A driver that crashes or hangs inside its next call, for the terminal's fault handling; a
+// chatty one prints on its standard output and error when it loads and at every call, as
+// drivers' debug builds do.
+enum class DriverFault { kNone, kCrash, kHang, kChatty };
 
 struct SimCard {
   bool readerReady = true;

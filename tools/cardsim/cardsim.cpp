@@ -37,6 +37,7 @@ int usage() {
       "  reader-ok        make the reader ready again\n"
       "  protect|unprotect  make writes fail or succeed\n"
       "  crash|hang       make the driver crash or hang inside its next call\n"
+      "  chatty           make the driver print on its standard output at load and every call\n"
       "  heal             end the driver's fault\n"
       "  dump             print the reader state and the card memory\n",
       stderr);
@@ -99,9 +100,10 @@ int main(int argc, char** argv) {
     card.readerReady = true;
   } else if (command == "protect" || command == "unprotect") {
     card.writeProtected = command == "protect";
-  } else if (command == "crash" || command == "hang" || command == "heal") {
+  } else if (command == "crash" || command == "hang" || command == "chatty" || command == "heal") {
     card.fault = command == "crash" ? cardsim::DriverFault::kCrash
                  : command == "hang" ? cardsim::DriverFault::kHang
+                 : command == "chatty" ? cardsim::DriverFault::kChatty
                                      : cardsim::DriverFault::kNone;
   } else {
     return usage();

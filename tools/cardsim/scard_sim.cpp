@@ -15,6 +15,7 @@
 #endif
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -66,6 +67,14 @@ bool parseRange(const std::string& rest, int& address, int& length) {
   return end && *end == '\0' && address >= 0 && length >= 0 && address + length <= 256;
 }
 
+// Says so when it loads, where a debug build would.
+[[maybe_unused]] const bool announced = [] {
+  if (cardsim::loadCard(cardFilePath()).fault != cardsim::DriverFault::kChatty) return false;
+  std::printf("SCard32 debug build loaded\n");
+  std::fflush(stdout);
+  return true;
+}();
+
 }  // namespace
 
 SCARD_EXPORT int32_t SCARD_CALL SCardComand(
@@ -76,6 +85,11 @@ SCARD_EXPORT int32_t SCARD_CALL SCardComand(
   const std::string path = cardFilePath();
   cardsim::SimCard card = cardsim::loadCard(path);
   if (card.fault == cardsim::DriverFault::kCrash) std::abort();
+  if (card.fault == cardsim::DriverFault::kChatty) {
+    std::printf("SCard32: %s\n", command);
+    std::fprintf(stderr, "SCard32: %s\n", command);
+    std::fflush(stdout);
+  }
   while (card.fault == cardsim::DriverFault::kHang) {  // until healed: a hung driver's process
     sleepMs(100);
     card = cardsim::loadCard(path);
