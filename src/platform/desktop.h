@@ -17,7 +17,7 @@ class Desktop {
   virtual ~Desktop() = default;
   virtual QSize screenSize() = 0;             // primary screen, pixels
   virtual QString foregroundTitle() = 0;      // "" when unknown
-  virtual void setCursorPos(QPoint pixels) = 0;
+  virtual void setCursorPos(QPoint pixels) = 0;  // Qt's device-independent pixels
   // Absolute move in normalised coordinates, 0..65535 across the screen.
   virtual void mouseMoveNormalised(int x, int y) = 0;
   virtual void mouseClick(int button) = 0;    // 1 left, 2 right, 4 middle: down and up

@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 
 #include "platform/desktop_common.h"
 
@@ -15,7 +17,13 @@ class WindowsDesktop : public QtDesktop {
     GetWindowTextA(GetForegroundWindow(), title, 255);
     return QString::fromLocal8Bit(title);
   }
-  void setCursorPos(QPoint p) override { SetCursorPos(p.x(), p.y()); }
+  // Qt places windows in device-independent pixels; SetCursorPos takes the screen's own, which
+  // are 1.25 or 1.5 times as many on a screen scaled to 125 or 150 %.
+  void setCursorPos(QPoint p) override {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal ratio = screen ? screen->devicePixelRatio() : 1.0;
+    SetCursorPos(qRound(p.x() * ratio), qRound(p.y() * ratio));
+  }
   void mouseMoveNormalised(int x, int y) override {
     mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE, static_cast<DWORD>(x),
                 static_cast<DWORD>(y), 0, 0);

@@ -1,7 +1,10 @@
 #include "platform/file_write.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QThread>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -11,7 +14,27 @@
 
 namespace quorvalis {
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
+namespace {
+
+// On Windows a virus scanner, a backup or an open editor holds a file for a moment, and a
+// replace or an append then fails; like SQLite's Windows layer, try again a few times over about
+// a second before counting it as failed. Elsewhere nothing refuses for that reason.
+template <class Write>
+bool retryWhileBusy(const QString& path, Write write) {
+#ifdef Q_OS_WIN
+  static constexpr int kWaitsMs[] = {25, 50, 75, 100, 150, 200, 400};
+  for (const int wait : kWaitsMs) {
+    if (write()) return true;
+    if (!QFileInfo(path).absoluteDir().exists()) return false;  // no folder: nothing to wait for
+    QThread::msleep(static_cast<unsigned long>(wait));
+  }
+#else
+  (void)path;
+#endif
+  return write();
+}
+
+bool replaceOnce(const QString& path, const QByteArray& bytes) {
   // QSaveFile writes to a temporary file in the same folder and its commit() syncs it to
   // disk before the rename.
   QSaveFile file(path);
@@ -23,7 +46,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
   return file.commit();
 }
 
-bool appendDurably(const QString& path, const QByteArray& bytes) {
+bool appendOnce(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
   if (file.write(bytes) != bytes.size() || !file.flush()) return false;
@@ -32,6 +55,16 @@ bool appendDurably(const QString& path, const QByteArray& bytes) {
 #else
   return ::fsync(file.handle()) == 0;
 #endif
+}
+
+}  // namespace
+
+bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
+  return retryWhileBusy(path, [&] { return replaceOnce(path, bytes); });
+}
+
+bool appendDurably(const QString& path, const QByteArray& bytes) {
+  return retryWhileBusy(path, [&] { return appendOnce(path, bytes); });
 }
 
 }  // namespace quorvalis

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTest>
 #include <cstdio>
 
@@ -7,7 +8,11 @@
 #include "platform/held_program.h"
 #include "program_folder_test.h"
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <windows.h>
+
+#include <thread>
+#else
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -66,6 +71,37 @@ TEST_F(ProgramFolderTest, WriterStoppedInsideTheWriteLeavesTheOldFileWhole) {
   EXPECT_TRUE(after == old) << after.size() << " bytes, starting " << after.left(8).constData();
   EXPECT_TRUE(writeFileAtomically(path("filialini.ini"), replacement));  // and unhindered, the new one
   EXPECT_TRUE(readBytes("filialini.ini") == replacement);
+#endif
+}
+
+// A file held open without sharing (a virus scanner, a backup) for a moment is replaced once it
+// is free; one held for long is not replaced, and not torn either. Both a settings file and the
+// redemption log.
+TEST_F(ProgramFolderTest, BusyFileIsWaitedForAMoment) {
+#ifndef Q_OS_WIN
+  GTEST_SKIP() << "only Windows refuses to replace a file another program holds open";
+#else
+  const struct { int heldMs; bool written; } rows[] = {{200, true}, {5000, false}};
+  for (const auto& r : rows) {
+    writeBytes("filialini.ini", "old");
+    writeBytes("coupons.ini", "line\r\n");
+    std::vector<HANDLE> held;
+    for (const char* name : {"filialini.ini", "coupons.ini"})
+      held.push_back(CreateFileW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path(name)).utf16()),
+                                 GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held[0] != INVALID_HANDLE_VALUE && held[1] != INVALID_HANDLE_VALUE);
+    std::thread release([&] {
+      Sleep(static_cast<DWORD>(r.heldMs));
+      for (HANDLE h : held) CloseHandle(h);
+    });
+    const bool replaced = writeFileAtomically(path("filialini.ini"), "new");
+    const bool appended = appendDurably(path("coupons.ini"), "more\r\n");
+    release.join();
+    EXPECT_EQ(replaced, r.written) << r.heldMs;
+    EXPECT_EQ(appended, r.written) << r.heldMs;
+    EXPECT_EQ(readBytes("filialini.ini"), r.written ? "new" : "old") << r.heldMs;
+    EXPECT_EQ(readBytes("coupons.ini"), r.written ? "line\r\nmore\r\n" : "line\r\n") << r.heldMs;
+  }
 #endif
 }
 
