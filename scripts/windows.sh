@@ -96,6 +96,11 @@ echo "== Windows itself under Wine: keyboard, Run key, watchdog, topmost; withou
 tests/windows/desktop.sh "$win" "$version"
 tests/windows/desktop.sh "$win" "$version" wm
 
+echo "== kill safety on Windows: the writer ended by TerminateProcess at random moments"
+wineserver -k 2>/dev/null || true
+scripts/crash-test.sh "${QUORVALIS_WIN_KILLS:-30}" windows
+start_wine
+
 echo "== the club screen's status poll: driver in process beside the 32-bit driver through its helper"
 card=$(mktemp) && build/tools/cardsim/cardsim --file "$card" club 00491711234567
 wine $win/bench/bench_card_poll.exe $win/tools/cardsim/SCard32.dll $helpers/quorval-card.exe $helpers/SCard32.dll "$(winpath "$card")"
