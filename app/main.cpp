@@ -1,5 +1,6 @@
 // The branch terminal: start form, then the band for the rest of the run.
 #include <QApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -11,6 +12,7 @@
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/printer_system.h"
+#include "platform/program_folder.h"
 #include "platform/screen_host.h"
 #include "platform/single_instance.h"
 #include "server/feed_source.h"
@@ -22,6 +24,7 @@
 #include "coupons/coupon_screen.h"
 #include "guests/new_guest_screen.h"
 #include "shell/main_screen.h"
+#include "shell/self_test.h"
 #include "shell/start_form.h"
 #include "ticker/ticker_screen.h"
 
@@ -39,11 +42,13 @@ bool answerCommandLine(int argc, char** argv) {
     }
     if (arg == "--help" || arg == "-h") {
       std::printf(
-          "usage: quorval [--version] [--help]\n"
+          "usage: quorval [--version] [--help] [--selftest]\n"
           "The branch terminal of the quorvalis promotion service.\n"
           "Program folder: $QUORVALIS_HOME when set, else %s; every local file lives there.\n"
           "install.ini in it names the central server: [server] host=name[:port], timeout=seconds.\n"
-          "cl.ini [start] FL is the branch file number; the card reader library is %s there.\n",
+          "cl.ini [start] FL is the branch file number; the card reader library is %s there.\n"
+          "--selftest checks this PC (server, reader, printers, autostart, screen, folder), writes\n"
+          "selftest.txt into the program folder, shows it and ends (status 1 when a check failed).\n",
 #ifdef Q_OS_WIN
           "c:\\quorvalis", "SCard32.DLL"
 #else
@@ -110,6 +115,21 @@ void attachScreens(MainScreen& band, Services& services, TerminalState& state,
   band.screens.othersOpen = [&settings] { return settings.screen() && settings.screen()->isVisible(); };
 }
 
+// The technician's check of this PC: the report in the program folder, on the console and on the
+// screen.
+int selfTest() {
+  TerminalServices terminal;
+  const QStringList lines = runSelfTest(terminal.services);
+  const bool written = writeSelfTestReport(lines);
+  const QString report = lines.join(u'\n') + (written ? QStringLiteral("\n\nBericht: %1")
+                                                                .arg(QDir::toNativeSeparators(programFile(QStringLiteral("selftest.txt"))))
+                                                  : QStringLiteral("\n\nDer Bericht konnte nicht geschrieben werden."));
+  std::printf("%s\n", report.toLocal8Bit().constData());
+  if (QGuiApplication::platformName() != u"offscreen")
+    terminal.dialogs.message(report, QStringLiteral("quorvalis Selbsttest"), Dialogs::kOk);
+  return selfTestPassed(lines) && written ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,6 +141,8 @@ int main(int argc, char** argv) {
   installGermanQtTexts(qtGerman);
   // The start form closes before the band is laid out; only the band's quit ends the program.
   app.setQuitOnLastWindowClosed(false);
+
+  if (QCoreApplication::arguments().contains(QStringLiteral("--selftest"))) return selfTest();
 
   const auto instance = acquireSingleInstance();
   if (!instance) return 0;  // another terminal is already running

@@ -1,5 +1,8 @@
 #include "platform/card_reader.h"
 
+#include <QFile>
+#include <QtEndian>
+
 #include <chrono>
 #include <cstdint>
 #include <vector>
@@ -37,6 +40,18 @@ QString cardReaderLibraryPath() {
 #else
   return programFile(QStringLiteral("libSCard32.so"));
 #endif
+}
+
+int libraryBits(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return 0;
+  const QByteArray head = file.read(4096);
+  if (head.startsWith("\x7f" "ELF") && head.size() > 4) return head[4] == 2 ? 64 : head[4] == 1 ? 32 : 0;
+  if (!head.startsWith("MZ") || head.size() < 0x40) return 0;
+  const quint32 pe = qFromLittleEndian<quint32>(head.constData() + 0x3c);
+  if (pe + 6 > static_cast<quint32>(head.size()) || !head.mid(pe, 4).startsWith(QByteArray("PE\0\0", 4))) return 0;
+  const quint16 machine = qFromLittleEndian<quint16>(head.constData() + pe + 4);
+  return machine == 0x14c ? 32 : machine == 0x8664 ? 64 : 0;
 }
 
 LibraryCardReader::LibraryCardReader(const QString& libraryPath, MonotonicMs now)

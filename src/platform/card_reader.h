@@ -40,6 +40,9 @@ int cardWrite(CardReader& reader, int address, const QString& bytes);
 // The reader library in the program folder: SCard32.DLL on Windows, libSCard32.so elsewhere.
 QString cardReaderLibraryPath();
 
+// 32 or 64 for a Windows DLL or an ELF library by its header; 0 when it is neither or missing.
+int libraryBits(const QString& path);
+
 // Loads the library at construction. Without it every call fails (called = false), and a
 // call tries loading again at most once a minute, so a reader installed later is found
 // without flooding the disk with attempts from the one-second polling.

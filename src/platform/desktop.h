@@ -27,6 +27,7 @@ class Desktop {
   virtual void startOnScreenKeyboard() = 0;
   // The command the desktop starts at login; a command that does not exist starts nothing.
   virtual void setAutostart(const QString& command) = 0;
+  virtual QString autostart() = 0;  // the command stored, "" when there is none
   virtual void beep() = 0;
   virtual void endProgram() = 0;
 };

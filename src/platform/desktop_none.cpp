@@ -12,6 +12,7 @@ class PlainDesktop : public QtDesktop {
   void mouseClick(int) override {}
   void startOnScreenKeyboard() override {}
   void setAutostart(const QString&) override {}
+  QString autostart() override { return {}; }
 };
 
 }  // namespace

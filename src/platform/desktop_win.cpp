@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <QDir>
+#include <QSettings>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -40,6 +41,12 @@ class WindowsDesktop : public QtDesktop {
   void startOnScreenKeyboard() override {
     ShellExecuteA(nullptr, "open", "c:\\windows\\system32\\osk.exe", nullptr, nullptr,
                   SW_SHOWMINIMIZED);
+  }
+  QString autostart() override {
+    return QSettings(QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"),
+                     QSettings::NativeFormat)
+        .value(QStringLiteral("quorvalis"))
+        .toString();
   }
   void setAutostart(const QString& command) override {
     HKEY key = nullptr;

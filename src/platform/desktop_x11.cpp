@@ -1,5 +1,6 @@
 // Linux: X11 for the foreground window and XTest for synthetic input, when running on xcb.
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QStandardPaths>
 
@@ -86,6 +87,14 @@ class X11Desktop : public QtDesktop {
                               "X-GNOME-Autostart-enabled=true\n")
                               .arg(command);
     writeFileAtomically(dir + "/quorvalis.desktop", entry.toUtf8());
+  }
+  QString autostart() override {
+    QFile entry(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                "/autostart/quorvalis.desktop");
+    if (!entry.open(QIODevice::ReadOnly)) return {};
+    for (const QByteArray& line : entry.readAll().split('\n'))
+      if (line.startsWith("Exec=")) return QString::fromUtf8(line.mid(5)).remove(u'"');
+    return {};
   }
 
  private:

@@ -226,7 +226,7 @@ TEST_F(MainScreenTest, BandButtonsReloadBranchAndConfiguration) {
   for (const char* button : {"Butt1", "Butt2", "Picture1"}) QTest::mouseClick(child(button), Qt::LeftButton);
   EXPECT_FALSE(band->tileShown() || !fakes.server.requests.isEmpty() || !opened.isEmpty());  // not started yet
   band->timer2Tick();
-  EXPECT_EQ(fakes.desktop.autostart, programFile("no_" + executableName()));
+  EXPECT_EQ(fakes.desktop.autostart(), programFile("no_" + executableName()));
   writeBytes("cl.ini", "[start]\r\nFL=12\r\n");
   fakes.server.reply(kLookup, "demo;Demo%20Filiale;Bar%20Nord%20Neu;54321");
   fakes.server.reply(kRss, "[rss]\r\nmain=0");
@@ -236,7 +236,7 @@ TEST_F(MainScreenTest, BandButtonsReloadBranchAndConfiguration) {
   EXPECT_EQ(requestsFor([this] { QTest::mouseClick(child("Butt1"), Qt::LeftButton); }),
             (QStringList{kLookup, "/quorvalis/DATA/demo/filialen/12.ini", kCommon, kRss}));
   EXPECT_EQ(state.HalleName + "/" + state.HallePLZ + " " + readSetting(keys::kKats), "Bar Nord Neu/54321 1");
-  EXPECT_EQ(fakes.desktop.autostart, programFile(executableName()));
+  EXPECT_EQ(fakes.desktop.autostart(), programFile(executableName()));
   EXPECT_EQ(requestsFor([this] { QTest::mouseClick(child("Butt2"), Qt::LeftButton); }), QStringList{kLookup});
   band->Picture2_Click();
   EXPECT_EQ(opened, (QStringList{"ticker on", "ticker off", "guests 1", "coupons 1", "settings"}));

@@ -149,7 +149,8 @@ class RecordingDesktop : public Desktop {
     return startsHeld;
   }
   void startOnScreenKeyboard() override {}
-  void setAutostart(const QString& command) override { autostart = command; }
+  void setAutostart(const QString& command) override { autostartCommand = command; }
+  QString autostart() override { return autostartCommand; }
   void beep() override { ++beeps; }
   void endProgram() override { ++ended; }
 
@@ -158,7 +159,7 @@ class RecordingDesktop : public Desktop {
   QStringList started;
   QByteArray startedBytes;
   bool startsHeld = true;
-  QString autostart;
+  QString autostartCommand;
   int beeps = 0, ended = 0;
 };
 
