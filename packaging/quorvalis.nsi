@@ -75,6 +75,48 @@ FunctionEnd
 !insertmacro WaitForTerminal ""
 !insertmacro WaitForTerminal "un."
 
+; The value of an option "/NAME=value", up to the next blank or quote: ${GetOptions} would cut it
+; at a "/" inside (https://name:port). In: $R0 the parameters, $R2 "/NAME="; out: $R1, and the
+; error flag when the option is absent.
+Function OptionValue
+  Push $3
+  Push $4
+  Push $5
+  StrLen $3 $R2
+  StrCpy $4 0
+  ${Do}
+    StrCpy $5 $R0 $3 $4
+    ${If} $5 == ""
+      Pop $5
+      Pop $4
+      Pop $3
+      SetErrors
+      Return
+    ${EndIf}
+    ${If} $5 == $R2
+      ${Break}
+    ${EndIf}
+    IntOp $4 $4 + 1
+  ${Loop}
+  IntOp $4 $4 + $3
+  StrCpy $R1 $R0 "" $4
+  StrCpy $3 0
+  ${Do}
+    StrCpy $5 $R1 1 $3
+    ${If} $5 == ""
+    ${OrIf} $5 == " "
+    ${OrIf} $5 == '"'
+      ${Break}
+    ${EndIf}
+    IntOp $3 $3 + 1
+  ${Loop}
+  StrCpy $R1 $R1 $3
+  Pop $5
+  Pop $4
+  Pop $3
+  ClearErrors
+FunctionEnd
+
 ; Earlier updates left their downloads ("c:\quorvalis\ F107.exe"); this one may be running.
 Function RemoveOldDownloads
   FindFirst $0 $1 "$INSTDIR\ *.exe"
@@ -159,8 +201,9 @@ FunctionEnd
 Section "quorvalis"
   ; Two minutes, unless /WAIT=seconds says otherwise.
   ${GetParameters} $R0
-  ClearErrors
-  ${GetOptions} $R0 "/WAIT=" $6
+  StrCpy $R2 "/WAIT="
+  Call OptionValue
+  StrCpy $6 $R1
   ${If} ${Errors}
     StrCpy $6 120
   ${EndIf}
@@ -210,23 +253,23 @@ Section "quorvalis"
   RMDir /r "$INSTDIR\.update-new"
   Delete "$INSTDIR\update.ini"
   ${GetParameters} $R0
-  ClearErrors
-  ${GetOptions} $R0 "/HOST=" $R1
+  StrCpy $R2 "/HOST="
+  Call OptionValue
   ${IfNot} ${Errors}
     WriteINIStr "$INSTDIR\install.ini" "server" "host" "$R1"
   ${EndIf}
-  ClearErrors
-  ${GetOptions} $R0 "/TIMEOUT=" $R1
+  StrCpy $R2 "/TIMEOUT="
+  Call OptionValue
   ${IfNot} ${Errors}
     WriteINIStr "$INSTDIR\install.ini" "server" "timeout" "$R1"
   ${EndIf}
-  ClearErrors
-  ${GetOptions} $R0 "/UPDATEKEY=" $R1
+  StrCpy $R2 "/UPDATEKEY="
+  Call OptionValue
   ${IfNot} ${Errors}
     WriteINIStr "$INSTDIR\install.ini" "update" "key" "$R1"
   ${EndIf}
-  ClearErrors
-  ${GetOptions} $R0 "/FL=" $R1
+  StrCpy $R2 "/FL="
+  Call OptionValue
   ${IfNot} ${Errors}
     WriteINIStr "$INSTDIR\cl.ini" "start" "FL" "$R1"
   ${EndIf}

@@ -44,8 +44,10 @@ run_terminal() { (cd "$home" && exec wine 'c:\quorvalis\quorval.exe') >/dev/null
 fresh() {
   stop_all
   rm -rf "$home"
-  wine "$out/setup-F301.exe" /S || fail "the first installation failed"
+  wine "$out/setup-F301.exe" /S "/HOST=https://zentrale.example:8443" /TIMEOUT=9 || fail "the first installation failed"
   whole F301
+  # An address with its scheme's slashes arrives whole.
+  grep -q "^host=https://zentrale.example:8443" "$home/install.ini" || fail "install.ini: $(cat "$home/install.ini")"
   rm -f "$home/started.txt"
 }
 # The update as the terminal starts it: without options, so it waits for the terminal itself.
