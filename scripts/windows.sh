@@ -95,6 +95,9 @@ tests/windows/update.sh "$win" "$version" "$next"
 echo "== Windows itself under Wine: keyboard, Run key, watchdog, topmost; without and with a window manager"
 tests/windows/desktop.sh "$win" "$version"
 tests/windows/desktop.sh "$win" "$version" wm
+echo "== scaled screens: 125 % and 150 %"
+tests/windows/scaled.sh "$win" "$version" 120
+tests/windows/scaled.sh "$win" "$version" 144
 
 echo "== kill safety on Windows: the writer ended by TerminateProcess at random moments"
 wineserver -k 2>/dev/null || true
