@@ -5,6 +5,8 @@
 # build-win/quorvalis-setup-<version>.exe. The first run builds Qt (about 20 minutes on
 # 2 cores); later runs take about ten minutes.
 set -euo pipefail
+# Never ends without a word: a failing step names itself.
+trap 'echo "windows.sh: stopped by a failure at line $LINENO: $BASH_COMMAND" >&2' ERR
 cd "$(dirname "$0")/.."
 root=$PWD
 scripts/install-deps.sh windows
