@@ -41,8 +41,9 @@ helper_pair() {  # COMPILER DIR
 helper_pair i686-w64-mingw32-g++-posix $w32
 helpers=$w32
 if [ "$runs32" = 0 ]; then
-  echo "  this machine runs no 32-bit programs (/usr/lib/wine/wine: $(/usr/lib/wine/wine --version 2>&1 | tail -1));"
-  echo "  Wine runs as 64-bit only, and the helper and its driver are tested as a 64-bit pair"
+  echo "  this machine runs no 32-bit programs (Wine's 32-bit loader: Exec format error): Wine runs as"
+  echo "  64-bit only; the helper and its driver are tested as a 64-bit pair, the maker's 32-bit"
+  echo "  __stdcall driver through the 32-bit helper is left out"
   helpers=$win/helper64
   helper_pair x86_64-w64-mingw32-g++-posix $helpers
 fi
