@@ -40,7 +40,7 @@ records >"$out/records.before"  # as the terminal keeps them (it clears cl.ini's
 
 build/tools/sign/quorval-sign sign "$out/office/update.key" "$out/zentrale/update/$new.exe"
 echo "-- a download cut off halfway"
-curl -fsS "http://$host/_fault?/quorvalis/update/$new.exe=cut" >/dev/null
+curl -fsS "http://$host/_fault?/quorvalis/update/$new.exe\$=cut" >/dev/null  # the program, not its statement
 start_terminal
 # zentrale logs no faulted request: the message is the sign.
 wait_for 30 sh -c "xdotool search --onlyvisible --name '^Fehler\$' | grep -q ." || fail "no download error shown"
@@ -51,18 +51,26 @@ grep -q "filial=$old" "$home/version.ini" || fail "the version changed after a c
 stop_terminals
 curl -fsS "http://$host/_fault/clear" >/dev/null
 
-echo "-- a full disk: the terminal keeps room for the branch's records and fetches nothing"
+echo "-- a full disk: the old version stays whole and runs"
+# The terminal keeps 64 MB free where Windows says the folder's volume is; under Wine a linked
+# folder is no volume of its own, so here it is the installer that meets the full disk.
 small=$out/small
 mkdir -p "$small"
 used=$(du -sk "$home" | cut -f1) size=$(( $(stat -c %s "$out/zentrale/update/$new.exe") / 1024 ))
-if mount -t tmpfs -o size=$(( used + size + 32768 ))k tmpfs "$small" 2>/dev/null; then
+if mount -t tmpfs -o size=$(( used + size + 8192 ))k tmpfs "$small" 2>/dev/null; then
+  trap 'umount "$small" 2>/dev/null || true; for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
   cp -a "$home" "$small/quorvalis" && rm -rf "$home" && ln -s "$small/quorvalis" "$home"
+  (cd "$home" && sha256sum quorval.exe Qt6Core.dll) >"$out/program.before"
   start_terminal
-  wait_for 30 sh -c "xdotool search --onlyvisible --name '^Fehler\$' | grep -q ." || fail "no error on a full disk"
+  refused() { xdotool search --onlyvisible --name '^Fehler$' | grep -q . || grep -q "version=$new" "$home/update.ini"; }
+  wait_for 90 refused || fail "neither the terminal nor the installer refused on a full disk"
+  wait_for 60 sh -c "[ -n \"\$(xdotool search --onlyvisible --name '^quorvalis - Tarvendels via SMS\$')\" ]" || fail "no band after a full disk"
   shot full-disk
-  [ "$(requests_of "/quorvalis/update/$new.exe")" = 0 ] || fail "fetched onto a full disk"
   grep -q "filial=$old" "$home/version.ini" || fail "the version changed on a full disk"
+  (cd "$home" && sha256sum -c --quiet "$out/program.before") || fail "the old program was changed"
+  [ ! -e "$home/.update-new" ] && [ ! -e "$home/.update-old" ] || fail "the update's folders were left"
   stop_terminals
+  rm -f "$home/update.ini"
   rm "$home" && cp -a "$small/quorvalis" "$home" && umount "$small"
 else
   echo "  skipped: this machine mounts no small drive (tmpfs) here"

@@ -96,8 +96,10 @@ class Faults {
   std::string kindFor(const std::string& path) {
     std::lock_guard lock(mutex_);
     std::string kind;
+    // A path ending in "$" is that path alone, else every path it begins.
     for (const auto& [prefix, k] : byPath_)
-      if (path.rfind(prefix, 0) == 0) kind = k;
+      if (!prefix.empty() && prefix.back() == '$' ? path == prefix.substr(0, prefix.size() - 1) : path.rfind(prefix, 0) == 0)
+        kind = k;
     return kind;
   }
 
