@@ -28,14 +28,14 @@ start_zentrale() {
   [ -n "$host" ] || { cat "$data.out"; return 1; }
 }
 
-# start_xvfb DIR: Xvfb at 1366x768 and DISPLAY set to it. Xvfb names its display once it
+# start_xvfb DIR [WxH]: Xvfb at 1366x768 (or WxH) and DISPLAY set to it. Xvfb names its display once it
 # accepts connections; a socket file alone comes too early. -noreset: by default the server
 # resets when its last client leaves and refuses the next one meanwhile (one benchmark run in
 # a few failed with "could not connect to display").
 start_xvfb() {
   local file=$1/xvfb.display
   rm -f "$file"
-  Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp -noreset 3>"$file" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${2:-1366x768}x24" -nolisten tcp -noreset 3>"$file" >/dev/null 2>&1 &
   xvfb=$!
   pids+=($xvfb)
   for _ in $(seq 100); do [ -s "$file" ] && break; sleep 0.1; done
