@@ -1,6 +1,5 @@
 #include "shell/main_screen.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QFile>
 #include <QStorageInfo>
@@ -433,11 +432,10 @@ bool MainScreen::DownloadUpdate() {
   if (ok) {
     ok = services_.server.download(
         updateProgramPath(version), file,
-        {maxBytes, kUpdateDeadlineMs, kKeepFreeBytes, [this, &version, maxBytes, statement](qint64 received) {
+        {maxBytes, kUpdateDeadlineMs, kKeepFreeBytes, [this, &version, maxBytes, percent = statement && maxBytes > 0](qint64 received) {
            // Whoever stands at the counter sees why the band does not answer.
-           vers->setText(statement && maxBytes > 0
-                             ? QStringLiteral("%1 %2 %").arg(version).arg(received * 100 / maxBytes)
-                             : QStringLiteral("%1 %2 MB").arg(version).arg(received >> 20));
+           vers->setText(percent ? QStringLiteral("%1 %2 %").arg(version).arg(received * 100 / maxBytes)
+                                 : QStringLiteral("%1 %2 MB").arg(version).arg(received >> 20));
          }});
     vers->setText(version);
   }
@@ -463,8 +461,9 @@ bool MainScreen::DownloadUpdate() {
 // the person: ending the program there would cut their work short (a coupon deleted on the
 // server but neither printed nor logged). A due check runs once the band is quiet again.
 bool MainScreen::bandQuiet() const {
+  // A modal screen or message runs a loop of its own, so the loop level covers them too.
   return !services_.server.busy() && state_.nominimize != u"1" && QThread::currentThread()->loopLevel() <= 1 &&
-         !QApplication::activeModalWidget() && !(screens.othersOpen && screens.othersOpen());
+         !(screens.othersOpen && screens.othersOpen());
 }
 
 void MainScreen::timerUpdateTick() {

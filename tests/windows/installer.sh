@@ -88,17 +88,13 @@ whole F302
 
 echo "-- a full disk: the new files do not fit beside the old ones"
 fresh
-small=$out/small
-mkdir -p "$small"
-if mount -t tmpfs -o size=4500k tmpfs "$small" 2>/dev/null; then
-  trap 'umount "$small" 2>/dev/null || true; for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
-  cp -a "$home" "$small/quorvalis" && rm -rf "$home" && ln -s "$small/quorvalis" "$home"
+if small_drive 4500; then
   [ "$(update)" = 2 ] || fail "the update did not fail on a full disk"
   whole F301
   started F301 || fail "the old terminal was not started again"
   failed_word
   stop_all
-  rm "$home" && cp -a "$small/quorvalis" "$home" && umount "$small"
+  leave_small_drive
   [ "$(update)" = 0 ] || fail "the update failed once there was room"
   whole F302
 else

@@ -29,4 +29,14 @@ stop_terminals() {
   wait_for 10 sh -c '! pgrep -f "[q]uorval[.]exe" >/dev/null' || pkill -9 -f '[q]uorval[.]exe' || true
   sleep 0.5
 }
+# small_drive KB: c:\quorvalis moved onto a tmpfs of that size (a full disk), the mount undone at
+# exit; false, and nothing changed, where this machine mounts none. leave_small_drive: back.
+small=$out/small
+small_drive() {
+  mkdir -p "$small"
+  mount -t tmpfs -o size="$1"k tmpfs "$small" 2>/dev/null || return 1
+  trap 'umount "$small" 2>/dev/null || true; for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
+  cp -a "$home" "$small/quorvalis" && rm -rf "$home" && ln -s "$small/quorvalis" "$home"
+}
+leave_small_drive() { rm "$home" && cp -a "$small/quorvalis" "$home" && umount "$small"; }
 band_window() { xdotool search --onlyvisible --name '^quorvalis - Tarvendels via SMS$' | head -1; }

@@ -54,12 +54,8 @@ curl -fsS "http://$host/_fault/clear" >/dev/null
 echo "-- a full disk: the old version stays whole and runs"
 # The terminal keeps 64 MB free where Windows says the folder's volume is; under Wine a linked
 # folder is no volume of its own, so here it is the installer that meets the full disk.
-small=$out/small
-mkdir -p "$small"
 used=$(du -sk "$home" | cut -f1) size=$(( $(stat -c %s "$out/zentrale/update/$new.exe") / 1024 ))
-if mount -t tmpfs -o size=$(( used + size + 8192 ))k tmpfs "$small" 2>/dev/null; then
-  trap 'umount "$small" 2>/dev/null || true; for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
-  cp -a "$home" "$small/quorvalis" && rm -rf "$home" && ln -s "$small/quorvalis" "$home"
+if small_drive $(( used + size + 8192 )); then
   (cd "$home" && sha256sum quorval.exe Qt6Core.dll) >"$out/program.before"
   start_terminal
   refused() { xdotool search --onlyvisible --name '^Fehler$' | grep -q . || grep -q "version=$new" "$home/update.ini"; }
@@ -71,7 +67,7 @@ if mount -t tmpfs -o size=$(( used + size + 8192 ))k tmpfs "$small" 2>/dev/null;
   [ ! -e "$home/.update-new" ] && [ ! -e "$home/.update-old" ] || fail "the update's folders were left"
   stop_terminals
   rm -f "$home/update.ini"
-  rm "$home" && cp -a "$small/quorvalis" "$home" && umount "$small"
+  leave_small_drive
 else
   echo "  skipped: this machine mounts no small drive (tmpfs) here"
 fi
