@@ -109,6 +109,7 @@ void attachScreens(MainScreen& band, Services& services, TerminalState& state,
   band.screens.settings = [&services, &state, &club, &settings](bool modal) {
     if (!modal) return settings.show();
     SettingsForm form(services, state);
+    form.hooks.selfTest = [&services] { return selfTestReport(services); };
     withClubHooks(&form, club)->exec();
   };
   band.screens.ticker = [&ticker](bool show) { show ? ticker.show() : ticker.unload(); };
@@ -119,15 +120,12 @@ void attachScreens(MainScreen& band, Services& services, TerminalState& state,
 // screen.
 int selfTest() {
   TerminalServices terminal;
-  const QStringList lines = runSelfTest(terminal.services);
-  const bool written = writeSelfTestReport(lines);
-  const QString report = lines.join(u'\n') + (written ? QStringLiteral("\n\nBericht: %1")
-                                                                .arg(QDir::toNativeSeparators(programFile(QStringLiteral("selftest.txt"))))
-                                                  : QStringLiteral("\n\nDer Bericht konnte nicht geschrieben werden."));
+  bool passed = false;
+  const QString report = selfTestReport(terminal.services, &passed);
   std::printf("%s\n", report.toLocal8Bit().constData());
   if (QGuiApplication::platformName() != u"offscreen")
     terminal.dialogs.message(report, QStringLiteral("quorvalis Selbsttest"), Dialogs::kOk);
-  return selfTestPassed(lines) && written ? 0 : 1;
+  return passed ? 0 : 1;
 }
 
 }  // namespace

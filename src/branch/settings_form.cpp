@@ -74,6 +74,10 @@ void SettingsForm::makeControls() {
   connect(ende, &QPushButton::clicked, this, &SettingsForm::ende_Click);
   schliessen = button(this, "schliessen", t::kClose);
   connect(schliessen, &QPushButton::clicked, this, &QDialog::close);
+  // Shown once the hook is set, which happens only behind the password.
+  Selbsttest = button(this, "Selbsttest", t::kSelfTest);
+  Selbsttest->hide();
+  connect(Selbsttest, &QPushButton::clicked, this, &SettingsForm::Selbsttest_Click);
 
   // Step 4: the printers.
   qdrucker = makeNamed<QComboBox>(this, QStringLiteral("qdrucker"));
@@ -116,6 +120,7 @@ void SettingsForm::arrangeControls() {
   printers->addWidget(QPrinter, 1, 1);
   left->addLayout(printers);
   left->addStretch();
+  left->addWidget(Selbsttest);
   left->addWidget(ende);
   auto* right = new QVBoxLayout;
   right->addWidget(makeLabel(this, "Label5", text(t::kReport)));
@@ -171,6 +176,16 @@ void SettingsForm::del_Karte_Click() {
     services_.dialogs.message(text(t::kEraseFailed), text(t::kTitleError));
     del_Karte->hide();
   }
+}
+
+void SettingsForm::Selbsttest_Click() {
+  if (!hooks.selfTest) return;
+  services_.dialogs.message(hooks.selfTest(), text(t::kSelfTestTitle));
+}
+
+void SettingsForm::showEvent(QShowEvent* event) {
+  Selbsttest->setVisible(static_cast<bool>(hooks.selfTest));
+  QDialog::showEvent(event);
 }
 
 void SettingsForm::ende_Click() { services_.desktop.endProgram(); }

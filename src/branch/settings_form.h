@@ -25,6 +25,8 @@ class SettingsForm : public QDialog {
   struct Hooks {
     std::function<void(bool on)> clubMode;  // show, or unload, the club screen
     std::function<void()> cardErased;       // the club screen reads the card afresh
+    // The technician's check of this PC, its report as shown; set only behind the password.
+    std::function<QString()> selfTest;
   };
   Hooks hooks;
 
@@ -36,6 +38,7 @@ class SettingsForm : public QDialog {
   void BuildReport();
   void Drucken_Click();
   void Command2_Click();
+  void Selbsttest_Click();
 
   QStringList report() const;
 
@@ -44,6 +47,7 @@ class SettingsForm : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   QCheckBox* box(const char* name, const char* caption, bool ticked, bool editable);
@@ -58,7 +62,7 @@ class SettingsForm : public QDialog {
   QCheckBox *Check1, *Check2, *Check3, *Check4, *Check5, *Check6, *nomin, *kats;
   QComboBox* qdrucker;
   QLabel *StdPrinter, *QPrinter, *Hinweis;
-  QPushButton *del_Karte, *ende, *Drucken, *Command2, *schliessen;
+  QPushButton *del_Karte, *ende, *Drucken, *Command2, *schliessen, *Selbsttest;
   QListWidget* BerichtListe;
 };
 

@@ -25,6 +25,8 @@ inline constexpr char kErased[] = "Chipkarte wurde gelöscht.";
 inline constexpr char kEraseFailed[] = "Fehler beim löschen der Karte.";
 inline constexpr char kQuit[] = "Filial - Programm beenden";
 inline constexpr char kClose[] = "Schließen";
+inline constexpr char kSelfTest[] = "Selbsttest";
+inline constexpr char kSelfTestTitle[] = "quorvalis Selbsttest";
 
 inline constexpr char kReport[] = "Filialbericht";
 inline constexpr char kPrint[] = "Filialbericht drucken";

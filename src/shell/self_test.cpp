@@ -161,4 +161,13 @@ bool writeSelfTestReport(const QStringList& lines) {
          writeFileAtomically(programFile(QStringLiteral("selftest.txt")), toCp1252(lines.join(QStringLiteral("\r\n")) + "\r\n"));
 }
 
+QString selfTestReport(Services& services, bool* passed) {
+  const QStringList lines = runSelfTest(services);
+  const bool written = writeSelfTestReport(lines);
+  if (passed) *passed = written && selfTestPassed(lines);
+  return lines.join(u'\n') +
+         (written ? QStringLiteral("\n\nBericht: %1").arg(QDir::toNativeSeparators(programFile(QStringLiteral("selftest.txt"))))
+                  : QStringLiteral("\n\nDer Bericht konnte nicht geschrieben werden."));
+}
+
 }  // namespace quorvalis

@@ -19,6 +19,10 @@ QStringList runSelfTest(Services& services);
 // Writes the report as selftest.txt in the program folder; false when it could not be written.
 bool writeSelfTestReport(const QStringList& lines);
 
+// Runs the checks, writes the report and returns it as the technician reads it, with where it
+// was written.
+QString selfTestReport(Services& services, bool* passed = nullptr);
+
 inline bool selfTestPassed(const QStringList& lines) {
   return !lines.isEmpty() && std::all_of(lines.begin(), lines.end(), [](const QString& l) { return !l.startsWith(u"FEHLER"); });
 }

@@ -48,6 +48,19 @@ TEST_F(SettingsFormTest, EditableSettingsAreStored) {
   EXPECT_EQ(calls, (QStringList{"club off", "club on"}));
 }
 
+// The self-test is the technician's: beside the band (no hook) there is no button for it.
+TEST_F(SettingsFormTest, SelfTestOnlyBehindThePassword) {
+  open().show();
+  EXPECT_TRUE(child("Selbsttest")->isHidden());
+  form->Selbsttest_Click();
+  open();
+  form->hooks.selfTest = [] { return QStringLiteral("OK: alles"); };
+  form->show();
+  ASSERT_FALSE(child("Selbsttest")->isHidden());
+  child<QPushButton>("Selbsttest")->click();
+  EXPECT_EQ(fakes.dialogs.messages, (QStringList{"quorvalis Selbsttest: OK: alles"}));
+}
+
 // Blank and short lines are no records; the total takes either decimal mark.
 // Printing needs a printer; a reset needs confirming and the archive folder, and keeps the log there.
 TEST_F(SettingsFormTest, ReportLinesPrintingAndResetKeepingTheLogAside) {
