@@ -105,12 +105,22 @@ bool readField(std::vector<char>& field) {
   return length == 0 || readAll(field.data(), length);
 }
 
+#ifdef _WIN32
+// A crash ends the helper at once: the error mode alone does not keep every system's debugger
+// away (Wine's waits on the screen for a click), and the terminal must see the helper gone.
+LONG WINAPI endOnCrash(EXCEPTION_POINTERS* crash) {
+  TerminateProcess(GetCurrentProcess(), crash->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
   // A driver that crashes or lacks a library of its own puts up no box on the branch screen.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  SetUnhandledExceptionFilter(endOnCrash);
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
 #endif

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-compiles Qt 6.4.2 (Debian's qtbase source, the host Qt's version) for 64-bit Windows
 # into a cache outside the tree. Skips the work when the cache carries this recipe's stamp.
-# About 20 minutes on 2 cores the first time; 90 MB installed.
+# About 20 minutes on 2 cores the first time; 90 MB installed. Needs windows-openssl.sh first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=${QUORVALIS_WIN_CACHE:-/opt/quorvalis-win}
@@ -14,7 +14,11 @@ qtopts=(
   -DQT_QMAKE_TARGET_MKSPEC=win32-g++
   -DQT_BUILD_TESTS=OFF -DQT_BUILD_EXAMPLES=OFF -DBUILD_SHARED_LIBS=ON
   -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF
-  -DFEATURE_icu=OFF -DFEATURE_openssl=OFF -DFEATURE_pkg_config=OFF -DFEATURE_concurrent=OFF
+  -DFEATURE_icu=OFF -DFEATURE_pkg_config=OFF -DFEATURE_concurrent=OFF
+  # TLS through OpenSSL, loaded at run time from the DLLs windows-openssl.sh builds: the same
+  # trust rules as the Linux build (Wine's Schannel cannot complete Qt's handshake, so Schannel
+  # could not be shown to keep them). Schannel's plugin is built too but not shipped.
+  -DINPUT_openssl=runtime -DOPENSSL_ROOT_DIR=$root/openssl
   -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF
   -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF
   -DFEATURE_system_doubleconversion=OFF

@@ -11,6 +11,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 scripts/install-deps.sh windows
 scripts/setup-printers.sh
+scripts/windows-openssl.sh
 scripts/windows-qt.sh
 scripts/windows-libs.sh
 cache=${QUORVALIS_WIN_CACHE:-/opt/quorvalis-win}
@@ -37,6 +38,9 @@ helper_pair() {  # COMPILER DIR
   "${cxx[@]}" -Isrc app/quorval_card.cpp -o "$2/quorval-card.exe"
   # Exported undecorated, as the maker's driver is.
   "${cxx[@]}" -shared -Wl,--kill-at tools/cardsim/scard_sim.cpp tools/cardsim/card_file.cpp -o "$2/SCard32.dll"
+  # A driver that needs a DLL no PC has.
+  "${1%g++-posix}dlltool" -d tests/windows/gone.def -l "$2/libgone.a"
+  "${1%++-posix}cc-posix" -O2 -shared -Wl,--kill-at tests/windows/driver_needs_missing.c "$2/libgone.a" -o "$2/SCard32-needs-missing.dll"
 }
 helper_pair i686-w64-mingw32-g++-posix $w32
 helpers=$w32

@@ -18,4 +18,4 @@ fi
 # Wine's drive Z: is the Unix root.
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 gcc_dlls=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
-export WINEPATH="$(winpath "$qt/bin");$(winpath "$gcc_dlls");$(winpath /usr/x86_64-w64-mingw32/lib);$(winpath "$libs/bin")"
+export WINEPATH="$(winpath "$qt/bin");$(winpath "$(dirname "$qt")/openssl/bin");$(winpath "$gcc_dlls");$(winpath /usr/x86_64-w64-mingw32/lib);$(winpath "$libs/bin")"
