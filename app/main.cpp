@@ -19,6 +19,7 @@
 #include "server/http_central_server.h"
 #include "server/services.h"
 #include "server/terminal_state.h"
+#include "settings/settings_files.h"
 #include "branch/settings_form.h"
 #include "club/club_screen.h"
 #include "coupons/coupon_screen.h"
@@ -73,7 +74,8 @@ struct TerminalServices {
   SystemClock clock;
   HttpCentralServer server{readServerSettings()};
   HttpFeedSource feeds{readServerSettings()};
-  const std::unique_ptr<CardReader> reader = createCardReader();
+  const std::unique_ptr<CardReader> reader =
+      createCardReader({readSetting(keys::kCardReader), readSetting(keys::kCardSelect)});
   const std::unique_ptr<Desktop> desktop = createDesktop();
   MessageBoxDialogs dialogs;
   QtPrinterSystem printers;

@@ -1,9 +1,11 @@
-// The club screen's one-second status poll, through the reader driver in process and through its
-// helper process, side by side: median and 99th percentile of single calls. A plain timing loop
+// The club screen's one-second status poll, through the reader driver in process, through its
+// helper process and, as the terminal makes its reader without a driver, through the PC/SC
+// service (Linux), side by side: median and 99th percentile of single calls. A plain timing loop
 // (no Google Benchmark) so that it also runs in the Windows build, under Wine.
 //   bench_card_poll DIRECT_DRIVER HELPER HELPER_DRIVER [CARD_FILE]
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -46,5 +48,10 @@ int main(int argc, char** argv) {
   HelperCardReader helper(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
   measure("status poll, in process", direct);
   measure("status poll, through helper", helper);
+  // No driver in the program folder: the service's reader (scripts/bench.sh starts one).
+  QTemporaryDir folder;
+  qputenv("QUORVALIS_HOME", folder.path().toLocal8Bit());
+  const auto service = createCardReader();
+  measure("status poll, PC/SC service", *service);
   return 0;
 }

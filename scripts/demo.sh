@@ -35,9 +35,15 @@ if [ -n "${DEMO_TLS:-}" ]; then
 fi
 start_zentrale "$demo/zentrale" build "${tls[@]}"
 
-# The installation: server address, reader library, remembered demo branch.
+# The installation: server address, reader library, remembered demo branch. With
+# DEMO_READER=pcsc no reader library: the card sits in the virtual reader of a PC/SC service.
 printf '[server]\r\nhost=%s\r\ntimeout=10\r\n%b' "$host" "${tls:+ca=office-ca.pem\r\n}" >"$QUORVALIS_HOME/install.ini"
-cp build/tools/cardsim/libSCard32.so "$QUORVALIS_HOME/"
+if [ "${DEMO_READER:-}" = pcsc ]; then
+  rm -f "$QUORVALIS_HOME/libSCard32.so"
+  start_pcsc "$demo/pcsc" build
+else
+  cp build/tools/cardsim/libSCard32.so "$QUORVALIS_HOME/"
+fi
 [ -f "$QUORVALIS_HOME/cl.ini" ] || printf '[start]\r\nlog=1\r\nID=DEMO01\r\nFL=1\r\nclub=1\r\n' >"$QUORVALIS_HOME/cl.ini"
 
 if [ -z "${DISPLAY:-}" ]; then

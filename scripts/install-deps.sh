@@ -13,6 +13,7 @@ packages=(
   xvfb xauth imagemagick xdotool
   cups cups-client printer-driver-cups-pdf poppler-utils
   curl ccache openssl
+  libpcsclite-dev pcscd vsmartcard-vpcd
 )
 if [ "${1:-}" = windows ]; then
   # wine32 (the reader's 32-bit driver) needs the i386 architecture.

@@ -43,6 +43,31 @@ start_xvfb() {
   export DISPLAY=:$(tr -d '[:space:]' <"$file")
 }
 
+# start_pcsc DIR [BUILD [CARD_FILE]]: a PC/SC service with vsmartcard's virtual reader (vpcd) on a
+# free port, in a mount namespace of its own (pcscd 1.9.9 keeps its socket in /run/pcscd; only the
+# client reads PCSCLITE_CSOCK_NAME, exported here), and the cardsim card plugged into it.
+start_pcsc() {
+  local dir=$1 build=${2:-build} card=${3:-} port=35963 p
+  mkdir -p "$dir/run" "$dir/conf" /run/pcscd
+  for p in $(shuf -i 40000-60000 -n 20); do
+    if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null && ! (exec 3<>"/dev/tcp/127.0.0.1/$((p + 1))") 2>/dev/null; then
+      port=$p
+      break
+    fi
+  done
+  printf 'FRIENDLYNAME "Virtual PCD"\nDEVICENAME /dev/null:%s\nLIBPATH /usr/lib/pcsc/drivers/serial/libifdvpcd.so\nCHANNELID %s\n' \
+    "$port" "$port" >"$dir/conf/vpcd"
+  export PCSCLITE_CSOCK_NAME=$dir/run/pcscd.comm
+  rm -f "$PCSCLITE_CSOCK_NAME"
+  unshare --mount sh -c 'mount --bind "$0" /run/pcscd && exec /usr/sbin/pcscd --foreground --config "$1"' \
+    "$dir/run" "$dir/conf" >"$dir/pcscd.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do [ -S "$PCSCLITE_CSOCK_NAME" ] && break; sleep 0.1; done
+  [ -S "$PCSCLITE_CSOCK_NAME" ] || { cat "$dir/pcscd.log"; return 1; }
+  "$build/tools/cardsim/cardsim-vpcd" --port "$port" ${card:+--file "$card"} &
+  pids+=($!)
+}
+
 # wine_bits DIR: whether this machine runs 32-bit programs (runs32=1 or 0), said aloud. Some
 # kernels run none ("Exec format error"), and Debian's wine wrapper still picks the 32-bit
 # loader whenever wine32 is installed: there "wine" becomes the 64-bit loader through wrappers

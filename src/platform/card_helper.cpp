@@ -105,14 +105,16 @@ CardResult HelperCardReader::command(const QString& cmd, const QString& dataIn, 
   return out;
 }
 
-std::unique_ptr<CardReader> createCardReader() {
+std::unique_ptr<CardReader> createCardReader([[maybe_unused]] const PcscSettings& pcsc) {
 #ifdef Q_OS_WIN
   return std::make_unique<FallbackCardReader>(
       std::make_unique<LibraryCardReader>(),
       std::make_unique<HelperCardReader>(programFile(QStringLiteral("quorval-card.exe")),
                                          cardReaderLibraryPath()));
 #else
-  return std::make_unique<LibraryCardReader>();
+  auto library = std::make_unique<LibraryCardReader>();
+  if (library->loaded()) return library;
+  return std::make_unique<FallbackCardReader>(std::move(library), std::make_unique<PcscCardReader>(pcsc));
 #endif
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/card_reader.h"
+#include "platform/pcsc_reader.h"
 
 namespace quorvalis {
 
@@ -54,8 +55,9 @@ class FallbackCardReader : public CardReader {
   std::unique_ptr<CardReader> helper_;
 };
 
-// The reader of this platform's terminal: the library in process on Linux; on Windows the
-// library in process or, for the maker's 32-bit driver, through quorval-card.exe.
-std::unique_ptr<CardReader> createCardReader();
+// The reader of this platform's terminal: on Windows the library in process or, for the maker's
+// 32-bit driver, through quorval-card.exe. On Linux the library in process when it loads;
+// otherwise the PC/SC service's reader, with the library still looked for once a minute.
+std::unique_ptr<CardReader> createCardReader(const PcscSettings& pcsc = {});
 
 }  // namespace quorvalis

@@ -57,6 +57,8 @@ inline constexpr IniKey kServerHost{files::kInstall, "server", "host", "localhos
 inline constexpr IniKey kServerTimeout{files::kInstall, "server", "timeout", "30"};
 inline constexpr IniKey kServerCa{files::kInstall, "server", "ca", ""};
 inline constexpr IniKey kUpdateKey{files::kInstall, "update", "key", ""};
+inline constexpr IniKey kCardReader{files::kInstall, "card", "reader", ""};  // PC/SC reader's name
+inline constexpr IniKey kCardSelect{files::kInstall, "card", "select", ""};  // hex, sent to each card first
 }  // namespace keys
 
 // IniRead/IniWrite of a named key in the program folder.

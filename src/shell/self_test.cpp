@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QPrinterInfo>
 #include <QScreen>
+#include <QSslSocket>
 #include <QWidget>
 #include <algorithm>
 
@@ -45,10 +46,16 @@ QString serverLine() {
   const ServerSettings settings = readServerSettings();
   HttpCentralServer server(settings);
   const bool tls = splitScheme(settings.host).first;
-  const QString how = tls ? (settings.caFile.isEmpty() ? QStringLiteral(" (TLS, Zertifikat geprüft)")
-                                                       : QStringLiteral(" (TLS, Zertifikat geprüft mit %1)")
-                                                             .arg(QFileInfo(settings.caFile).fileName()))
+  const QString backend = QSslSocket::activeBackend();
+  const QString how = tls ? (settings.caFile.isEmpty() ? QStringLiteral(" (TLS über %1, Zertifikat geprüft)").arg(backend)
+                                                       : QStringLiteral(" (TLS über %1, Zertifikat geprüft mit %2)")
+                                                             .arg(backend, QFileInfo(settings.caFile).fileName()))
                           : QStringLiteral(" (ohne TLS)");
+  // Without its TLS library no https request can succeed; say which files are missing.
+  if (tls && !QSslSocket::supportsSsl())
+    return fault(QStringLiteral("Zentrale %1: keine TLS-Bibliothek").arg(settings.host),
+                 QStringLiteral("libssl und libcrypto (Windows: libssl-3-x64.dll, libcrypto-3-x64.dll) im "
+                                "Programmordner prüfen, Programm neu installieren"));
   if (!server.get(QString::fromLatin1(kVersionPath)).isEmpty())
     return ok(QStringLiteral("Zentrale %1 antwortet").arg(settings.host) + how);
   return fault(QStringLiteral("Zentrale %1 antwortet nicht").arg(settings.host) + how,
@@ -58,9 +65,15 @@ QString serverLine() {
 QString readerLine(CardReader& reader) {
   const QString library = cardReaderLibraryPath();
   const QString name = QFileInfo(library).fileName();
-  if (!QFile::exists(library))
-    return fault(QStringLiteral("kein Kartenleser-Treiber %1 im Programmordner").arg(name),
-                 QStringLiteral("den Treiber des Herstellers installieren (Clubmitglieder gehen auch per Nummer)"));
+  if (!QFile::exists(library)) {
+    // Without the maker's driver the terminal reads cards through the PC/SC service.
+    const CardResult status = reader.command(statusCommand(), {}, 7);
+    const QString state = status.dataOut.trimmed();
+    if (status.called && state != u"error") return ok(QStringLiteral("Kartenleser über PC/SC, Status %1").arg(state));
+    return fault(QStringLiteral("kein Kartenleser-Treiber %1 im Programmordner, %2").arg(name,
+                     status.called ? QStringLiteral("PC/SC-Dienst ohne Leser") : QStringLiteral("kein PC/SC-Dienst")),
+                 QStringLiteral("den Treiber des Herstellers oder pcscd und den Leser installieren (Clubmitglieder gehen auch per Nummer)"));
+  }
   const int bits = libraryBits(library);
   const QString kind = QStringLiteral("%1 (%2 Bit)").arg(name).arg(bits);
   const CardResult status = reader.command(statusCommand(), {}, 7);

@@ -16,6 +16,7 @@
 #include "guests/new_guest_screen.h"
 #include "guests/texts.h"
 #include "platform/card_helper.h"
+#include "platform/pcsc_reader.h"
 #include "platform/program_folder.h"
 #include "platform/screen_host.h"
 #include "program_folder_test.h"
@@ -24,6 +25,7 @@
 #include "server/update_signature.h"
 #include "shell/main_screen.h"
 #include "ticker/ticker_screen.h"
+#include "virtual_reader.h"
 #include "zentrale_process.h"
 
 namespace quorvalis::testing {
@@ -182,25 +184,59 @@ TEST_F(RedemptionE2E, CouponIsDeletedPrintedAndLogged) {
     EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << " in: " << text.toStdString();
 }
 
-using ClubE2E = DemoBranchTest<>;
-
-// The club screen held as the program holds it, over the reader driver installed as a branch has
-// it (on Windows the maker's 32-bit driver, through its helper) and a card of its own.
-TEST_F(ClubE2E, MembersCardChecksInAndHandsItsNumberOn) {
+// The club screen held as the program holds it, over the reader the terminal makes: the driver
+// installed as a branch has it (on Windows the maker's 32-bit driver, through its helper), or no
+// driver and a PC/SC service with a virtual reader. Either reader, one journey.
+class ClubE2E : public DemoBranchTest<>, public ::testing::WithParamInterface<const char*> {
+ protected:
+  // Ticks, as the screen's timer would, until the reader's news reached the screen.
+  QString tickUntil(ClubScreen& club, const QString& chipmess) {
+    (void)QTest::qWaitFor([&] { club.timer1Tick(); return label(club, "chipmess") == chipmess; }, 20000);
+    return label(club, "chipmess") + " | " + label(club, "Hinweis");
+  }
   CardsimFile file{path("card")};
-  ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_DRIVER), cardReaderLibraryPath()));
-  ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_HELPER), programFile("quorval-card.exe")));
+};
+
+TEST_P(ClubE2E, MembersCardsChecksInIssuingAndRemoval) {
+  std::unique_ptr<VirtualReader> pcsc;
+  if (GetParam() == std::string("pcsc")) {
+    pcsc = std::make_unique<VirtualReader>(path("card"));
+    ASSERT_TRUE(pcsc->startService()) << pcsc->log().toStdString();
+  } else {
+    ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_DRIVER), cardReaderLibraryPath()));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_HELPER), programFile("quorval-card.exe")));
+  }
   const auto reader = createCardReader();
   Services withReader{clock, server, *reader, desktop, dialogs, printers};
   ScreenHost<ClubScreen> host([&] { return new ClubScreen(withReader, state); });
   host.show();
   ClubScreen& club = *host.screen();
-  const auto card = [&](const QStringList& args) { cardsim(args); club.timer1Tick(); };
-  card({"club", "00491711234567"});
-  card({"remove"});
-  card({"club", "00491609876543"});
+  const auto card = [](const QString& args) { return [args] { cardsim(args.split(u' ')); }; };
+  const auto issueToAnna = [&] {
+    club.findChild<QListWidget*>("angemeldet2")->setCurrentRow(0);
+    club.angemeldet2_Click();
+    club.Karte_zu_Click();
+  };
+  const QString recognised = " Karte erkannt.", ready = " Chipkartenleser bereit.", blank = QString::fromUtf8(" Leere Karte erkannt !");
+  const struct { const char* what; std::function<void()> act; QString chipmess, hint; } steps[] = {
+      {"no card", [] {}, ready, ""},
+      {"a member's card", card("club 00491711234567"), recognised, "Anna Muster"},
+      {"taken out", card("remove"), ready, ""},
+      {"a blank card", card("blank"), blank, ""},
+      {"issued to Anna and read", issueToAnna, recognised, "Clubmitglied - Anna Muster ist bereits angemeldet."},
+      {"taken out", card("remove"), ready, ""},
+      {"a write-protected blank card", [&] { cardsim({"protect"}); cardsim({"blank"}); }, blank, ""},
+      {"refused", issueToAnna, "Fehler beim Initialisieren der Karte !", "Die Karte konnte nicht beschrieben werden."},
+      {"taken out", [&] { cardsim({"remove"}); cardsim({"unprotect"}); }, ready, ""},
+      {"another member's card", card("club 00491609876543"), recognised, "Max Beispiel"},
+  };
+  for (const auto& s : steps) {
+    s.act();
+    EXPECT_EQ(tickUntil(club, s.chipmess), s.chipmess + " | " + s.hint) << s.what;
+  }
   EXPECT_EQ(readBytes("data/12/4t.ini"), "00491711234567;Anna;Muster;04.12.2026;14:30:05\r\n"
                                          "00491609876543;Max;Beispiel;04.12.2026;14:30:05\r\n");
+  EXPECT_EQ(desktop.beeps, 7);  // the reader ready at the start, three cards read, three taken out
   CouponScreen coupons(withReader, state);  // the last card's number handed on
   EXPECT_EQ(coupons.findChild<QLineEdit*>("DATA_0")->text() + " " + coupons.findChild<QLineEdit*>("DATA_1")->text(), "0160 9876543");
   // Left by its own key, the screen is let go.
@@ -208,6 +244,36 @@ TEST_F(ClubE2E, MembersCardChecksInAndHandsItsNumberOn) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(host.screen(), nullptr);
 }
+
+#ifdef QUORVALIS_PCSC
+INSTANTIATE_TEST_SUITE_P(Readers, ClubE2E, ::testing::Values("driver", "pcsc"), [](const auto& p) { return std::string(p.param); });
+
+using ClubPcscE2E = ClubE2E;
+
+// The PC/SC service stopped under a card and started again: no reader, found again by the
+// retry a minute later, and the card still in the reader read afresh.
+TEST_F(ClubPcscE2E, ServiceStoppedAndStartedAgain) {
+  VirtualReader service(path("card"));
+  ASSERT_TRUE(service.startService()) << service.log().toStdString();
+  qint64 now = 0;
+  PcscCardReader reader({}, [&] { return now; });
+  Services withReader{clock, server, reader, desktop, dialogs, printers};
+  ClubScreen club(withReader, state);
+  cardsim({"club", "00491711234567"});
+  EXPECT_EQ(tickUntil(club, " Karte erkannt."), " Karte erkannt. | Anna Muster");
+  service.stopService();
+  const QString none = QString::fromUtf8(" Kein Kartenlesegerät installiert !");
+  EXPECT_EQ(tickUntil(club, none), none + " | Anna Muster");
+  ASSERT_TRUE(service.startService()) << service.log().toStdString();
+  now = PcscCardReader::kRetryMs - 1;
+  club.timer1Tick();
+  EXPECT_EQ(label(club, "chipmess"), none);
+  now = PcscCardReader::kRetryMs;
+  EXPECT_EQ(tickUntil(club, " Karte erkannt."), " Karte erkannt. | Clubmitglied - Anna Muster ist bereits angemeldet.");
+}
+#else
+INSTANTIATE_TEST_SUITE_P(Readers, ClubE2E, ::testing::Values("driver"), [](const auto& p) { return std::string(p.param); });
+#endif
 
 using BadRepliesE2E = DemoBranchTest<RecordingPrinterSystem, 1000>;
 

@@ -1,6 +1,7 @@
 #include "card_file.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -22,6 +23,14 @@ const char* faultName(DriverFault f) {
   return f == DriverFault::kCrash ? "crash" : f == DriverFault::kHang ? "hang" : f == DriverFault::kChatty ? "chatty" : "none";
 }
 }  // namespace
+
+std::string defaultCardFile() {
+  if (const char* env = std::getenv("CARDSIM_FILE"); env && *env) return env;
+  if (const char* home = std::getenv("QUORVALIS_HOME"); home && *home)
+    return std::string(home) + "/cardsim.card";
+  const char* user = std::getenv("HOME");
+  return std::string(user ? user : ".") + "/quorvalis/cardsim.card";
+}
 
 SimCard loadCard(const std::string& path) {
   SimCard card;

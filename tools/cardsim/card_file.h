@@ -21,6 +21,9 @@ struct SimCard {
   std::array<unsigned char, 256> memory{};
 };
 
+// CARDSIM_FILE, else cardsim.card in QUORVALIS_HOME, else in ~/quorvalis.
+std::string defaultCardFile();
+
 // A missing or unreadable file is a ready reader without a card.
 SimCard loadCard(const std::string& path);
 bool saveCard(const std::string& path, const SimCard& card);

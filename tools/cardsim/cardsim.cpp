@@ -8,14 +8,6 @@
 
 namespace {
 
-std::string defaultCardFile() {
-  if (const char* env = std::getenv("CARDSIM_FILE"); env && *env) return env;
-  if (const char* home = std::getenv("QUORVALIS_HOME"); home && *home)
-    return std::string(home) + "/cardsim.card";
-  const char* user = std::getenv("HOME");
-  return std::string(user ? user : ".") + "/quorvalis/cardsim.card";
-}
-
 std::string randomCardNumber() {
   static const char kChars[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
   std::mt19937 gen{std::random_device{}()};
@@ -65,7 +57,7 @@ void dump(const cardsim::SimCard& card) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string file = defaultCardFile();
+  std::string file = cardsim::defaultCardFile();
   int i = 1;
   if (i + 1 < argc && std::string(argv[i]) == "--file") {
     file = argv[i + 1];
