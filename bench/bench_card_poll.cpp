@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "cardsim/card_file.h"
 #include "platform/card_helper.h"
 
 using namespace quorvalis;
@@ -48,6 +49,19 @@ int main(int argc, char** argv) {
   HelperCardReader helper(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
   measure("status poll, in process", direct);
   measure("status poll, through helper", helper);
+  if (argc > 4) {
+    // A driver that hangs: how long one call keeps the club screen waiting.
+    cardsim::SimCard card = cardsim::loadCard(argv[4]);
+    card.fault = cardsim::DriverFault::kHang;
+    cardsim::saveCard(argv[4], card);
+    QElapsedTimer t;
+    t.start();
+    const bool answered = helper.command(statusCommand(), {}, 7).called;
+    std::printf("%-28s the call returned after %lld ms%s\n", "hung driver, through helper", t.elapsed(),
+                answered ? " WITH an answer" : "");
+    card.fault = cardsim::DriverFault::kNone;
+    cardsim::saveCard(argv[4], card);
+  }
   // No driver in the program folder: the service's reader (scripts/bench.sh starts one).
   QTemporaryDir folder;
   qputenv("QUORVALIS_HOME", folder.path().toLocal8Bit());

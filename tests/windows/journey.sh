@@ -106,6 +106,32 @@ else
   echo "  the 64-bit stand-in loads in the terminal itself; the helper's protocol is the suite's (64-bit pair)"
 fi
 
+echo "-- the technician's self-test from c:\\quorvalis, over HTTPS with the head office's authority"
+stop_terminals
+tls=$out/tls && mkdir -p "$tls"
+(cd "$tls"
+ printf 'subjectAltName=IP:127.0.0.1\n' >san
+ openssl req -x509 -newkey rsa:2048 -nodes -keyout office.key -out office.pem -days 2 -subj /CN=office
+ openssl req -newkey rsa:2048 -nodes -keyout server.key -out server.csr -subj /CN=zentrale
+ openssl x509 -req -in server.csr -CA office.pem -CAkey office.key -CAcreateserial -out server.pem -days 2 -extfile san
+) >/dev/null 2>&1
+start_zentrale "$out/zentrale-tls" build --tls "$tls/server.pem" "$tls/server.key"
+cp "$tls/office.pem" "$home/" && cp "$home/install.ini" "$out/install.ini.plain"
+printf '[server]\r\nhost=%s\r\ntimeout=10\r\nca=office.pem\r\n' "$host" >"$home/install.ini"
+rm -f "$home/selftest.txt"
+(cd "$home" && exec env -u QT_QPA_PLATFORM -u QUORVALIS_HOME -u QT_QPA_FONTDIR wine 'c:\quorvalis\quorval.exe' --selftest) >>"$out/selftest.log" 2>&1 &
+selftest=$!
+wait_for 90 test -s "$home/selftest.txt" || fail "no selftest.txt"
+sleep 2  # the report's box is drawn after the file is written
+shot selftest
+xdotool key Return
+wait_for 10 sh -c "! kill -0 $selftest" || stop_terminals
+tr -d '\r' <"$home/selftest.txt" | iconv -f CP1252 -t UTF-8 >"$out/selftest.txt"
+sed 's/^/    /' "$out/selftest.txt"
+grep -q "^OK: Zentrale $host antwortet (TLS über openssl, Zertifikat geprüft mit office.pem)" "$out/selftest.txt" ||
+  fail "the installed terminal did not verify the server over HTTPS"
+cp "$out/install.ini.plain" "$home/install.ini"
+
 echo "-- uninstall"
 stop_terminals
 wine "$home/uninstall.exe" /S '_?=c:\quorvalis'
