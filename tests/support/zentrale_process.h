@@ -9,7 +9,7 @@
 namespace quorvalis::testing {
 
 // The path zentrale sees for a file of the test's: under Wine a Linux zentrale
-// (QUORVALIS_ZENTRALE=/path) sees the Unix file, not the Windows one.
+// (QUORVALIS_ZENTRALE=/path), and the Linux programs beside it, see the Unix file, not the Windows one.
 QString zentralePath(const QString& path);
 
 class ZentraleProcess {
