@@ -74,16 +74,12 @@ echo "== the suite under Wine"
 # Left out on Windows, each with the reason.
 excluded=(
   "RedemptionE2E.CouponIsDeletedPrintedAndLogged|reads the receipt PDF with pdftotext, a Linux program; the journey below does it from outside Wine"
+  "TlsE2E.OnlyAVerifiedServerAnswers|needs an HTTPS zentrale and the openssl command on Windows (Wine starts Linux programs without a handle to wait on or pipes); the journey's self-test shows the installed terminal's HTTPS with the head office's authority"
 )
 pattern=$(printf '%s\n' "${excluded[@]}" | cut -d'|' -f1 | paste -sd'|')
 printf '  left out: %s\n' "${excluded[@]}"
 export QUORVALIS_PDF_DIR="$(winpath "$(getent passwd "$(id -un)" | cut -d: -f6)/PDF")/"
-ctest --test-dir $win --output-on-failure -j "$jobs" -E "^($pattern|TlsE2E\..*)\$"
-echo "== the TLS table under Wine: Qt's OpenSSL backend and the OpenSSL DLLs the installer ships"
-# zentrale's Windows build has no HTTPS of its own, so the Linux build serves (Wine starts Linux
-# programs by their path) and Linux's openssl makes the certificates.
-QUORVALIS_ZENTRALE=$root/build/tools/zentrale/zentrale QUORVALIS_OPENSSL=$(command -v openssl) \
-  ctest --test-dir $win --output-on-failure -R '^TlsE2E\.'
+ctest --test-dir $win --output-on-failure -j "$jobs" -E "^($pattern)\$"
 
 echo "== the installer"
 stage=$win/stage

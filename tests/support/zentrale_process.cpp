@@ -1,24 +1,17 @@
 #include "zentrale_process.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
 namespace quorvalis::testing {
 
-// The Windows build has no TLS server of its own; under Wine the Linux build serves instead.
 ZentraleProcess::ZentraleProcess(const QStringList& extraArgs, bool faults) {
-  const QString program = qEnvironmentVariable("QUORVALIS_ZENTRALE", QStringLiteral(ZENTRALE_BINARY));
-  QStringList args{QStringLiteral("--data"), zentralePath(data_.path()), QStringLiteral("--port"),
+  QStringList args{QStringLiteral("--data"), data_.path(), QStringLiteral("--port"),
                    QStringLiteral("0")};
   args += extraArgs;
   if (faults) args << QStringLiteral("--faults");
   process_.setProcessChannelMode(QProcess::SeparateChannels);
-  process_.start(program, args);
+  process_.start(QStringLiteral(ZENTRALE_BINARY), args);
   if (!process_.waitForStarted(10000)) return;
   // The first line names the port it took.
   QByteArray out;
@@ -32,24 +25,6 @@ ZentraleProcess::~ZentraleProcess() {
   process_.terminate();
   if (!process_.waitForFinished(5000)) process_.kill();
   process_.waitForFinished(5000);
-}
-
-QString zentralePath(const QString& path) {
-#ifdef Q_OS_WIN
-  const bool unixProgram = qEnvironmentVariable("QUORVALIS_ZENTRALE").startsWith(u'/');
-  using ToUnix = char*(__cdecl*)(const wchar_t*);
-  const auto toUnix = reinterpret_cast<ToUnix>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (unixProgram && toUnix) {
-    char* unix = toUnix(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()));
-    if (unix) {
-      const QString converted = QString::fromUtf8(unix);
-      HeapFree(GetProcessHeap(), 0, unix);
-      return converted;
-    }
-  }
-#endif
-  return path;
 }
 
 // Through the sqlite3 shell, read-only: the server may be writing meanwhile.

@@ -8,10 +8,6 @@
 
 namespace quorvalis::testing {
 
-// The path zentrale sees for a file of the test's: under Wine a Linux zentrale
-// (QUORVALIS_ZENTRALE=/path), and the Linux programs beside it, see the Unix file, not the Windows one.
-QString zentralePath(const QString& path);
-
 class ZentraleProcess {
  public:
   // With its faults on purpose (/_fault) unless faults is false.
