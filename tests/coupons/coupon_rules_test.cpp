@@ -4,7 +4,6 @@
 #include "coupons/print_receipt.h"
 #include "coupons/receipts.h"
 #include "fakes.h"
-#include "qt_printers.h"
 
 namespace quorvalis::testing {
 

@@ -3,9 +3,7 @@
 #include "coupons/coupon_screen.h"
 #include "coupons/receipts.h"
 #include "coupons/texts.h"
-#include "fakes.h"
 #include "kept_screen_test.h"
-#include "program_folder_test.h"
 #include "settings/settings_files.h"
 
 namespace quorvalis::testing {

@@ -16,7 +16,6 @@
 #include "guests/new_guest_screen.h"
 #include "guests/texts.h"
 #include "platform/card_helper.h"
-#include "platform/pcsc_reader.h"
 #include "platform/program_folder.h"
 #include "platform/screen_host.h"
 #include "program_folder_test.h"
@@ -248,29 +247,6 @@ TEST_P(ClubE2E, MembersCardsChecksInIssuingAndRemoval) {
 #ifdef QUORVALIS_PCSC
 INSTANTIATE_TEST_SUITE_P(Readers, ClubE2E, ::testing::Values("driver", "pcsc"), [](const auto& p) { return std::string(p.param); });
 
-using ClubPcscE2E = ClubE2E;
-
-// The PC/SC service stopped under a card and started again: no reader, found again by the
-// retry a minute later, and the card still in the reader read afresh.
-TEST_F(ClubPcscE2E, ServiceStoppedAndStartedAgain) {
-  VirtualReader service(path("card"));
-  ASSERT_TRUE(service.startService()) << service.log().toStdString();
-  qint64 now = 0;
-  PcscCardReader reader({}, [&] { return now; });
-  Services withReader{clock, server, reader, desktop, dialogs, printers};
-  ClubScreen club(withReader, state);
-  cardsim({"club", "00491711234567"});
-  EXPECT_EQ(tickUntil(club, " Karte erkannt."), " Karte erkannt. | Anna Muster");
-  service.stopService();
-  const QString none = QString::fromUtf8(" Kein Kartenlesegerät installiert !");
-  EXPECT_EQ(tickUntil(club, none), none + " | Anna Muster");
-  ASSERT_TRUE(service.startService()) << service.log().toStdString();
-  now = PcscCardReader::kRetryMs - 1;
-  club.timer1Tick();
-  EXPECT_EQ(label(club, "chipmess"), none);
-  now = PcscCardReader::kRetryMs;
-  EXPECT_EQ(tickUntil(club, " Karte erkannt."), " Karte erkannt. | Clubmitglied - Anna Muster ist bereits angemeldet.");
-}
 #else
 INSTANTIATE_TEST_SUITE_P(Readers, ClubE2E, ::testing::Values("driver"), [](const auto& p) { return std::string(p.param); });
 #endif
@@ -321,15 +297,13 @@ TEST_F(BadRepliesE2E, EachScreenWithEveryKindOfBadReply) {
 using SignedUpdateE2E = DemoBranchTest<>;
 
 // The update against zentrale: with a key installed only a program whose statement verifies and
-// admits the step from the installed version is started; neither an old release nor an old
-// rollback can be replayed. Without a key any other version starts, as before. A version reply
-// that is no plain name fetches, starts and deletes nothing.
+// admits the step from the installed version is started (what a statement admits: UpdateRules;
+// which bytes verify: KnownStatements). Without a key any other version starts, as before. A
+// version reply that is no plain name fetches, starts and deletes nothing.
 TEST_F(SignedUpdateE2E, OnlyAnAdmittedVerifiedProgramIsStarted) {
   const UpdateKeyPair office = makeUpdateKeyPair(), other = makeUpdateKeyPair();
   const QString update = zentrale.dataDir() + "/update/";
   const QByteArray program = "MZ the installer";
-  QByteArray altered = program;
-  altered[3] = 'X';
   struct Statement { const char* version; const char* rollbackFrom; QByteArray by; };
   const Statement none{}, release{"F108", "", office.secretKey};
   const struct { const char* what; const char* installed; const char* offered; QByteArray key, served; Statement st; bool starts; } rows[] = {
@@ -337,35 +311,28 @@ TEST_F(SignedUpdateE2E, OnlyAnAdmittedVerifiedProgramIsStarted) {
       {"no statement", "F107", "F108", office.publicKey, program, none, false},
       {"signed by another key", "F107", "F108", office.publicKey, program, {"F108", "", other.secretKey}, false},
       {"the statement of another version", "F107", "F108", office.publicKey, program, {"F109", "", office.secretKey}, false},
-      {"altered by one byte", "F107", "F108", office.publicKey, altered, release, false},
       {"longer than stated", "F107", "F108", office.publicKey, program + "!", release, false},
       {"an old release replayed", "F109", "F108", office.publicKey, program, release, false},
       {"a rollback from the installed version", "F109", "F108", office.publicKey, program, {"F108", "F109", office.secretKey}, true},
-      {"an old rollback replayed", "F110", "F108", office.publicKey, program, {"F108", "F109", office.secretKey}, false},
-      {"a newer release signed as a rollback from another", "F107", "F108", office.publicKey, program, {"F108", "F109", office.secretKey}, false},
       {"no key, unsigned", "F107", "F108", "", program, none, true},
       {"no key, an older version", "F109", "F108", "", program, none, true},
       {"no key, a path as the version", "F107", "a/../x", "", program, none, false},
-  };
-  const auto put = [](const QString& name, const QByteArray& bytes) {
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
   };
   // What the path reply would name if it were taken as it stands.
   ASSERT_TRUE(QDir().mkpath(path(" a")) && QDir().mkpath(update + "signing") && QDir().mkpath(update + "a"));
   writeBytes("x.exe", "not to be touched");
   for (const auto& r : rows) {
     const QString offered = r.offered, file = updateProgramFile(offered);
-    put(update + "filial.ini", r.offered);
-    put(update + offered + ".exe", program);
+    writeBytes(update + "filial.ini", r.offered);
+    writeBytes(update + offered + ".exe", program);
     QFile::remove(update + offered + ".exe.sig");
     if (!r.st.by.isEmpty()) {
-      put(update + "signing/" + r.st.version + ".exe", program);
+      writeBytes(update + "signing/" + r.st.version + ".exe", program);
       const auto statement = signUpdateProgram(update + "signing/" + r.st.version + ".exe", r.st.version, r.st.rollbackFrom, r.st.by);
       ASSERT_TRUE(statement) << r.what;
-      put(update + offered + ".exe.sig", statement->text());
+      writeBytes(update + offered + ".exe.sig", statement->text());
     }
-    put(update + offered + ".exe", r.served);
+    writeBytes(update + offered + ".exe", r.served);
     writeBytes("install.ini", "[update]\r\nkey=" + r.key + "\r\n");
     writeBytes("version.ini", QByteArray("[Version]\r\nfilial=") + r.installed + "\r\n");
     desktop.started.clear();
@@ -385,9 +352,8 @@ TEST_F(SignedUpdateE2E, OnlyAnAdmittedVerifiedProgramIsStarted) {
     }
   }
   EXPECT_EQ(readBytes("x.exe"), "not to be touched");
-  QFile log(zentrale.dataDir() + "/requests.log");
-  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-  EXPECT_FALSE(log.readAll().contains("/x.exe"));
+  const QByteArray requests = readBytes(zentrale.dataDir() + "/requests.log");
+  EXPECT_TRUE(requests.contains("/quorvalis/update/filial.ini") && !requests.contains("/x.exe"));
 }
 
 // The head office's tool: a key pair whose secret is its owner's alone from its first byte and
@@ -400,17 +366,15 @@ TEST_F(SignedUpdateE2E, HeadOfficeToolSignsReleasesAndRollbacks) {
     return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
   };
   const QString update = zentrale.dataDir() + "/update/";
-  writeBytes("F107.exe", "MZ F107");
-  ASSERT_TRUE(QFile::copy(path("F107.exe"), update + "F107.exe"));
+  writeBytes(update + "F107.exe", "MZ F107");
   ASSERT_EQ(tool({"keygen", path("keys")}), 0);
   EXPECT_EQ(tool({"keygen", path("keys")}), 1);  // never replaced
   ASSERT_EQ(tool({"sign", "--rollback-from", "F108", path("keys/update.key"), update + "F107.exe"}), 0);
-  QFile pub(path("keys/update.pub")), sig(update + "F107.exe.sig"), program(update + "F107.exe");
-  ASSERT_TRUE(pub.open(QIODevice::ReadOnly) && sig.open(QIODevice::ReadOnly) && program.open(QIODevice::ReadOnly));
-  const auto statement = UpdateStatement::parse(sig.readAll());
+  const auto statement = UpdateStatement::parse(readBytes(update + "F107.exe.sig"));
   ASSERT_TRUE(statement);
   EXPECT_EQ(statement->version + "<" + statement->rollbackFrom + " " + QString::number(statement->length), "F107<F108 7");
-  EXPECT_TRUE(verifyUpdateProgram(program, *statement, pub.readAll().trimmed()));
+  QFile program(update + "F107.exe");
+  EXPECT_TRUE(program.open(QIODevice::ReadOnly) && verifyUpdateProgram(program, *statement, readBytes("keys/update.pub").trimmed()));
   if (QSysInfo::kernelType() == "winnt") return;  // Windows keeps file access in ACLs Qt does not show
   EXPECT_EQ(QFile(path("keys/update.key")).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
   writeBytes("victim", "kept");
@@ -429,10 +393,8 @@ TEST_F(UpdateE2E, DueCheckWaitsForTheRedemptionToEnd) {
   band.timer2Tick();
   ASSERT_FALSE(band.ending());
   const QString update = zentrale.dataDir() + "/update/";
-  for (const auto& [name, bytes] : {std::pair{"filial.ini", QByteArray("F108")}, {"F108.exe", "MZ"}}) {
-    QFile f(update + name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-  }
+  writeBytes(update + "filial.ini", "F108");
+  writeBytes(update + "F108.exe", "MZ");
   for (int i = 0; i < 8460; ++i) band.timerUpdateTick();  // the next tick makes the check due
   ASSERT_EQ(server.get("/_fault?/quorvalis/DATA/delcoupon.cgi=slow"), "OK");
   band.findChild<QTimer*>("TimerUpdate")->start(1);  // ticks inside the deletion's wait
@@ -442,9 +404,7 @@ TEST_F(UpdateE2E, DueCheckWaitsForTheRedemptionToEnd) {
   EXPECT_TRUE(readBytes("coupons.ini").endsWith(";1234;00491711234567;5\r\n"));
   EXPECT_TRUE(QTest::qWaitFor([&] { return band.ending(); }, 10000));
   EXPECT_EQ(desktop.started, QStringList{updateProgramFile("F108")});
-  QFile log(zentrale.dataDir() + "/requests.log");
-  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-  const QByteArray requests = log.readAll();
+  const QByteArray requests = readBytes(zentrale.dataDir() + "/requests.log");
   EXPECT_LT(requests.indexOf("delcoupon.cgi"), requests.lastIndexOf("/quorvalis/update/filial.ini"));
 }
 

@@ -116,7 +116,7 @@ TEST_F(CardReaderTest, DriverInProcessAndInItsHelper) {
 #ifdef QUORVALIS_PCSC
 // The same steps through the PC/SC service, its virtual reader taking four bytes at a time and
 // refusing every command to a card until its card-type selection came; then readers chosen by
-// name and selections given wrong.
+// name, selections given wrong, and the service restarted.
 TEST_F(CardReaderTest, PcscServiceAnswersAsTheDriver) {
   const QString select = "FF A4 00 00 01 06";
   testing::VirtualReader service(dir_.filePath("card"), {"--chunk", "4", "--select", select});
@@ -136,6 +136,19 @@ TEST_F(CardReaderTest, PcscServiceAnswersAsTheDriver) {
     const QString status = cardStatus(named);
     EXPECT_EQ(status + cardRead(named, 1, 6), r.status + r.read) << (r.reader + " / " + r.select).toStdString();
   }
+  // The service stopped under the card and started again: no reader until the retry a minute
+  // later, then the card still in it read afresh.
+  qint64 now = 0;
+  PcscCardReader retrying({{}, select}, [&] { return now; });
+  EXPECT_EQ(cardStatus(retrying), kStatusActive);
+  service.stopService();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !retrying.command(statusCommand(), {}, 7).called; }, 20000));
+  ASSERT_TRUE(service.startService()) << service.log().toStdString();
+  now = PcscCardReader::kRetryMs - 1;
+  EXPECT_FALSE(retrying.command(statusCommand(), {}, 7).called);
+  now = PcscCardReader::kRetryMs;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return cardStatus(retrying) == kStatusActive; }, 20000));
+  EXPECT_EQ(cardRead(retrying, 1, 6), "quorva");
 }
 
 // Memory cards by their answer to reset: PC/SC part 3, or a synchronous card's own.

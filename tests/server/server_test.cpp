@@ -12,7 +12,6 @@
 #include "server/branch_configuration.h"
 #include "server/http_central_server.h"
 #include "server/update_signature.h"
-#include "settings/settings_files.h"
 
 namespace quorvalis::testing {
 
@@ -242,26 +241,22 @@ TEST_F(ProgramFolderTest, KnownStatementsVerifyAndNothingElseDoes) {
     x = x * 1103515245u + 12345u;
     byte = static_cast<char>(x >> 24);
   }
-  QByteArray lastAltered = program, shorter = program.chopped(1);
+  QByteArray lastAltered = program;
   lastAltered.back() = static_cast<char>(lastAltered.back() ^ 1);
-  const auto verifies = [&](const QByteArray& statementText, const QByteArray& bytes) {
-    writeBytes("program", bytes);
-    QFile file(path("program"));
-    const auto statement = UpdateStatement::parse(statementText);
-    return statement && file.open(QIODevice::ReadOnly) && verifyUpdateProgram(file, *statement, key);
+  const struct { const char* what; QByteArray statement, bytes; bool verifies; } rows[] = {
+      {"release", release, program, true}, {"rollback", rollback, program, true},
+      {"last byte altered", release, lastAltered, false}, {"shorter", release, program.chopped(1), false},
+      {"longer", release, program + "!", false}, {"other version", QByteArray(release).replace("F200", "F201"), program, false},
+      {"no rollback", QByteArray(rollback).replace("rollback-from=F200", "rollback-from="), program, false},
+      {"other format", QByteArray(release).replace("update 2", "update 1"), program, false},
   };
-  EXPECT_TRUE(verifies(release, program));
-  EXPECT_TRUE(verifies(rollback, program));
+  for (const auto& r : rows) {
+    writeBytes("program", r.bytes);
+    QFile file(path("program"));
+    const auto statement = UpdateStatement::parse(r.statement);
+    EXPECT_EQ(statement && file.open(QIODevice::ReadOnly) && verifyUpdateProgram(file, *statement, key), r.verifies) << r.what;
+  }
   EXPECT_EQ(UpdateStatement::parse(rollback)->text(), rollback);
-  EXPECT_FALSE(verifies(release, lastAltered));
-  EXPECT_FALSE(verifies(release, shorter));
-  EXPECT_FALSE(verifies(release, program + "!"));
-  QByteArray otherVersion = release, noRollback = rollback;
-  otherVersion.replace("F200", "F201");
-  noRollback.replace("rollback-from=F200", "rollback-from=");
-  EXPECT_FALSE(verifies(otherVersion, program));
-  EXPECT_FALSE(verifies(noRollback, program));
-  EXPECT_FALSE(verifies(QByteArray(release).replace("update 2", "update 1"), program));
 }
 
 // The branch's settings file: its numbered file, else the common one. A not-found page removes

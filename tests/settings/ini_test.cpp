@@ -8,18 +8,7 @@
 namespace quorvalis {
 namespace {
 
-using testing::ProgramFolderTest;
-
-class IniTest : public ProgramFolderTest {
- protected:
-  QString read(const char* section, const char* key, const char* def = "DEF") {
-    return IniRead(path("t.ini"), QString::fromUtf8(section), QString::fromUtf8(key),
-                   QString::fromUtf8(def));
-  }
-  void write(const char* section, const char* key, const QString& value) {
-    IniWrite(path("t.ini"), QString::fromUtf8(section), QString::fromUtf8(key), value);
-  }
-};
+using IniTest = testing::ProgramFolderTest;
 
 // A file as a person would edit it: odd spacing, comments, capitals, LF and CR LF mixed.
 const QByteArray kHandWritten =
@@ -42,31 +31,25 @@ const QByteArray kHandWritten =
     "[START]\r\n"
     "club=from the second start section\r\n";
 
-TEST_F(IniTest, ReadsLikeThePrivateProfileFunctions) {
-  writeBytes("t.ini", kHandWritten);
-  const struct { const char* section; const char* key; const char* expected; } cases[] = {
-      {"start", "log", "1"},                 // names case-insensitive, blanks and tabs trimmed
-      {"START", "LOG", "1"},
-      {"start", "ID", "  quoted  "},         // one pair of outer quotes removed, inside kept
-      {"start", "single", "x"},
-      {"start", "mixed", "\"x'"},            // quotes that do not match stay
-      {"start", "hash", "#not a comment"},   // only ";" starts a comment
-      {"start", "semi", "a;b ; c"},          // a ";" inside a value is literal
-      {"start", "key", "DEF"},               // commented-out line is not a key
-      {"start", "empty", ""},                // empty value is "", not the default
-      {"start", "club", "DEF"},              // only the first section of a name is searched
-      {"start", "orphan", "DEF"},            // lines before the first section are unreadable
-      {"start", "noequals", "DEF"}, {"clients", "automin", "1"}, {"nosuch", "log", "DEF"},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(read(c.section, c.key), QString::fromUtf8(c.expected)) << c.section << "/" << c.key;
-}
-
-// Names passed in lose their spaces, the default its trailing spaces (cut to 1023, as a value
-// is), a vertical tab is a blank in the file: as on Windows.
-TEST(IniText, ProfileRulesOfWindows) {
+// As the private profile functions read a file a person edited; names passed in lose their
+// spaces, the default its trailing spaces (cut to 1023, as a value is), a vertical tab is a blank
+// in the file: as on Windows.
+TEST(IniText, ReadsLikeThePrivateProfileFunctions) {
   const QString longDefault(2000, u'd');
+  const QByteArray h = kHandWritten;
   const struct { QByteArray file; const char *section, *key; QString def, read; } reads[] = {
+      {h, "start", "log", "D", "1"},                // names case-insensitive, blanks and tabs trimmed
+      {h, "START", "LOG", "D", "1"},
+      {h, "start", "ID", "D", "  quoted  "},        // one pair of outer quotes removed, inside kept
+      {h, "start", "single", "D", "x"},
+      {h, "start", "mixed", "D", "\"x'"},           // quotes that do not match stay
+      {h, "start", "hash", "D", "#not a comment"},  // only ";" starts a comment
+      {h, "start", "semi", "D", "a;b ; c"},         // a ";" inside a value is literal
+      {h, "start", "key", "D", "D"},                // commented-out line is not a key
+      {h, "start", "empty", "D", ""},               // empty value is "", not the default
+      {h, "start", "club", "D", "D"},               // only the first section of a name is searched
+      {h, "start", "orphan", "D", "D"},             // lines before the first section are unreadable
+      {h, "start", "noequals", "D", "D"}, {h, "clients", "automin", "D", "1"}, {h, "nosuch", "log", "D", "D"},
       {"", "s", "k", "abc  ", "abc"}, {"", "s", "k", "\tx\t", "\tx\t"},
       {"", "s", "k", longDefault, longDefault.left(1023)},
       {"[a]\r\nk=" + QByteArray(1500, 'x') + "\r\n", "a", "k", "D", QString(1023, u'x')},
@@ -78,7 +61,7 @@ TEST(IniText, ProfileRulesOfWindows) {
       {"[s]\r\nk=a\rb", "s", "k", "D", "a"},
   };
   for (const auto& r : reads)
-    EXPECT_EQ(iniReadText(r.file, r.section, r.key, r.def), r.read) << r.file.constData() << "|" << r.section;
+    EXPECT_EQ(iniReadText(r.file, r.section, r.key, r.def), r.read) << r.file.left(30).constData() << "|" << r.section << "/" << r.key;
 }
 
 // A write changes one line or adds one, and keeps every other byte of the file.
@@ -113,10 +96,11 @@ TEST(IniText, WriteChangesOnlyItsLine) {
 }
 
 TEST_F(IniTest, FilesOnDisk) {
-  EXPECT_EQ(read("s", "k", "0  "), "0");  // missing file: the default, and no file made
+  EXPECT_EQ(IniRead(path("t.ini"), "s", "k", "0  "), "0");  // missing file: the default, and no file made
   EXPECT_FALSE(exists("t.ini"));
-  for (int i = 0; i < 5; ++i) write("start", "ID", QString::number(i));
+  for (int i = 0; i < 5; ++i) IniWrite(path("t.ini"), "start", "ID", QString::number(i));
   EXPECT_EQ(readBytes("t.ini"), "[start]\r\nID=4\r\n");
+  EXPECT_EQ(IniRead(path("t.ini"), "start", "ID", "D"), "4");
   EXPECT_EQ(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList{"t.ini"});  // no temp file left
   const QString nowhere = path("no/such/folder/x.ini");
   IniWrite(nowhere, "a", "b", "c");

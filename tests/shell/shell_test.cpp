@@ -4,10 +4,8 @@
 #include <QTest>
 
 #include "fakes.h"
-#include "platform/desktop.h"
 #include "platform/program_folder.h"
 #include "program_folder_test.h"
-#include "qt_printers.h"
 #include "settings/settings_files.h"
 #include "shell/band_layout.h"
 #include "shell/main_screen.h"

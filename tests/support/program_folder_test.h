@@ -25,8 +25,9 @@ class ProgramFolderTest : public ::testing::Test {
   }
 
   QString folder() const { return dir_.path(); }
-  QString path(const QString& name) const { return dir_.filePath(name); }
+  QString path(const QString& name) const { return QDir(dir_.path()).filePath(name); }
 
+  // A name in the program folder, or a full path.
   void writeBytes(const QString& name, const QByteArray& bytes) const {
     QFile f(path(name));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
