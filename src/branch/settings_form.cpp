@@ -180,7 +180,11 @@ void SettingsForm::del_Karte_Click() {
 
 void SettingsForm::Selbsttest_Click() {
   if (!hooks.selfTest) return;
-  services_.dialogs.message(hooks.selfTest(), text(t::kSelfTestTitle));
+  // The checks keep events flowing (its own window, the server's answer): no second run meanwhile.
+  Selbsttest->setEnabled(false);
+  const QString report = hooks.selfTest();
+  Selbsttest->setEnabled(true);
+  services_.dialogs.message(report, text(t::kSelfTestTitle));
 }
 
 void SettingsForm::showEvent(QShowEvent* event) {
