@@ -19,12 +19,6 @@ QByteArray number(quint32 value) {
   return b;
 }
 
-qint64 steadyMs() {
-  static QElapsedTimer clock;
-  if (!clock.isValid()) clock.start();
-  return clock.elapsed();
-}
-
 }  // namespace
 
 HelperCardReader::HelperCardReader(QString helperPath, QString libraryPath, MonotonicMs now,

@@ -54,13 +54,13 @@ int libraryBits(const QString& path) {
   return machine == 0x14c ? 32 : machine == 0x8664 ? 64 : 0;
 }
 
+qint64 steadyMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 LibraryCardReader::LibraryCardReader(const QString& libraryPath, MonotonicMs now)
-    : path_(libraryPath), now_(std::move(now)) {
-  if (!now_)
-    now_ = [] {
-      using namespace std::chrono;
-      return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    };
+    : path_(libraryPath), now_(now ? std::move(now) : MonotonicMs(steadyMs)) {
   load();
 }
 

@@ -43,6 +43,9 @@ QString cardReaderLibraryPath();
 // 32 or 64 for a Windows DLL or an ELF library by its header; 0 when it is neither or missing.
 int libraryBits(const QString& path);
 
+// Milliseconds of a steady clock: the readers' retry timing when no clock is given.
+qint64 steadyMs();
+
 // Loads the library at construction. Without it every call fails (called = false), and a
 // call tries loading again at most once a minute, so a reader installed later is found
 // without flooding the disk with attempts from the one-second polling.

@@ -2,7 +2,6 @@
 
 #include <winscard.h>
 
-#include <QElapsedTimer>
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -16,12 +15,6 @@ namespace r = card_result;
 
 constexpr int kCardBytes = 256;     // the club's memory cards
 constexpr int kFirstChunk = 128;    // halved until the reader takes it
-
-qint64 steadyMs() {
-  static QElapsedTimer clock;
-  if (!clock.isValid()) clock.start();
-  return clock.elapsed();
-}
 
 // The service is gone or was restarted: the context is dead.
 bool serviceLost(LONG rv) {

@@ -65,10 +65,10 @@ QString serverLine() {
 QString readerLine(CardReader& reader) {
   const QString library = cardReaderLibraryPath();
   const QString name = QFileInfo(library).fileName();
+  const CardResult status = reader.command(statusCommand(), {}, 7);
+  const QString state = status.dataOut.trimmed();
   if (!QFile::exists(library)) {
     // Without the maker's driver the terminal reads cards through the PC/SC service.
-    const CardResult status = reader.command(statusCommand(), {}, 7);
-    const QString state = status.dataOut.trimmed();
     if (status.called && state != u"error") return ok(QStringLiteral("Kartenleser über PC/SC, Status %1").arg(state));
     return fault(QStringLiteral("kein Kartenleser-Treiber %1 im Programmordner, %2").arg(name,
                      status.called ? QStringLiteral("PC/SC-Dienst ohne Leser") : QStringLiteral("kein PC/SC-Dienst")),
@@ -76,11 +76,9 @@ QString readerLine(CardReader& reader) {
   }
   const int bits = libraryBits(library);
   const QString kind = QStringLiteral("%1 (%2 Bit)").arg(name).arg(bits);
-  const CardResult status = reader.command(statusCommand(), {}, 7);
   if (!status.called)
     return fault(QStringLiteral("Treiber %1 antwortet nicht").arg(kind),
                  QStringLiteral("Treiber neu installieren; bei 32 Bit muss quorval-card.exe im Programmordner liegen"));
-  const QString state = status.dataOut.trimmed();
   if (state == u"error")
     return fault(QStringLiteral("Treiber %1 meldet keinen Leser").arg(kind), QStringLiteral("Leser anschließen"));
   return ok(QStringLiteral("Kartenleser über %1, Status %2").arg(kind, state));
