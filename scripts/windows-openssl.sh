@@ -3,7 +3,8 @@
 # OpenSSL backend is built against, and libcrypto-3-x64.dll and libssl-3-x64.dll, which that
 # backend loads at run time and the installer ships. Debian's security fixes are ours to ship,
 # so the source comes from bookworm-security as well, and a newer source version rebuilds it
-# (the version is part of the stamp). About 10 minutes on 2 cores.
+# (the version is part of the stamp). Also the openssl command, for the tests under Wine. About
+# 10 minutes on 2 cores.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=${QUORVALIS_WIN_CACHE:-/opt/quorvalis-win}
@@ -35,7 +36,7 @@ for v in $versions; do
   break
 done
 [ -d "$src" ] || { echo "OpenSSL for Windows: no source could be fetched" >&2; exit 1; }
-recipe=$( (echo "$version"; printf '%s\n' "${opts[@]}") | sha256sum | cut -c1-16)
+recipe=$( (echo "$version"; printf '%s\n' "${opts[@]}" openssl.exe) | sha256sum | cut -c1-16)
 if [ "$(cat "$prefix/.stamp" 2>/dev/null)" = "$recipe" ]; then
   echo "OpenSSL for Windows: $prefix ($version, cached)"
   exit 0
@@ -43,8 +44,10 @@ fi
 work=$root/build-openssl
 rm -rf "$work" "$prefix" && mkdir -p "$work"
 (cd "$work" && "$src/Configure" "${opts[@]}" --prefix="$prefix" --libdir=lib >/dev/null)
-make -C "$work" -s -j "$(nproc)" build_libs >/dev/null 2>&1 || make -C "$work" build_libs
+make -C "$work" -s -j "$(nproc)" build_libs build_programs >/dev/null 2>&1 || make -C "$work" build_libs build_programs
 make -C "$work" -s install_dev >/dev/null
+# The openssl command too: the TLS tests under Wine make their certificates with it.
+cp "$work/apps/openssl.exe" "$prefix/bin/"
 rm -rf "$work"
 echo "$recipe" >"$prefix/.stamp"
 echo "OpenSSL for Windows: $prefix ($version)"
