@@ -1,26 +1,25 @@
 #include "branch/branch_report.h"
 #include "branch/settings_form.h"
 #include "fakes.h"
-#include "program_folder_test.h"
+#include "screen_test.h"
 #include "settings/settings_files.h"
 
 namespace quorvalis::testing {
 
-class SettingsFormTest : public ProgramFolderTest {
+class SettingsFormTest : public ScreenTest<SettingsForm> {
  protected:
   SettingsForm& open() {
-    form = std::make_unique<SettingsForm>(fakes.services, state);
-    form->hooks.clubMode = [this](bool on) { calls << (on ? "club on" : "club off"); };
-    form->hooks.cardErased = [this] { calls << "card erased"; };
-    return *form;
+    screen = std::make_unique<SettingsForm>(fakes.services, state);
+    screen->hooks.clubMode = [this](bool on) { calls << (on ? "club on" : "club off"); };
+    screen->hooks.cardErased = [this] { calls << "card erased"; };
+    return *screen;
   }
-  template <class T = QWidget> T* child(const char* name) { return form->findChild<T*>(name); }
   // The remember and club boxes and the erase button (x: ticked, shown), the ID field, the receipt printer.
   QString seen() {
     QString s;
     for (const char* name : {"Check1", "Check6"}) s += child<QCheckBox>(name)->isChecked() ? "x" : "-";
-    s += child("del_Karte")->isHidden() ? "- " : "x ";
-    return s + child<QLineEdit>("Text1")->text() + " " + child<QLabel>("QPrinter")->text();
+    s += shown("del_Karte") ? "x " : "- ";
+    return s + child<QLineEdit>("Text1")->text() + " " + label("QPrinter");
   }
   void expectShownAndStored(const QString& expected) {
     EXPECT_EQ(seen(), expected);
@@ -28,9 +27,6 @@ class SettingsFormTest : public ProgramFolderTest {
     EXPECT_EQ(seen(), expected) << "opened again";
   }
 
-  FakeServices fakes;
-  TerminalState state = bandState();
-  std::unique_ptr<SettingsForm> form;
   QStringList calls;  // the hooks called, in order
 };
 
@@ -39,11 +35,11 @@ TEST_F(SettingsFormTest, EditableSettingsAreStored) {
   writeBytes("cl.ini", "[start]\r\nclub=1\r\nlog=1\r\nID=FIL001\r\n[Settings]\r\nQPrinter=BON\r\n");
   open();
   for (const char* box : {"Check1", "Check1", "Check6"}) child<QCheckBox>(box)->click();
-  form->qdrucker_Click(0);  // the first entry is none
+  screen->qdrucker_Click(0);  // the first entry is none
   expectShownAndStored("---  kein Bondrucker");
   child<QLineEdit>("Text1")->setText("FIL002");
   for (const char* box : {"Check1", "Check6"}) child<QCheckBox>(box)->click();
-  form->qdrucker_Click(2);
+  screen->qdrucker_Click(2);
   expectShownAndStored("xxx FIL002 BON");
   EXPECT_EQ(calls, (QStringList{"club off", "club on"}));
 }
@@ -51,17 +47,17 @@ TEST_F(SettingsFormTest, EditableSettingsAreStored) {
 // The self-test is the technician's: beside the band (no hook) there is no button for it.
 TEST_F(SettingsFormTest, SelfTestOnlyBehindThePassword) {
   open().show();
-  EXPECT_TRUE(child("Selbsttest")->isHidden());
-  form->Selbsttest_Click();
+  EXPECT_FALSE(shown("Selbsttest"));
+  screen->Selbsttest_Click();
   open();
   // A touch on the button while the checks run starts no second run.
   int runs = 0;
-  form->hooks.selfTest = [&] {
+  screen->hooks.selfTest = [&] {
     child<QPushButton>("Selbsttest")->click();
     return QStringLiteral("OK: alles %1").arg(++runs);
   };
-  form->show();
-  ASSERT_FALSE(child("Selbsttest")->isHidden());
+  screen->show();
+  ASSERT_TRUE(shown("Selbsttest"));
   child<QPushButton>("Selbsttest")->click();
   EXPECT_EQ(fakes.dialogs.messages, (QStringList{"quorvalis Selbsttest: OK: alles 1"}));
 }
@@ -83,10 +79,10 @@ TEST_F(SettingsFormTest, ReportLinesPrintingAndResetKeepingTheLogAside) {
   writeBytes("data", "a file in the way");  // the archive folder cannot be made
   open().Drucken_Click();
   fakes.printers.current.clear();  // then without a printer
-  form->Drucken_Click();
+  screen->Drucken_Click();
   ASSERT_FALSE(fakes.printers.documents.empty());
   EXPECT_TRUE(fakes.printers.documents.front().lines().contains("04.12.2026  -  1234  -  0049171  -  5 Euro"));
-  EXPECT_EQ(child<QLabel>("Hinweis")->text(), "Filialbericht konnte nicht gedruckt werden !");
+  EXPECT_EQ(label("Hinweis"), "Filialbericht konnte nicht gedruckt werden !");
   const auto kept = [this] {
     return readBytes("coupons.ini") + (readSetting(keys::kCla) + " " + readSetting(keys::kCll)).toLatin1();
   };
@@ -97,10 +93,10 @@ TEST_F(SettingsFormTest, ReportLinesPrintingAndResetKeepingTheLogAside) {
   }
 
   QFile::remove(path("data"));
-  form->Command2_Click();
+  screen->Command2_Click();
   EXPECT_EQ(kept(), "0 04.12.2026");
   EXPECT_EQ(readBytes("data/berichte/coupons_20261204_143005.ini"), log);
-  EXPECT_EQ(form->report(), (QStringList{"", "Keine Daten gefunden !"}));
+  EXPECT_EQ(screen->report(), (QStringList{"", "Keine Daten gefunden !"}));
 }
 
 // Asked first; a card that cannot be written is not tried again.
@@ -118,7 +114,7 @@ TEST_F(SettingsFormTest, EraseAsksThenWritesTheCard) {
     open().del_Karte_Click();
     const QString marker(fakes.cardReader.memory.data() + 1, 6);
     EXPECT_EQ(fakes.dialogs.messages.last() + " | " + marker + " | " + calls.join(","), c.seen);
-    EXPECT_EQ(child("del_Karte")->isHidden(), c.writeFails) << c.seen.toStdString();
+    EXPECT_EQ(shown("del_Karte"), !c.writeFails) << c.seen.toStdString();
   }
 }
 

@@ -9,6 +9,7 @@
 #include "club/club_screen.h"
 #include "fakes.h"
 #include "program_folder_test.h"
+#include "screen_test.h"
 #include "settings/settings_files.h"
 
 namespace quorvalis::testing {
@@ -45,7 +46,7 @@ static void queueClick(QWidget* target) {
                                                                      Qt::LeftButton, buttons, {}));
 }
 
-class ClubScreenTest : public ProgramFolderTest {
+class ClubScreenTest : public ScreenTest<ClubScreen> {
  protected:
   ClubScreenTest() {
     fakes.server.reply(kSearch + kAnna, kAnna + ";Anna;Muster;Gold");
@@ -61,18 +62,8 @@ class ClubScreenTest : public ProgramFolderTest {
     screen = std::make_unique<ClubScreen>(fakes.services, state);
     screen->show();
   }
-  template <class T = QWidget> T* child(const char* name) { return screen->findChild<T*>(name); }
-  QString label(const char* name) { return child<QLabel>(name)->text(); }
-  bool shown(const char* name) { return !child(name)->isHidden(); }
   QListWidget* list() { return child<QListWidget>("angemeldet2"); }
-  void type(const QString& typed) {  // "prefix/number"
-    child<QLineEdit>("DATA_0")->setText(typed.section('/', 0, 0));
-    child<QLineEdit>("DATA_1")->setText(typed.section('/', 1));
-  }
-
-  FakeServices fakes;
-  TerminalState state = bandState();
-  std::unique_ptr<ClubScreen> screen;
+  void type(const QString& typed) { fill({typed.section('/', 0, 0), typed.section('/', 1)}); }  // "prefix/number"
 };
 
 // Each step, then a tick: chipmess | card | hint | the number in cl.ini [temp].
@@ -128,8 +119,7 @@ TEST_F(ClubScreenTest, TypedNumberIsCheckedLookedUpAndCheckedIn) {
     screen->cmdEnterNum_Click();
     screen->search_Click();
     const QStringList seen{fakes.server.requests.join(",").remove(kSearch), label("Hinweis"),
-                           child<QLineEdit>("DATA_0")->text() + "/" + child<QLineEdit>("DATA_1")->text(),
-                           screen->presentRecords().join(",")};
+                           data(0)->text() + "/" + data(1)->text(), screen->presentRecords().join(",")};
     EXPECT_EQ(seen, (QStringList{c.sent, c.hint, c.fields, c.record})) << (c.typed + " " + c.reply).toStdString();
   }
 }

@@ -31,11 +31,11 @@ class CouponScreenTest : public KeptScreenTest<CouponScreen> {
   QString labels() {
     QStringList texts;
     for (const char* name : {"Label1", "Label2", "Label4", "Label5"})
-      if (shown(name)) texts << screen->findChild<QLabel*>(name)->text();
+      if (shown(name)) texts << label(name);
     return texts.join(u'|');
   }
   void type(const QString& prefix, const QString& number, const QString& code) {
-    for (int i = 0; i < 3; ++i) data(i)->setText(QStringList{prefix, number, code}[i]);
+    fill({prefix, number, code});
     screen->cmdEnterNum_Click();
   }
   void lookUp() {
@@ -105,7 +105,7 @@ TEST_F(CouponScreenTest, Redemption) {
   fakes.server.whileWaiting = [this](const QString& path) {
     if (path.startsWith(kDelete))
       for (const char* touched : {"guteinl", "ABBRUCH"})
-        QTest::mouseClick(screen->findChild<QPushButton*>(touched), Qt::LeftButton);
+        QTest::mouseClick(child(touched), Qt::LeftButton);
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.deleted.toStdString() + " " + c.clients.toStdString() + c.cl.toStdString());
@@ -118,11 +118,10 @@ TEST_F(CouponScreenTest, Redemption) {
     fakes.server.reply(kSearch, "1234;-;Cocktail;" + c.value + ";x;;-;");
     fakes.server.reply(kDelete, c.deleted);
     lookUp();
-    EXPECT_EQ(screen->findChild<QLabel*>("pname")->text() == text(t::kNoPrinter), c.trouble);
+    EXPECT_EQ(label("pname") == text(t::kNoPrinter), c.trouble);
     const QString number = readSetting(keys::kCla);
-    screen->show();
     fakes.server.requests.clear();
-    QTest::mouseClick(screen->findChild<QPushButton*>("guteinl"), Qt::LeftButton);
+    QTest::mouseClick(child("guteinl"), Qt::LeftButton);
     EXPECT_EQ(fakes.server.requests, QStringList{kDelete + "B---00491710234567---1234---04.12.2026"});
     EXPECT_FALSE(screen->closedItself() || shown("guteinl"));
     const bool deleted = c.deleted == "OK";

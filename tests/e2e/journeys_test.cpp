@@ -19,6 +19,7 @@
 #include "platform/program_folder.h"
 #include "platform/screen_host.h"
 #include "program_folder_test.h"
+#include "screen_test.h"
 #include "server/branch_configuration.h"
 #include "server/http_central_server.h"
 #include "server/update_signature.h"
@@ -28,11 +29,6 @@
 #include "zentrale_process.h"
 
 namespace quorvalis::testing {
-
-inline QString label(const QWidget& screen, const char* name) { return screen.findChild<QLabel*>(name)->text(); }
-inline void fill(QWidget& screen, const QStringList& values) {
-  for (int i = 0; i < values.size(); ++i) screen.findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i))->setText(values[i]);
-}
 
 template <class Printers = RecordingPrinterSystem, int kTimeoutMs = 10000>
 class DemoBranchTest : public ProgramFolderTest {
@@ -324,7 +320,6 @@ TEST_F(SignedUpdateE2E, OnlyAnAdmittedVerifiedProgramIsStarted) {
   for (const auto& r : rows) {
     const QString offered = r.offered, file = updateProgramFile(offered);
     writeBytes(update + "filial.ini", r.offered);
-    writeBytes(update + offered + ".exe", program);
     QFile::remove(update + offered + ".exe.sig");
     if (!r.st.by.isEmpty()) {
       writeBytes(update + "signing/" + r.st.version + ".exe", program);

@@ -90,7 +90,6 @@ class NewGuestTest : public KeptScreenTest<NewGuestScreen> {
           .arg(s.currentField()).arg(s.idleSeconds()).arg(s.closedItself()).arg(s.datensatz(), s.couponcode());
     };
   }
-  QString label1() { return screen->findChild<QLabel*>("Label1")->text(); }
   // Which of the named widgets are shown.
   QString shownAmong(const QString& names) {
     QStringList out;
@@ -102,8 +101,7 @@ class NewGuestTest : public KeptScreenTest<NewGuestScreen> {
     fakes.server.requests.clear();
     open();
     screen->sexPictureTouched(true);
-    const QStringList values{"Anna", "Muster-Meier", "0171", "1234567", "07", "03", "1990"};
-    for (int i = 0; i < kGuestFields; ++i) data(i)->setText(values[i]);
+    fill({"Anna", "Muster-Meier", "0171", "1234567", "07", "03", "1990"});
     screen->Datapr_Click();
   }
 };
@@ -119,16 +117,15 @@ TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
   screen->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(screen));
   screen->timer1Tick();  // half a second after opening: field 0 wants the focus, no picture yet
-  EXPECT_EQ(label1() + QString::number(screen->currentField()), text(t::kChooseSex) + "-1");
+  EXPECT_EQ(label("Label1") + QString::number(screen->currentField()), text(t::kChooseSex) + "-1");
   QTest::mouseClick(child("w02"), Qt::LeftButton);
   EXPECT_EQ(shownAmong("m0 m02 m1 w0 w02 w1 Label4"), "m0 w1");
   QTest::mouseClick(child("m0"), Qt::LeftButton);  // switching the choice: a man in the end
   screen->DATA_GotFocus(2);
-  EXPECT_EQ(label1() + " " + shownAmong("cmdAlpha_1 cmdNumeric_1"), text(t::kPrompts[2]) + " cmdNumeric_1");
+  EXPECT_EQ(label("Label1") + " " + shownAmong("cmdAlpha_1 cmdNumeric_1"), text(t::kPrompts[2]) + " cmdNumeric_1");
   screen->DATA_GotFocus(1);
   EXPECT_EQ(shownAmong("cmdAlpha_1 cmdNumeric_1"), "cmdAlpha_1");
-  const QStringList values{"Anna", "Mu", "hans-peter", "0234567", "7", "3", "1990"};
-  for (int i = 0; i < kGuestFields; ++i) data(i)->setText(values[i]);
+  fill({"Anna", "Mu", "hans-peter", "0234567", "7", "3", "1990"});
   screen->enterPressed();  // only the first wrong field is emptied and focused
   EXPECT_EQ(shownAmong(marks) + "/" + data(1)->text() + "/" + QString::number(screen->currentField()), "ok_1 ok_2//1");
   screen->DATA_LostFocus(2);
@@ -151,7 +148,7 @@ TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
   EXPECT_EQ(fakes.server.requests, (QStringList{kSearch + "B---00491710234567---Anna---Muster-Meier---07.03.1990",
                                                 kAdd + "B---00491710234567;Anna;Muster-Meier;07.03.1990;"
                                                        "12345-Bar Nord;04.12.2026;ABCDEFMN"}));
-  EXPECT_EQ(data(4)->text() + data(5)->text() + label1(), "0703" + text(t::kCreated));
+  EXPECT_EQ(data(4)->text() + data(5)->text() + label("Label1"), "0703" + text(t::kCreated));
   int ticks = 0;
   for (; !screen->closedItself() && ticks < 500; ++ticks) screen->timer2Tick();
   EXPECT_EQ(ticks, 121);
@@ -172,10 +169,10 @@ TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
     save();
     EXPECT_EQ(fakes.server.requests.size(), c.requests);
     if (!c.message) {
-      EXPECT_TRUE(label1().contains(text(t::kQuestionMarker)) && shown("Datapr") && !screen->closedItself());
+      EXPECT_TRUE(label("Label1").contains(text(t::kQuestionMarker)) && shown("Datapr") && !screen->closedItself());
       continue;
     }
-    EXPECT_EQ(label1() + "|" + child("ABBRUCH")->property("text").toString(), text(c.message) + "|" + text(t::kLeave));
+    EXPECT_EQ(label("Label1") + "|" + child("ABBRUCH")->property("text").toString(), text(c.message) + "|" + text(t::kLeave));
     int ticks = 0;
     for (; !screen->closedItself() && ticks < 500; ++ticks) screen->timer1Tick();
     EXPECT_EQ(ticks, 99);
@@ -219,7 +216,7 @@ TEST_F(NewGuestTest, WelcomeCouponAndSms) {
     for (int i = 0; i < c.gateways; ++i) gateways << QString(sms).replace("gate1", QStringLiteral("gate%1").arg(i + 1));
     EXPECT_EQ(fakes.server.requests.filter(kGate), gateways);
     EXPECT_EQ(fakes.server.requests.filter(kSending), c.log.isEmpty() ? QStringList() : QStringList{kSending + c.log});
-    EXPECT_EQ(label1(), c.message);
+    EXPECT_EQ(label("Label1"), c.message);
   }
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
-#include <QTemporaryDir>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -14,20 +13,19 @@
 #include "platform/card_helper.h"
 #include "platform/card_reader.h"
 #include "platform/pcsc_reader.h"
+#include "program_folder_test.h"
 #include "virtual_reader.h"
 
 namespace quorvalis {
 namespace {
 
 // The reader library stand-in, loaded by path, over a card file of this test's own.
-class CardReaderTest : public ::testing::Test {
+class CardReaderTest : public testing::ProgramFolderTest {
  protected:
-  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
   void cardsim(const QStringList& args) { testing::cardsim(args); }
   void drive(CardReader& reader, const char* name, qint64 until, qint64* now, bool pcsc);
 
-  QTemporaryDir dir_;
-  testing::CardsimFile card_{dir_.filePath("card")};
+  testing::CardsimFile card_{path("card")};
 };
 
 // The reader as the driver reports it, its card's bytes and its results (0 written, 1 no card,
@@ -97,7 +95,7 @@ TEST_F(CardReaderTest, DriverInProcessAndInItsHelper) {
   EXPECT_NE(library.command("Card,Format", {}, 0).result, 0);
   // A library installed later is found in process too, at the first attempt a minute after the
   // last, never at every poll.
-  const QString later = dir_.filePath("installed-later.so");
+  const QString later = path("installed-later.so");
   LibraryCardReader installedLater(later, [&] { return now; });
   const struct { qint64 at; bool install, called; } retries[] = {
       {200000, false, false}, {200010, true, false}, {200000 + 59999, false, false}, {200000 + 60000, false, true}};
@@ -109,7 +107,7 @@ TEST_F(CardReaderTest, DriverInProcessAndInItsHelper) {
     EXPECT_EQ(installedLater.command(statusCommand(), {}, 7).called, r.called) << r.at;
   }
   // A helper that cannot load the driver: missing, and quietly so.
-  HelperCardReader without(QStringLiteral(CARD_HELPER), dir_.filePath("none"), [&] { return now; }, 1000);
+  HelperCardReader without(QStringLiteral(CARD_HELPER), path("none"), [&] { return now; }, 1000);
   EXPECT_FALSE(without.command(statusCommand(), {}, 7).called || without.running());
 }
 
@@ -119,7 +117,7 @@ TEST_F(CardReaderTest, DriverInProcessAndInItsHelper) {
 // name, selections given wrong, and the service restarted.
 TEST_F(CardReaderTest, PcscServiceAnswersAsTheDriver) {
   const QString select = "FF A4 00 00 01 06";
-  testing::VirtualReader service(dir_.filePath("card"), {"--chunk", "4", "--select", select});
+  testing::VirtualReader service(path("card"), {"--chunk", "4", "--select", select});
   ASSERT_TRUE(service.startService()) << service.log().toStdString();
   PcscCardReader pcsc({{}, select});
   drive(pcsc, "PC/SC", 100, nullptr, true);  // ends with a club card in the first slot

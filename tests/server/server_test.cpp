@@ -15,18 +15,6 @@
 
 namespace quorvalis::testing {
 
-HttpCentralServer serverAt(const QString& host, int timeoutMs = 5000) {
-  return HttpCentralServer({host, timeoutMs});
-}
-
-QString refusedHost() {
-  QTcpServer probe;
-  probe.listen(QHostAddress::LocalHost, 0);
-  const quint16 port = probe.serverPort();
-  probe.close();  // nothing listens there any more
-  return QStringLiteral("127.0.0.1:%1").arg(port);
-}
-
 // Only what cannot stand in a request line is percent-encoded, as single-byte text; a "%"
 // starting a code stays.
 TEST(HttpCentralServer, RequestTargetArrivesAsEncoded) {
@@ -41,7 +29,7 @@ TEST(HttpCentralServer, RequestTargetArrivesAsEncoded) {
       {"/a?\t\r\n\x7f", "/a?%09%0D%0A%7F"},  // no header can be slipped in
   };
   RecordingHttpServer http;
-  auto server = serverAt(http.host());
+  HttpCentralServer server({http.host(), 5000});
   for (const auto& c : cases) {
     http.requestLines.clear();
     EXPECT_EQ(server.get(QString::fromUtf8(c.text)), "OK");
@@ -55,7 +43,7 @@ TEST(HttpCentralServer, RequestTargetArrivesAsEncoded) {
 TEST(HttpCentralServer, SilentServerTimesOutWhileTimersRunAndTouchesAreDropped) {
   RecordingHttpServer http;
   http.neverAnswer();
-  auto server = serverAt(http.host(), 1000);
+  HttpCentralServer server({http.host(), 1000});
   int ticks = 0, clicks = 0;
   QTimer progress;
   QObject::connect(&progress, &QTimer::timeout, [&] { ++ticks; });
@@ -94,7 +82,7 @@ TEST_F(DownloadTest, OnlyAWhole200BodyWithinItsLimitsBecomesAFile) {
   for (const auto& r : rows) {
     RecordingHttpServer http;
     if (r.answer) r.answer(http);
-    auto server = serverAt(r.answer ? http.host() : refusedHost());
+    HttpCentralServer server({r.answer ? http.host() : "127.0.0.1:1", 5000});  // port 1: nobody listens
     qint64 progress = 0;
     DownloadLimits limits = r.limits;
     limits.progress = [&progress](qint64 received) { progress = received; };
@@ -107,16 +95,16 @@ TEST_F(DownloadTest, OnlyAWhole200BodyWithinItsLimitsBecomesAFile) {
   }
 }
 
+// A timeout never as long as the screens' idle limit, never zero.
 TEST_F(DownloadTest, ServerSettingsFromInstallIni) {
-  EXPECT_EQ(readServerSettings().host + ' ' + QString::number(readServerSettings().timeoutMs), "localhost 30000");
-  writeBytes("install.ini", "[server]\r\nhost=zentrale.example:8080\r\ntimeout=5\r\n");
-  EXPECT_EQ(readServerSettings().host, "zentrale.example:8080");
-  EXPECT_EQ(readServerSettings().timeoutMs, 5000);
-  // Never as long as the screens' idle limit, never zero.
-  writeBytes("install.ini", "[server]\r\ntimeout=600\r\n");
-  EXPECT_EQ(readServerSettings().timeoutMs, 110000);
-  writeBytes("install.ini", "[server]\r\ntimeout=abc\r\n");
-  EXPECT_EQ(readServerSettings().timeoutMs, 30000);
+  const struct { const char *server, *seen; } rows[] = {  // server: install.ini's section, nullptr: no file
+      {nullptr, "localhost 30000"}, {"host=zentrale.example:8080\r\ntimeout=5", "zentrale.example:8080 5000"},
+      {"timeout=600", "localhost 110000"}, {"timeout=abc", "localhost 30000"}};
+  for (const auto& r : rows) {
+    if (r.server) writeBytes("install.ini", QByteArray("[server]\r\n") + r.server + "\r\n");
+    const ServerSettings s = readServerSettings();
+    EXPECT_EQ(s.host + ' ' + QString::number(s.timeoutMs), r.seen) << r.server;
+  }
 }
 
 // Every way an HTTP/1.1 server may frame its answer, whole or broken, through a real socket.
@@ -143,7 +131,7 @@ TEST(HttpCentralServer, RepliesFramedAnyWay) {
       {"HTTP/1.1 200 OK\r\nno colon here\r\n\r\nbody", ""},
   };
   RecordingHttpServer http;
-  auto server = serverAt(http.host());
+  HttpCentralServer server({http.host(), 5000});
   for (const auto& c : cases) {
     http.answerRaw(c.raw, true);
     EXPECT_EQ(server.get("/x"), QString::fromLatin1(c.text)) << c.raw;
@@ -154,7 +142,7 @@ TEST(HttpCentralServer, RepliesFramedAnyWay) {
 // replaced, and no request reaches the server twice.
 TEST(HttpCentralServer, ConnectionKeptAndRenewed) {
   RecordingHttpServer http;
-  auto server = serverAt(http.host());
+  HttpCentralServer server({http.host(), 5000});
   http.answerRaw("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nOK", false);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(server.get("/a"), "OK");
   EXPECT_EQ(http.connections, 1);
@@ -168,7 +156,6 @@ TEST(HttpCentralServer, ConnectionKeptAndRenewed) {
   EXPECT_EQ(http.requestLines.size(), 6);
 }
 
-
 // The head office's scrambling, written from the rule: nine filler characters, then the
 // password; middle character i (from 1) is the plain code minus i plus A plus B.
 QString scramble(const QString& password, int a, int b) {
@@ -181,25 +168,21 @@ QString scramble(const QString& password, int a, int b) {
 
 // Scrambled and unscrambled for several keys; nine characters or fewer leave no password.
 TEST(BranchReplies, PasswordAndVersion) {
-  const struct {
-    const char* password;
-    int a, b;
-  } keys[] = {{"1234", 0, 0}, {"geheim", 3, 17}, {"Bar-Nord", 9, 99}, {"x", 5, 40}, {"Kühl", 2, 8}};
+  const struct { const char* password; int a, b; } keys[] = {
+      {"1234", 0, 0}, {"geheim", 3, 17}, {"Bar-Nord", 9, 99}, {"x", 5, 40}, {"Kühl", 2, 8}};
   for (const auto& k : keys)
     EXPECT_EQ(unscramblePassword(scramble(QString::fromUtf8(k.password), k.a, k.b)), QString::fromUtf8(k.password));
   for (const char* pass : {"", "123", "5abcdefghi00"}) EXPECT_EQ(unscramblePassword(QString::fromLatin1(pass)), "") << pass;
 
   // The reply becomes a file name: only a plain name of at most 15 characters counts.
-  const struct {
-    QString reply;
-    UpdateCheck expected;
-  } versions[] = {{"", UpdateCheck::kNoReply},         {QString(16, u'F'), UpdateCheck::kNoReply},
-                  {QString(15, u'F'), UpdateCheck::kNewer}, {"F106", UpdateCheck::kCurrent},
-                  {"F107", UpdateCheck::kNewer},       {"<h1>404 File Not Found</h1>", UpdateCheck::kNoReply},
-                  {"F1.0-rc_2", UpdateCheck::kNewer},  {"a/../../x", UpdateCheck::kNoReply},
-                  {"..\\..\\x", UpdateCheck::kNoReply}, {"..", UpdateCheck::kNoReply},
-                  {"F107\r\n", UpdateCheck::kNoReply}, {"F 107", UpdateCheck::kNoReply},
-                  {"c:x", UpdateCheck::kNoReply},      {QString::fromUtf8("F10ä"), UpdateCheck::kNoReply}};
+  const struct { QString reply; UpdateCheck expected; } versions[] = {
+      {"", UpdateCheck::kNoReply},         {QString(16, u'F'), UpdateCheck::kNoReply},
+      {QString(15, u'F'), UpdateCheck::kNewer}, {"F106", UpdateCheck::kCurrent},
+      {"F107", UpdateCheck::kNewer},       {"<h1>404 File Not Found</h1>", UpdateCheck::kNoReply},
+      {"F1.0-rc_2", UpdateCheck::kNewer},  {"a/../../x", UpdateCheck::kNoReply},
+      {"..\\..\\x", UpdateCheck::kNoReply}, {"..", UpdateCheck::kNoReply},
+      {"F107\r\n", UpdateCheck::kNoReply}, {"F 107", UpdateCheck::kNoReply},
+      {"c:x", UpdateCheck::kNoReply},      {QString::fromUtf8("F10ä"), UpdateCheck::kNoReply}};
   for (const auto& v : versions) EXPECT_EQ(checkVersionReply(v.reply, "F106"), v.expected) << v.reply.toStdString();
 }
 

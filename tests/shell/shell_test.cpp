@@ -3,9 +3,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "fakes.h"
 #include "platform/program_folder.h"
-#include "program_folder_test.h"
+#include "screen_test.h"
 #include "settings/settings_files.h"
 #include "shell/band_layout.h"
 #include "shell/main_screen.h"
@@ -28,21 +27,19 @@ TEST(BandLayout, SmallestScreenIs600PixelsHighAndTheWatchdogClicksTheBandOrPoint
   EXPECT_EQ(normalisedPosition(9600, 12000, 19200, 12000), QPoint(32767, 65535));
 }
 
-class StartFormTest : public ProgramFolderTest {
+class StartFormTest : public ScreenTest<StartForm> {
  protected:
-  template <class T> T* child(const char* name) { return form->findChild<T*>(name); }
+  StartFormTest() { screen = std::make_unique<StartForm>(fakes.services); }
   // cl.ini's log and ID, then the box and the field as the form shows them.
   QString seen() {
     const bool ticked = child<QCheckBox>("Check1")->isChecked();
-    return readSetting(keys::kLog) + "/" + readSetting(keys::kId) + (ticked ? " [x] " : " [ ] ") + form->branchId();
+    return readSetting(keys::kLog) + "/" + readSetting(keys::kId) + (ticked ? " [x] " : " [ ] ") + screen->branchId();
   }
-  FakeServices fakes;
-  std::unique_ptr<StartForm> form = std::make_unique<StartForm>(fakes.services);
 };
 
 // Both need an ID (unticking forgets it); a remembered ID logs in at once only when longer than five.
 TEST_F(StartFormTest, LoginAndRememberedId) {
-  QSignalSpy login(form.get(), &StartForm::login);
+  QSignalSpy login(screen.get(), &StartForm::login);
   for (const char* control : {"Command1", "Check1"}) child<QAbstractButton>(control)->click();
   EXPECT_FALSE(exists("cl.ini"));
   child<QLineEdit>("Text1")->setText("FIL001");
@@ -58,8 +55,8 @@ TEST_F(StartFormTest, LoginAndRememberedId) {
       {"log=01\r\nID=ABCDEF", false, "01/ABCDEF [ ] "}};  // only the single character 1 is on
   for (const auto& c : cases) {
     writeBytes("cl.ini", QByteArray("[start]\r\n") + c.file + "\r\n");
-    form = std::make_unique<StartForm>(fakes.services);
-    EXPECT_EQ(form->load(), c.autoLogin) << c.file;
+    screen = std::make_unique<StartForm>(fakes.services);
+    EXPECT_EQ(screen->load(), c.autoLogin) << c.file;
     EXPECT_EQ(seen(), c.seen) << c.file;
   }
 }
@@ -68,39 +65,35 @@ const QString kLookup = "/quorvalis/DATA/filiale.cgi?FIL001", kBranch = "demo;De
 const QString kCommon = "/quorvalis/DATA/demo/filial.ini", kRss = "/quorvalis/DATA/demo/rss.ini",
               kVersion = "/quorvalis/update/filial.ini";
 
-class MainScreenTest : public ProgramFolderTest {
+class MainScreenTest : public ScreenTest<MainScreen> {
  protected:
   MainScreenTest() {
+    state = TerminalState();  // the band fills it from the branch's reply
     fakes.server.reply(kLookup, kBranch);
     fakes.server.reply(kVersion, "F106");
   }
   // The band as the program makes it, then (run) its start sequence 2.5 s later.
   void start(const QString& clients = {}, bool run = true) {
     if (!clients.isEmpty()) fakes.server.reply(kCommon, "[clients]\r\n" + clients);
-    band = std::make_unique<MainScreen>(fakes.services, state, "FIL001");
-    band->screens.settings = [this](bool modal) { opened << (modal ? "settings modal" : "settings"); };
-    band->screens.ticker = [this](bool on) { opened << (on ? "ticker on" : "ticker off"); };
-    band->show();
-    if (run) band->timer2Tick();
+    screen = std::make_unique<MainScreen>(fakes.services, state, "FIL001");
+    screen->screens.settings = [this](bool modal) { opened << (modal ? "settings modal" : "settings"); };
+    screen->screens.ticker = [this](bool on) { opened << (on ? "ticker on" : "ticker off"); };
+    screen->show();
+    if (run) screen->timer2Tick();
   }
-  template <class T = QWidget> T* child(const char* name) { return band->findChild<T*>(name); }
-  bool shown(const char* name) { return !child(name)->isHidden(); }
   QStringList requestsFor(const std::function<void()>& action) {
     fakes.server.requests.clear();
     action();
     return fakes.server.requests;
   }
-  void tick1(int n) { for (int i = 0; i < n; ++i) band->timer1Tick(); }
+  void tick1(int n) { for (int i = 0; i < n; ++i) screen->timer1Tick(); }
   // Name / status, then the buttons that take touches and whether the quit button shows.
   QString view() {
-    return child<QLabel>("quorvalName")->text() + " / " + child<QLabel>("quorvalStatus")->text() + " |" +
+    return label("quorvalName") + " / " + label("quorvalStatus") + " |" +
            (child("Butt1")->isEnabled() ? " Butt1" : "") + (child("Butt2")->isEnabled() ? " Butt2" : "") +
            (shown("ende") ? " ende" : "");
   }
 
-  FakeServices fakes;
-  TerminalState state;
-  std::unique_ptr<MainScreen> band;
   QStringList opened;  // the screens the band opened or closed, in order
 };
 
@@ -111,25 +104,25 @@ TEST_F(MainScreenTest, WithoutServerOrRoomTheBandRetriesAndLaterChecksForUpdates
   start("automin=0");
   EXPECT_EQ(view(), " / Server failed | ende");
   fakes.desktop.screen = QSize(1024, 600);
-  band->timer2Tick();
+  screen->timer2Tick();
   EXPECT_EQ(view(), "warte auf Internetverbindung... / Server failed | ende");
   tick1(99);
   fakes.server.reply(kLookup, kBranch);  // back for the retry, which checks for an update first
-  EXPECT_EQ(requestsFor([this] { band->timer2Tick(); }).value(0), kVersion);
+  EXPECT_EQ(requestsFor([this] { screen->timer2Tick(); }).value(0), kVersion);
   EXPECT_EQ(view(), "Demo Filiale / Server OK | Butt1 Butt2");
   EXPECT_FALSE(child<QTimer>("Timer1")->isActive() || child<QTimer>("Timer2")->isActive());  // automin=0
 
   // A check that falls due while a screen or a modal screen waits for the person runs on the
   // first tick after both have closed.
   bool settingsOpen = true;
-  band->screens.othersOpen = [&settingsOpen] { return settingsOpen; };
-  EXPECT_EQ(requestsFor([this] { for (int i = 0; i < 8461; ++i) band->timerUpdateTick(); }), QStringList());
+  screen->screens.othersOpen = [&settingsOpen] { return settingsOpen; };
+  EXPECT_EQ(requestsFor([this] { for (int i = 0; i < 8461; ++i) screen->timerUpdateTick(); }), QStringList());
   state.nominimize = "1";
   settingsOpen = false;
-  EXPECT_EQ(requestsFor([this] { band->timerUpdateTick(); }), QStringList());
+  EXPECT_EQ(requestsFor([this] { screen->timerUpdateTick(); }), QStringList());
   state.nominimize = "0";
-  EXPECT_EQ(requestsFor([this] { band->timerUpdateTick(); band->timerUpdateTick(); }), QStringList{kVersion});
-  EXPECT_EQ(band->uptime(), 4);
+  EXPECT_EQ(requestsFor([this] { screen->timerUpdateTick(); screen->timerUpdateTick(); }), QStringList{kVersion});
+  EXPECT_EQ(screen->uptime(), 4);
 
   fakes.desktop.screen = QSize(1023, 800);  // a band that cannot run: its quit button ends the program
   start();
@@ -140,19 +133,19 @@ TEST_F(MainScreenTest, WithoutServerOrRoomTheBandRetriesAndLaterChecksForUpdates
 TEST_F(MainScreenTest, AutoShrinkToTheTileUnlessAScreenIsOpenAndSettingsNeedAPassword) {
   start("automin=1");
   tick1(98);
-  EXPECT_FALSE(band->tileShown());
+  EXPECT_FALSE(screen->tileShown());
   tick1(1);
-  EXPECT_EQ(band->geometry(), QRect(1280 - 52, 800 - 52, 52, 52));
+  EXPECT_EQ(screen->geometry(), QRect(1280 - 52, 800 - 52, 52, 52));
   QTest::mouseClick(child("Picture3"), Qt::LeftButton);
   // Back as the band, with the countdown started again; a modal screen freezes it until it closes.
-  EXPECT_TRUE(band->geometry() == QRect(0, 633, 1280, 166) && child<QTimer>("Timer1")->isActive());
+  EXPECT_TRUE(screen->geometry() == QRect(0, 633, 1280, 166) && child<QTimer>("Timer1")->isActive());
   tick1(10);
   state.nominimize = "1";
   tick1(200);
-  band->Picture1_Click();
+  screen->Picture1_Click();
   auto* progress = child<QProgressBar>("ProgressBar1");
-  EXPECT_EQ(QString::number(progress->value()) + (band->tileShown() ? " tile" : ""), "10");
-  band->Form_Activate();
+  EXPECT_EQ(QString::number(progress->value()) + (screen->tileShown() ? " tile" : ""), "10");
+  screen->Form_Activate();
   EXPECT_EQ(state.nominimize + " " + QString::number(progress->value()), "0 0");
 
   // Settings open with the password or the service code; an unreadable password leaves the service code only.
@@ -163,7 +156,7 @@ TEST_F(MainScreenTest, AutoShrinkToTheTileUnlessAScreenIsOpenAndSettingsNeedAPas
   for (const auto& c : cases) {
     opened.clear();
     start("pass=" + c.pass);
-    band->Picture2_Click();
+    screen->Picture2_Click();
     EXPECT_TRUE(shown("pwd"));
     child<QLineEdit>("pwd")->setText(c.entry ? c.entry : "12");
     if (c.entry) QTest::keyClick(child("pwd"), Qt::Key_Return);
@@ -198,11 +191,11 @@ TEST_F(MainScreenTest, StartOutcomes) {
     fakes.desktop.startsHeld = c.starts;
     const QStringList requests = requestsFor([this] { start(); });
     QString seen = fakes.server.downloadRequests.isEmpty() ? "" : "download, ";
-    seen += band->ending() ? "ended" : "runs";
+    seen += screen->ending() ? "ended" : "runs";
     if (!requests.contains(kLookup)) seen += " before the lookup";
     if (!fakes.dialogs.messages.isEmpty()) seen += ": " + fakes.dialogs.messages.takeFirst().section(". ", 0, 0);
     EXPECT_EQ(seen, c.seen) << c.version.toStdString();
-    EXPECT_EQ(fakes.desktop.ended, band->ending() ? 1 : 0) << c.version.toStdString();
+    EXPECT_EQ(fakes.desktop.ended, screen->ending() ? 1 : 0) << c.version.toStdString();
     EXPECT_FALSE(exists("update.ini")) << c.version.toStdString();
     fakes.desktop.ended = 0;
   }
@@ -212,7 +205,7 @@ TEST_F(MainScreenTest, StartOutcomes) {
   EXPECT_EQ(QList<qint64>({limits.maxBytes, limits.deadlineMs, limits.keepFree > 0}), QList<qint64>({512 << 20, 900000, 1}));
   writeBytes("filialini.ini", "[clients]\r\nautomin=0\r\n");
   fakes.server.reply(kLookup, "-");  // an unknown branch (no directory) asks for no branch file and runs on
-  EXPECT_EQ(requestsFor([this] { start(); band->Butt1_Click(); }).filter("DATA//"), QStringList());
+  EXPECT_EQ(requestsFor([this] { start(); screen->Butt1_Click(); }).filter("DATA//"), QStringList());
   EXPECT_EQ(readBytes("filialini.ini"), "[clients]\r\nautomin=0\r\n");
   EXPECT_EQ(fakes.desktop.ended, 0);
 }
@@ -222,21 +215,21 @@ TEST_F(MainScreenTest, BandButtonsReloadBranchAndConfiguration) {
   fakes.server.reply(kRss, "[rss]\r\nmain=2");
   start("automin=0\r\nwin=2", false);
   for (const char* button : {"Butt1", "Butt2", "Picture1"}) QTest::mouseClick(child(button), Qt::LeftButton);
-  EXPECT_FALSE(band->tileShown() || !fakes.server.requests.isEmpty() || !opened.isEmpty());  // not started yet
-  band->timer2Tick();
+  EXPECT_FALSE(screen->tileShown() || !fakes.server.requests.isEmpty() || !opened.isEmpty());  // not started yet
+  screen->timer2Tick();
   EXPECT_EQ(fakes.desktop.autostart(), programFile("no_" + executableName()));
   writeBytes("cl.ini", "[start]\r\nFL=12\r\n");
   fakes.server.reply(kLookup, "demo;Demo%20Filiale;Bar%20Nord%20Neu;54321");
   fakes.server.reply(kRss, "[rss]\r\nmain=0");
   fakes.server.reply(kCommon, "[clients]\r\nautomin=0\r\nkats=1\r\nwin=1");
-  band->screens.newGuest = [this] { opened << "guests " + state.nominimize + (shown("moment") ? " moment" : ""); };
-  band->screens.coupons = [this] { opened << "coupons " + state.nominimize + (shown("moment") ? " moment" : ""); };
+  screen->screens.newGuest = [this] { opened << "guests " + state.nominimize + (shown("moment") ? " moment" : ""); };
+  screen->screens.coupons = [this] { opened << "coupons " + state.nominimize + (shown("moment") ? " moment" : ""); };
   EXPECT_EQ(requestsFor([this] { QTest::mouseClick(child("Butt1"), Qt::LeftButton); }),
             (QStringList{kLookup, "/quorvalis/DATA/demo/filialen/12.ini", kCommon, kRss}));
   EXPECT_EQ(state.HalleName + "/" + state.HallePLZ + " " + readSetting(keys::kKats), "Bar Nord Neu/54321 1");
   EXPECT_EQ(fakes.desktop.autostart(), programFile(executableName()));
   EXPECT_EQ(requestsFor([this] { QTest::mouseClick(child("Butt2"), Qt::LeftButton); }), QStringList{kLookup});
-  band->Picture2_Click();
+  screen->Picture2_Click();
   EXPECT_EQ(opened, (QStringList{"ticker on", "ticker off", "guests 1", "coupons 1", "settings"}));
 }
 

@@ -9,9 +9,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "fakes.h"
 #include "keyboard/entry_screen.h"
-#include "program_folder_test.h"
+#include "screen_test.h"
 
 namespace quorvalis::testing {
 
@@ -52,23 +51,17 @@ inline void whileOpen(QDialog& screen, const std::function<void()>& open, const 
   open();
 }
 
-// The lines that differ ("<" only in `again`, ">" only in `fresh`); when none do, whether they
-// stand in another order or number (a control or timer doubled on reuse).
-inline QStringList stateDifferences(const QStringList& again, const QStringList& fresh) {
-  QStringList differences;
-  for (const QString& line : again) if (!fresh.contains(line)) differences << "< " + line;
-  for (const QString& line : fresh) if (!again.contains(line)) differences << "> " + line;
-  if (differences.isEmpty() && again != fresh) differences << "the same lines in another order or number";
-  return differences;
-}
+// As one text, so that a failure shows the lines that differ (GoogleTest's diff of two texts).
+inline std::string asText(const QStringList& state) { return state.join(u'\n').toStdString(); }
 
 // A screen test over the band's kept screen: each open() opens it again and compares it, line by
 // line in order, with a screen made new and opened the same way, so every case also checks that
 // nothing of the case before stays on it. The test ends by closing it, which leaves no timer
 // running, and opening it once more as the band does, exactly as a screen made new opens.
 template <class Screen>
-class KeptScreenTest : public ProgramFolderTest {
+class KeptScreenTest : public ScreenTest<Screen, Screen*> {
  protected:
+  using ScreenTest<Screen, Screen*>::fakes, ScreenTest<Screen, Screen*>::state, ScreenTest<Screen, Screen*>::screen;
   void open() {
     const bool reused = kept.screen() != nullptr;
     QStringList fresh;
@@ -83,7 +76,7 @@ class KeptScreenTest : public ProgramFolderTest {
     screen->reset();
     screen->show();
     if (reused) {
-      EXPECT_EQ(stateDifferences(screenState(*screen) << kept_(*screen), fresh), QStringList()) << "opened again";
+      EXPECT_EQ(asText(screenState(*screen) << kept_(*screen)), asText(fresh)) << "opened again";
     }
   }
   void TearDown() override {
@@ -95,19 +88,13 @@ class KeptScreenTest : public ProgramFolderTest {
       // The new one first: between two openings another window (the band) is active, as in use.
       whileOpen(made, [&] { made.exec(); }, [&] { fresh = screenState(made) << kept_(made); });
       whileOpen(*screen, [&] { kept.exec(); }, [&] { again = screenState(*screen) << kept_(*screen); });
-      EXPECT_EQ(stateDifferences(again, fresh), QStringList());  // < opened again, > opened new
+      EXPECT_EQ(asText(again), asText(fresh));  // opened again, opened new
     }
     ProgramFolderTest::TearDown();
   }
-  void settings(const QByteArray& clients) { writeBytes("filialini.ini", "[clients]\r\n" + clients); }
-  QLineEdit* data(int i) { return screen->template findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i)); }
-  QWidget* child(const QString& name) { return screen->template findChild<QWidget*>(name); }
-  bool shown(const QString& name) { return !child(name)->isHidden(); }
+  void settings(const QByteArray& clients) { this->writeBytes("filialini.ini", "[clients]\r\n" + clients); }
 
-  FakeServices fakes;
-  TerminalState state = bandState();
   KeptScreen<Screen> kept{[this] { return std::make_unique<Screen>(fakes.services, state); }};
-  Screen* screen = nullptr;
   std::function<QString(const Screen&)> kept_;  // what the screen holds beyond what it shows
 };
 

@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QTest>
 
-#include "fakes.h"
 #include "program_folder_test.h"
+#include "screen_test.h"
 #include "ticker/ticker_rules.h"
 #include "ticker/ticker_screen.h"
 
@@ -139,7 +139,7 @@ QByteArray feed(const QStringList& titles, const QStringList& descriptions = {})
 }
 
 // The strip's fetches wait until the test answers them, as a slow server would.
-class TickerScreenTest : public testing::ProgramFolderTest, public FeedSource {
+class TickerScreenTest : public ScreenTest<TickerScreen>, public FeedSource {
  protected:
   void fetch(const QString& url, QObject*, Done done) override {
     requested << url;
@@ -151,26 +151,24 @@ class TickerScreenTest : public testing::ProgramFolderTest, public FeedSource {
   }
   void open(const QByteArray& rss) {
     writeBytes("rss.ini", "[rss]\r\nmain=1\r\n" + rss);
-    ticker = std::make_unique<TickerScreen>(state, *this, [] { return false; });
-    ticker->show();
+    screen = std::make_unique<TickerScreen>(state, *this, [] { return false; });
+    screen->show();
     // The first fetch starts once the strip is shown.
     EXPECT_TRUE(QTest::qWaitFor([this] { return !pending.isEmpty(); }, 5000));
   }
   // The channel caption, the scrolling text, the date corner and the captions' colour.
   QString strip() const {
-    return ticker->caption(0) + '|' + ticker->scrollText() + '|' + ticker->caption(1) + '|' + ticker->textColour().name();
+    return screen->caption(0) + '|' + screen->scrollText() + '|' + screen->caption(1) + '|' + screen->textColour().name();
   }
   // Runs the strip until the current text has crossed it.
   void pass() {
-    for (int i = 0; i < 100000 && !ticker->loading() && ticker->scroller()->x() > -ticker->scroller()->width(); ++i)
-      ticker->timer1Tick();
-    if (!ticker->loading()) ticker->timer1Tick();
+    for (int i = 0; i < 100000 && !screen->loading() && screen->scroller()->x() > -screen->scroller()->width(); ++i)
+      screen->timer1Tick();
+    if (!screen->loading()) screen->timer1Tick();
   }
 
   QStringList requested;
   QList<Done> pending;
-  TerminalState state = testing::bandState();
-  std::unique_ptr<TickerScreen> ticker;
 };
 
 // Two entries a feed, the feeds in turn; a double-click hides the strip until a new first
@@ -183,12 +181,12 @@ TEST_F(TickerScreenTest, EntriesOfEachFeedInTurnHiddenByADoubleClickEmptyFeedsPa
   answer(feed({"Eins", "Zwei", "Drei"}, {"Text", "&lt;img src=\"x\"&gt;Bild"}));
   EXPECT_EQ(strip(), "*** Kanal *** | *** Eins - Text *** | - Mo - |#ffff00");
   pass();
-  EXPECT_EQ(ticker->scrollText(), " *** Zwei *** ");  // an image: headline only
+  EXPECT_EQ(screen->scrollText(), " *** Zwei *** ");  // an image: headline only
   for (int i = 1; i <= 10; ++i) {  // two entries at most, then the next feed, with headlines only
     pass();
     order << "http://f" + QString::number(i);
     answer(feed({"Nr" + QString::number(i)}));
-    EXPECT_EQ(ticker->scrollText(), " *** Nr" + QString::number(i) + " *** ");
+    EXPECT_EQ(screen->scrollText(), " *** Nr" + QString::number(i) + " *** ");
   }
   // After feed 10 comes feed 1 as the settings now say; without feed 2, the branch feed again.
   writeBytes("rss.ini", "[rss]\r\nmain=1\r\n1=http://neu;0\r\n");
@@ -199,11 +197,11 @@ TEST_F(TickerScreenTest, EntriesOfEachFeedInTurnHiddenByADoubleClickEmptyFeedsPa
 
   // A double-click hides the strip until a feed brings a new first headline.
   writeBytes("rss.ini", "[rss]\r\nmain=1\r\nitems=1\r\n");
-  QTest::mouseDClick(ticker->findChild<QWidget*>("picScrollParent"), Qt::LeftButton);
-  EXPECT_TRUE(ticker->isHidden());
+  QTest::mouseDClick(child("picScrollParent"), Qt::LeftButton);
+  EXPECT_TRUE(screen->isHidden());
   for (const char* first : {"Eins", "Eins", "Neu eins"}) {
     answer(feed({first}));
-    EXPECT_EQ(ticker->isHidden(), QByteArray(first) == "Eins") << first;
+    EXPECT_EQ(screen->isHidden(), QByteArray(first) == "Eins") << first;
     pass();
   }
   // A feed without entries is passed over once; when the next has none either, it is offline.
@@ -214,7 +212,7 @@ TEST_F(TickerScreenTest, EntriesOfEachFeedInTurnHiddenByADoubleClickEmptyFeedsPa
   answer(empty);
   EXPECT_EQ(requested.last(), "http://auch-leer");
   answer(empty);
-  EXPECT_TRUE(ticker->scrollText().contains("offline")) << ticker->scrollText().toStdString();
+  EXPECT_TRUE(screen->scrollText().contains("offline")) << screen->scrollText().toStdString();
 }
 
 }  // namespace quorvalis::testing
