@@ -126,7 +126,7 @@ TEST(Printing, WrapBreaksAfterTheLastSeparatorThatFitsAndReceiptsFitThePrinter) 
     return printers.documents.back();
   };
   const RecordedDocument full = print("-");
-  EXPECT_TRUE(full.printer == "Standard" && full.logo && full.millimetres && full.fontSize == 12);
+  EXPECT_TRUE(full.printer == "Standard" && full.logo && full.millimetres && full.fontSize == 12 && full.ended);
   EXPECT_EQ(full.lines(), (QStringList{"Zeile 1", "Zeile 2", ""}));
   EXPECT_TRUE(full.pages[0][0].x == 20 && full.pages[0][0].y == 30);
   const RecordedDocument slip = print("BON");

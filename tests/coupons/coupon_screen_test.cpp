@@ -9,7 +9,6 @@
 namespace quorvalis::testing {
 
 namespace t = coupon_texts;
-static QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const QString kSearch = "/quorvalis/DATA/searchc.cgi?";
 const QString kDelete = "/quorvalis/DATA/delcoupon.cgi?";
@@ -52,9 +51,9 @@ TEST_F(CouponScreenTest, HandedOverNumberEnterChecksAndLookUpThenCountdown) {
   open();
   EXPECT_EQ(data(0)->text() + "/" + data(1)->text() + "/" + data(2)->text(), "0171/1234567/");
   type("171", "12345", "12a4");
-  EXPECT_EQ(data(0)->text() + "/" + data(1)->text() + "/" + labels(), "/12345/" + text(t::kPrompts[0]));
+  EXPECT_EQ(data(0)->text() + "/" + data(1)->text() + "/" + labels(), "/12345/" + QString(t::kPrompts[0]));
   type("0171", "123456", "12a4");
-  EXPECT_TRUE(data(2)->text() + labels() == text(t::kPrompts[2]) && !shown("Datapr"));
+  EXPECT_TRUE(data(2)->text() + labels() == QString(t::kPrompts[2]) && !shown("Datapr"));
   type("0171", "123456", "0042");
   EXPECT_TRUE(shown("Datapr"));
 
@@ -71,7 +70,7 @@ TEST_F(CouponScreenTest, HandedOverNumberEnterChecksAndLookUpThenCountdown) {
     fakes.server.reply(kSearch, c.reply);
     lookUp();
     EXPECT_EQ(fakes.server.requests.last(), kSearch + "B---00491710234567---1234");
-    EXPECT_EQ(labels(), text(c.labels));
+    EXPECT_EQ(labels(), QString(c.labels));
     EXPECT_EQ(shown("guteinl"), c.redeemable);
     EXPECT_EQ(screen->geldwert(), c.redeemable ? "5" : "0");
     EXPECT_FALSE(shown("cmdNumeric_1") || data(0)->isEnabled());
@@ -118,17 +117,17 @@ TEST_F(CouponScreenTest, Redemption) {
     fakes.server.reply(kSearch, "1234;-;Cocktail;" + c.value + ";x;;-;");
     fakes.server.reply(kDelete, c.deleted);
     lookUp();
-    EXPECT_EQ(label("pname") == text(t::kNoPrinter), c.trouble);
+    EXPECT_EQ(label("pname") == QString(t::kNoPrinter), c.trouble);
     const QString number = readSetting(keys::kCla);
     fakes.server.requests.clear();
     QTest::mouseClick(child("guteinl"), Qt::LeftButton);
     EXPECT_EQ(fakes.server.requests, QStringList{kDelete + "B---00491710234567---1234---04.12.2026"});
     EXPECT_FALSE(screen->closedItself() || shown("guteinl"));
     const bool deleted = c.deleted == "OK";
-    const QString redeemed = text(t::kRedeemed) + (c.layout ? text(t::kPrinted) : "") + "|" +
-                             (c.trouble ? text(t::kNotLogged) : "") +
+    const QString redeemed = QString(t::kRedeemed) + (c.layout ? QString(t::kPrinted) : "") + "|" +
+                             (c.trouble ? QString(t::kNotLogged) : "") +
                              "|Cocktail|Der Gutschein hat einen Geldwert von - " + c.value + " EURO.";
-    EXPECT_EQ(labels(), deleted ? redeemed : text(t::kError) + "||" + text(t::kNotDeleted) + "|");
+    EXPECT_EQ(labels(), deleted ? redeemed : QString(t::kError) + "||" + QString(t::kNotDeleted) + "|");
     EXPECT_EQ(countdown(), 200);
     const QString logged = "04.12.2026;1234;0049171234567;" + c.value + "\r\n";
     EXPECT_EQ(readBytes("coupons.ini"), deleted && !c.trouble ? logged.toLatin1() : QByteArray());

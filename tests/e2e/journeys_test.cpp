@@ -68,6 +68,7 @@ class DemoBranchTest : public ProgramFolderTest {
   }
 
   ZentraleProcess zentrale;
+  const QString update = zentrale.dataDir() + "/update/";  // the programs zentrale offers
   HttpCentralServer server{{zentrale.host(), kTimeoutMs}};
   HttpFeedSource feeds{{zentrale.host(), kTimeoutMs}};
   FixedClock clock;
@@ -159,7 +160,7 @@ using RedemptionE2E = DemoBranchTest<QtPrinterSystem>;
 TEST_F(RedemptionE2E, CouponIsDeletedPrintedAndLogged) {
   const QStringList printers = QPrinterInfo::availablePrinterNames();
   if (!printers.contains("BON") || !printers.contains("Standard")) GTEST_SKIP() << "run scripts/setup-printers.sh";
-  clock.set(QDateTime::currentDateTime());  // zentrale's demo coupons are valid from today
+  clock.at = QDateTime::currentDateTime();  // zentrale's demo coupons are valid from today
   const QString today = clock.now().date().toString("dd.MM.yyyy");
   EXPECT_EQ(coupon("1234", true), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt ! / Freigetränk an der Bar"));
   EXPECT_EQ(readBytes("coupons.ini"), (today + ";1234;00491711234567;5\r\n").toLatin1());
@@ -298,7 +299,6 @@ using SignedUpdateE2E = DemoBranchTest<>;
 // version reply that is no plain name fetches, starts and deletes nothing.
 TEST_F(SignedUpdateE2E, OnlyAnAdmittedVerifiedProgramIsStarted) {
   const UpdateKeyPair office = makeUpdateKeyPair(), other = makeUpdateKeyPair();
-  const QString update = zentrale.dataDir() + "/update/";
   const QByteArray program = "MZ the installer";
   struct Statement { const char* version; const char* rollbackFrom; QByteArray by; };
   const Statement none{}, release{"F108", "", office.secretKey};
@@ -360,7 +360,6 @@ TEST_F(SignedUpdateE2E, HeadOfficeToolSignsReleasesAndRollbacks) {
     p.start(QStringLiteral(QUORVAL_SIGN), args);
     return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
   };
-  const QString update = zentrale.dataDir() + "/update/";
   writeBytes(update + "F107.exe", "MZ F107");
   ASSERT_EQ(tool({"keygen", path("keys")}), 0);
   EXPECT_EQ(tool({"keygen", path("keys")}), 1);  // never replaced
@@ -383,11 +382,10 @@ using UpdateE2E = DemoBranchTest<>;
 // The daily check falls due while the coupon's deletion waits for the server: the redemption
 // ends (receipt, log line) before the update ends the program.
 TEST_F(UpdateE2E, DueCheckWaitsForTheRedemptionToEnd) {
-  clock.set(QDateTime::currentDateTime());  // zentrale's demo coupons are valid from today
+  clock.at = QDateTime::currentDateTime();  // zentrale's demo coupons are valid from today
   MainScreen band(services, state, "DEMO01");
   band.timer2Tick();
   ASSERT_FALSE(band.ending());
-  const QString update = zentrale.dataDir() + "/update/";
   writeBytes(update + "filial.ini", "F108");
   writeBytes(update + "F108.exe", "MZ");
   for (int i = 0; i < 8460; ++i) band.timerUpdateTick();  // the next tick makes the check due

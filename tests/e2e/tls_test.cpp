@@ -4,7 +4,6 @@
 #include <QSslSocket>
 #include <QTest>
 
-#include "platform/program_folder.h"
 #include "program_folder_test.h"
 #include "server/branch_configuration.h"
 #include "server/feed_source.h"
@@ -69,9 +68,7 @@ TEST_F(TlsE2E, OnlyAVerifiedServerAnswers) {
     const ServerSettings settings = readServerSettings();
     HttpCentralServer server(settings);
     EXPECT_EQ(server.get("/quorvalis/DATA/filiale.cgi?DEMO01"), r.answers ? "demo;Demo%20Filiale;Bar%20Nord%20Demo;12345" : "") << row;
-    QFile program(zentrale.dataDir() + "/update/F108.exe");
-    ASSERT_TRUE(program.open(QIODevice::WriteOnly) && program.write("MZ") == 2);
-    program.close();
+    writeBytes(zentrale.dataDir() + "/update/F108.exe", "MZ");
     for (const char* file : {"filialini.ini", "rss.ini", " F108.exe"}) QFile::remove(path(file));
     EXPECT_EQ(downloadBranchConfiguration(server, "demo", "") == Download::kWritten, r.answers) << row;
     EXPECT_EQ(downloadTickerSettings(server, "demo") == Download::kWritten, r.answers) << row;

@@ -68,7 +68,6 @@ TEST(WelcomeCoupon, ValidForAYearWithFourDigitCodes) {
 }
 
 namespace t = guest_texts;
-static QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const QString kSearch = "/quorvalis/DATA/search2.cgi?";
 const QString kAdd = "/quorvalis/DATA/addclient.cgi?";
@@ -117,12 +116,12 @@ TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
   screen->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(screen));
   screen->timer1Tick();  // half a second after opening: field 0 wants the focus, no picture yet
-  EXPECT_EQ(label("Label1") + QString::number(screen->currentField()), text(t::kChooseSex) + "-1");
+  EXPECT_EQ(label("Label1") + QString::number(screen->currentField()), QString(t::kChooseSex) + "-1");
   QTest::mouseClick(child("w02"), Qt::LeftButton);
   EXPECT_EQ(shownAmong("m0 m02 m1 w0 w02 w1 Label4"), "m0 w1");
   QTest::mouseClick(child("m0"), Qt::LeftButton);  // switching the choice: a man in the end
   screen->DATA_GotFocus(2);
-  EXPECT_EQ(label("Label1") + " " + shownAmong("cmdAlpha_1 cmdNumeric_1"), text(t::kPrompts[2]) + " cmdNumeric_1");
+  EXPECT_EQ(label("Label1") + " " + shownAmong("cmdAlpha_1 cmdNumeric_1"), QString(t::kPrompts[2]) + " cmdNumeric_1");
   screen->DATA_GotFocus(1);
   EXPECT_EQ(shownAmong("cmdAlpha_1 cmdNumeric_1"), "cmdAlpha_1");
   fill({"Anna", "Mu", "hans-peter", "0234567", "7", "3", "1990"});
@@ -132,7 +131,7 @@ TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
   EXPECT_EQ(data(2)->text(), "hans-peter");
   data(1)->setText("hans-peter  müller");
   screen->DATA_LostFocus(1);
-  EXPECT_EQ(data(1)->text(), text("Hans Peter Müller"));
+  EXPECT_EQ(data(1)->text(), "Hans Peter Müller");
   data(2)->setText("0171");
   screen->enterPressed();
   EXPECT_EQ(shownAmong("Datapr Label1 cmdEnterNum"), "Datapr");
@@ -148,7 +147,7 @@ TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
   EXPECT_EQ(fakes.server.requests, (QStringList{kSearch + "B---00491710234567---Anna---Muster-Meier---07.03.1990",
                                                 kAdd + "B---00491710234567;Anna;Muster-Meier;07.03.1990;"
                                                        "12345-Bar Nord;04.12.2026;ABCDEFMN"}));
-  EXPECT_EQ(data(4)->text() + data(5)->text() + label("Label1"), "0703" + text(t::kCreated));
+  EXPECT_EQ(data(4)->text() + data(5)->text() + label("Label1"), "0703" + QString(t::kCreated));
   int ticks = 0;
   for (; !screen->closedItself() && ticks < 500; ++ticks) screen->timer2Tick();
   EXPECT_EQ(ticks, 121);
@@ -169,10 +168,10 @@ TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
     save();
     EXPECT_EQ(fakes.server.requests.size(), c.requests);
     if (!c.message) {
-      EXPECT_TRUE(label("Label1").contains(text(t::kQuestionMarker)) && shown("Datapr") && !screen->closedItself());
+      EXPECT_TRUE(label("Label1").contains(QString(t::kQuestionMarker)) && shown("Datapr") && !screen->closedItself());
       continue;
     }
-    EXPECT_EQ(label("Label1") + "|" + child("ABBRUCH")->property("text").toString(), text(c.message) + "|" + text(t::kLeave));
+    EXPECT_EQ(label("Label1") + "|" + child("ABBRUCH")->property("text").toString(), QString(c.message) + "|" + QString(t::kLeave));
     int ticks = 0;
     for (; !screen->closedItself() && ticks < 500; ++ticks) screen->timer1Tick();
     EXPECT_EQ(ticks, 99);
@@ -185,7 +184,7 @@ TEST_F(NewGuestTest, WelcomeCouponAndSms) {
   const QByteArray hallo = "msg=Hallo\r\ncoupon=1\r\neuro=5\r\n";
   const QString booking = kCoupon + "B---00491711234567;<code>;04.12.2027;Neuregistrierung;5;04.12.2026;-";
   const QString toAnna = "receiver=00491711234567&sender=Basic&msg=Hallo", log = "B---04.12.2026;1;1;5;12345;Basic";
-  const QString sent = text(t::kSmsSent), failed = text(t::kSmsFailed);
+  const QString sent = t::kSmsSent, failed = t::kSmsFailed;
   const struct {
     QByteArray clients; QString account, booked; QStringList gates; QString coupon, sms, log, message; int gateways;
   } cases[] = {
@@ -195,7 +194,7 @@ TEST_F(NewGuestTest, WelcomeCouponAndSms) {
       {"abs=Bar%20Nord\r\nmsg=Code%20<C>!\r\ncoupon=0\r\neuro=7,5\r\n", "/quorvalis/DATA/demo/smsauthpro.ini",
        "OK", {"OK", "OK", "OK"}, "", "receiver=00491711234567&sender=Bar Nord&msg=Code !",
        "B---04.12.2026;1;0;7;12345;Bar Nord", sent, 1},
-      {hallo, kAuth, "", {"OK", "OK", "OK"}, booking, "", "", text(t::kSaveFailed), 0},
+      {hallo, kAuth, "", {"OK", "OK", "OK"}, booking, "", "", QString(t::kSaveFailed), 0},
       {hallo, kAuth, "OK", {"E042", "OK", "E3"}, booking, toAnna, log, sent, 2},
       {hallo, kAuth, "OK", {"E1", "E2", "E3"}, booking, toAnna, "", failed + "E3", 3},
       {hallo, "", "OK", {"OK", "OK", "OK"}, booking, "", "", failed + "no", 0},  // no account

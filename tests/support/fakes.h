@@ -27,7 +27,6 @@ namespace quorvalis::testing {
 class FixedClock : public Clock {
  public:
   QDateTime now() const override { return at; }
-  void set(QDateTime when) { at = std::move(when); }
   QDateTime at{QDate(2026, 12, 4), QTime(14, 30, 5)};
 };
 
@@ -133,7 +132,7 @@ class MemoryCardReader : public CardReader {
 class RecordingDesktop : public Desktop {
  public:
   QSize screenSize() override { return screen; }
-  QString foregroundTitle() override { return title; }
+  QString foregroundTitle() override { return {}; }
   void setCursorPos(QPoint) override {}
   void mouseMoveNormalised(int, int) override {}
   void mouseClick(int) override {}
@@ -155,7 +154,6 @@ class RecordingDesktop : public Desktop {
   void endProgram() override { ++ended; }
 
   QSize screen{1280, 800};
-  QString title;
   QStringList started;
   QByteArray startedBytes;
   bool startsHeld = true;
@@ -193,31 +191,18 @@ struct RecordedDocument {
   }
 };
 
-// A printer with a fixed-width font: every character is charWidth wide, every line lineHeight
-// high, at any size, so tests can count where lines break.
-class RecordingPrinterSystem : public PrinterSystem {
- public:
-  QStringList printerNames() override { return names; }
-  QString currentPrinter() override { return current; }
-  void setCurrentPrinter(const QString& name) override { current = name; }
-  std::unique_ptr<PrintDocument> newDocument(const QString& title) override;
-
-  QStringList names{"Standard", "BON"};
-  QString current = "Standard";
-  double charWidth = 2, lineHeight = 5, pageWidth = 200, pageHeight = 280;
-  std::deque<RecordedDocument> documents;  // stable references for open documents
-};
-
+// A page 200 by 280 with a fixed-width font: every character is 2 wide, every line 5 high, at any
+// size, so tests can count where lines break.
 class RecordingDocument : public PrintDocument {
  public:
-  RecordingDocument(RecordingPrinterSystem& system, RecordedDocument& doc) : system_(system), doc_(doc) {}
+  explicit RecordingDocument(RecordedDocument& doc) : doc_(doc) {}
   void setMillimetres() override { doc_.millimetres = true; }
   void setFont(const QString&, int pointSize) override { doc_.fontSize = pointSize; }
   void drawImage(const QImage&, double, double) override { doc_.logo = true; }
-  double textWidth(const QString& text) const override { return text.size() * system_.charWidth; }
-  double textHeight(const QString&) const override { return system_.lineHeight; }
-  double printableWidth() const override { return system_.pageWidth; }
-  double printableHeight() const override { return system_.pageHeight; }
+  double textWidth(const QString& text) const override { return text.size() * 2.0; }
+  double textHeight(const QString&) const override { return 5; }
+  double printableWidth() const override { return 200; }
+  double printableHeight() const override { return 280; }
   double currentX() const override { return x_; }
   double currentY() const override { return y_; }
   void setCurrentX(double x) override { x_ = x; }
@@ -225,7 +210,7 @@ class RecordingDocument : public PrintDocument {
   void printLine(const QString& text) override {
     doc_.pages.back().append({text, x_, y_});
     x_ = 0;
-    y_ += system_.lineHeight;
+    y_ += 5;
   }
   void newPage() override {
     doc_.pages.append(QList<RecordedLine>());
@@ -237,15 +222,24 @@ class RecordingDocument : public PrintDocument {
   }
 
  private:
-  RecordingPrinterSystem& system_;
   RecordedDocument& doc_;
   double x_ = 0, y_ = 0;
 };
 
-inline std::unique_ptr<PrintDocument> RecordingPrinterSystem::newDocument(const QString& title) {
-  documents.push_back({current, title});
-  return std::make_unique<RecordingDocument>(*this, documents.back());
-}
+// The printers "Standard" and "BON"; records every document.
+class RecordingPrinterSystem : public PrinterSystem {
+ public:
+  QStringList printerNames() override { return {"Standard", "BON"}; }
+  QString currentPrinter() override { return current; }
+  void setCurrentPrinter(const QString& name) override { current = name; }
+  std::unique_ptr<PrintDocument> newDocument(const QString& title) override {
+    documents.push_back({current, title});
+    return std::make_unique<RecordingDocument>(documents.back());
+  }
+
+  QString current = "Standard";
+  std::deque<RecordedDocument> documents;  // stable references for open documents
+};
 
 // What the band hands a screen it opens modally: branch B, postcode 12345, a 1280x800 screen.
 inline TerminalState bandState() {

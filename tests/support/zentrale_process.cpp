@@ -1,6 +1,5 @@
 #include "zentrale_process.h"
 
-#include <QFile>
 #include <QRegularExpression>
 
 namespace quorvalis::testing {

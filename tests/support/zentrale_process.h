@@ -4,7 +4,6 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <memory>
 
 namespace quorvalis::testing {
 
