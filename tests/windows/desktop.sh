@@ -110,11 +110,13 @@ for name in "quorvalis - Tarvendels via SMS" "quorvalis - News"; do
 done
 for at in "300 740" "683 560"; do  # the band's background, the strip
   [ "$(probe at $at)" != "bildschirmtastatur.txt - Notepad" ] || fail "Windows puts the other window above the terminal at $at"
+  # The window in front is white there; the terminal is blue, or the strip's yellow headline
+  # scrolling by (anti-aliased into any shade between).
   colour=$(pixel $at)
   case $colour in
-    srgb\(0,*|srgb\(1*,*) ;;
-    *) [ "${3:-}" = wm ] && fail "at $at the other window covers the terminal: $colour"
+    'srgb(255,255,255)'|'gray(255)'|white) [ "${3:-}" = wm ] && fail "at $at the other window covers the terminal: $colour"
        echo "  note: without a window manager Wine leaves the X window of the one in front above at $at, though Windows' own order has the terminal on top" ;;
+    *) ;;
   esac
 done
 focused | grep -q "^bildschirmtastatur.txt" || fail "the window in front lost the foreground: $(focused)"
