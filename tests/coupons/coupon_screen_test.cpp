@@ -119,9 +119,8 @@ TEST_F(CouponScreenTest, Redemption) {
     lookUp();
     EXPECT_EQ(label("pname") == QString(t::kNoPrinter), c.trouble);
     const QString number = readSetting(keys::kCla);
-    fakes.server.requests.clear();
-    QTest::mouseClick(child("guteinl"), Qt::LeftButton);
-    EXPECT_EQ(fakes.server.requests, QStringList{kDelete + "B---00491710234567---1234---04.12.2026"});
+    EXPECT_EQ(requestsFor([this] { QTest::mouseClick(child("guteinl"), Qt::LeftButton); }),
+              QStringList{kDelete + "B---00491710234567---1234---04.12.2026"});
     EXPECT_FALSE(screen->closedItself() || shown("guteinl"));
     const bool deleted = c.deleted == "OK";
     const QString redeemed = QString(t::kRedeemed) + (c.layout ? QString(t::kPrinted) : "") + "|" +

@@ -71,31 +71,26 @@ class DemoBranchTest : public ProgramFolderTest {
   const QString update = zentrale.dataDir() + "/update/";  // the programs zentrale offers
   HttpCentralServer server{{zentrale.host(), kTimeoutMs}};
   HttpFeedSource feeds{{zentrale.host(), kTimeoutMs}};
-  FixedClock clock;
-  MemoryCardReader reader;
-  RecordingDesktop desktop;
-  ScriptedDialogs dialogs;
+  FakeServices fakes;  // all but the server and the printers
   Printers printers;
-  Services services{clock, server, reader, desktop, dialogs, printers};
+  Services services{fakes.clock, server, fakes.cardReader, fakes.desktop, fakes.dialogs, printers};
   TerminalState state = bandState();  // branch directory "demo", postcode 12345
 };
 
-using TerminalStartTest = ProgramFolderTest;
+using TerminalStartTest = DemoBranchTest<>;
 
 // The program as installed: the remembered branch logs in by itself and the band fetches its
 // configuration; one terminal at a time, but a crashed one does not keep the next out.
 TEST_F(TerminalStartTest, RealExecutableReachesTheBandAndRunsOnce) {
-  ZentraleProcess zentrale;
-  ASSERT_TRUE(zentrale.started());
+  QFile::remove(path("filialini.ini"));  // the program's to fetch
   writeBytes("install.ini", "[server]\r\nhost=" + zentrale.host().toLatin1() + "\r\ntimeout=10\r\n");
   writeBytes("cl.ini", "[start]\r\nlog=1\r\nID=DEMO01\r\n");
-  QProcess first, second, third;  // offscreen, in the test's program folder, as the test itself
+  QProcess first, third;  // offscreen, in the test's program folder, as the test itself
   first.start(QStringLiteral(QUORVAL_BINARY), {});
   EXPECT_TRUE(QTest::qWaitFor([&] { return exists("rss.ini") && exists("filialini.ini"); }, 20000));
   EXPECT_TRUE(fromCp1252(readBytes("filialini.ini")).contains(QString::fromUtf8("über")));
 
-  second.start(QStringLiteral(QUORVAL_BINARY), {});
-  EXPECT_TRUE(second.waitForFinished(10000) && second.exitCode() == 0);
+  EXPECT_EQ(run(QStringLiteral(QUORVAL_BINARY), {}), 0);  // the second one ends at once
   EXPECT_EQ(first.state(), QProcess::Running);
   first.close();  // killed, as in a crash
   QFile::remove(path("rss.ini"));
@@ -108,8 +103,6 @@ TEST_F(TerminalStartTest, RealExecutableReachesTheBandAndRunsOnce) {
 // The technician's check on the PC itself: each line says what it found, a server that does not
 // answer and a reader that is missing are faults, the report lies in the program folder.
 TEST_F(TerminalStartTest, SelfTestReportsEachCheck) {
-  ZentraleProcess zentrale;
-  ASSERT_TRUE(zentrale.started());
   const struct { QString host; bool reader; QStringList lines; } rows[] = {
       {zentrale.host(), true, {"OK: Programmordner", "OK: Zentrale " + zentrale.host() + " antwortet (ohne TLS)", "OK: Kartenleser", "OK: Standarddrucker"}},
       {"127.0.0.1:1", false, {"OK: Programmordner", "FEHLER: Zentrale 127.0.0.1:1 antwortet nicht", "FEHLER: kein Kartenleser-Treiber"}},
@@ -121,12 +114,10 @@ TEST_F(TerminalStartTest, SelfTestReportsEachCheck) {
       ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_DRIVER), cardReaderLibraryPath()) &&
                   (QFile::exists(programFile("quorval-card.exe")) || QFile::copy(QStringLiteral(CARD_HELPER), programFile("quorval-card.exe"))));
     }
-    QProcess check;
-    check.start(QStringLiteral(QUORVAL_BINARY), {"--selftest"});
-    ASSERT_TRUE(check.waitForFinished(30000));
+    const int exitCode = run(QStringLiteral(QUORVAL_BINARY), {"--selftest"}, 30000);
     const QStringList report = fromCp1252(readBytes("selftest.txt")).split("\r\n");
     for (int i = 0; i < r.lines.size(); ++i) EXPECT_TRUE(report.value(i).startsWith(r.lines[i])) << report.value(i).toStdString();
-    EXPECT_EQ(check.exitCode(), 1);  // here at least the offscreen screen is too small
+    EXPECT_EQ(exitCode, 1);  // here at least the offscreen screen is too small
   }
 }
 
@@ -160,8 +151,8 @@ using RedemptionE2E = DemoBranchTest<QtPrinterSystem>;
 TEST_F(RedemptionE2E, CouponIsDeletedPrintedAndLogged) {
   const QStringList printers = QPrinterInfo::availablePrinterNames();
   if (!printers.contains("BON") || !printers.contains("Standard")) GTEST_SKIP() << "run scripts/setup-printers.sh";
-  clock.at = QDateTime::currentDateTime();  // zentrale's demo coupons are valid from today
-  const QString today = clock.now().date().toString("dd.MM.yyyy");
+  fakes.clock.at = QDateTime::currentDateTime();  // zentrale's demo coupons are valid from today
+  const QString today = fakes.clock.now().date().toString("dd.MM.yyyy");
   EXPECT_EQ(coupon("1234", true), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt ! / Freigetränk an der Bar"));
   EXPECT_EQ(readBytes("coupons.ini"), (today + ";1234;00491711234567;5\r\n").toLatin1());
   // The same coupon again: the server has it as redeemed today.
@@ -173,7 +164,7 @@ TEST_F(RedemptionE2E, CouponIsDeletedPrintedAndLogged) {
   QString text;
   EXPECT_TRUE(QTest::qWaitFor([&] {
     const QFileInfo f = QDir(pdfs).entryInfoList({"quorvalis_Quittung_1234*.pdf"}, QDir::Files, QDir::Time).value(0);
-    return f.lastModified() >= clock.now().addSecs(-1) && QProcess::execute("pdftotext", {f.filePath(), path("receipt.txt")}) == 0 &&
+    return f.lastModified() >= fakes.clock.now().addSecs(-1) && QProcess::execute("pdftotext", {f.filePath(), path("receipt.txt")}) == 0 &&
            (text = QString::fromUtf8(readBytes("receipt.txt")).simplified()).contains("A B C D E F");
   }, 30000)) << "no receipt in " << pdfs.toStdString();
   for (const char* expected : {"über : 5,- EURO", "12345 Bar Nord Demo", "Handynummer : 0171 1234567"})
@@ -203,7 +194,7 @@ TEST_P(ClubE2E, MembersCardsChecksInIssuingAndRemoval) {
     ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_HELPER), programFile("quorval-card.exe")));
   }
   const auto reader = createCardReader();
-  Services withReader{clock, server, *reader, desktop, dialogs, printers};
+  Services withReader{fakes.clock, server, *reader, fakes.desktop, fakes.dialogs, printers};
   ScreenHost<ClubScreen> host([&] { return new ClubScreen(withReader, state); });
   host.show();
   ClubScreen& club = *host.screen();
@@ -232,7 +223,7 @@ TEST_P(ClubE2E, MembersCardsChecksInIssuingAndRemoval) {
   }
   EXPECT_EQ(readBytes("data/12/4t.ini"), "00491711234567;Anna;Muster;04.12.2026;14:30:05\r\n"
                                          "00491609876543;Max;Beispiel;04.12.2026;14:30:05\r\n");
-  EXPECT_EQ(desktop.beeps, 7);  // the reader ready at the start, three cards read, three taken out
+  EXPECT_EQ(fakes.desktop.beeps, 7);  // the reader ready at the start, three cards read, three taken out
   CouponScreen coupons(withReader, state);  // the last card's number handed on
   EXPECT_EQ(coupons.findChild<QLineEdit*>("DATA_0")->text() + " " + coupons.findChild<QLineEdit*>("DATA_1")->text(), "0160 9876543");
   // Left by its own key, the screen is let go.
@@ -256,7 +247,7 @@ TEST_F(BadRepliesE2E, EachScreenWithEveryKindOfBadReply) {
   const auto band = [this] {
     MainScreen screen(services, state, "DEMO01");
     screen.timer2Tick();
-    return desktop.ended ? "beendet" : label(screen, "quorvalName") + " / " + label(screen, "quorvalStatus");
+    return fakes.desktop.ended ? "beendet" : label(screen, "quorvalName") + " / " + label(screen, "quorvalStatus");
   };
   int guests = 0;
   const auto guest = [&] {  // a guest of its own each time
@@ -282,9 +273,9 @@ TEST_F(BadRepliesE2E, EachScreenWithEveryKindOfBadReply) {
     for (const QString kind : {"empty", "notfound", "error500", "garbage", "huge", "silent", "cut", "redirect"}) {
       SCOPED_TRACE(r.path + (" / " + kind.toStdString()));
       ASSERT_EQ(server.get("/_fault?" + QString(r.path) + "=" + kind), "OK");
-      desktop.ended = 0;
+      fakes.desktop.ended = 0;
       EXPECT_EQ(r.flow(), r.otherwise.value(kind, r.failed));
-      EXPECT_EQ(readBytes("filialini.ini"), desktop.ended ? QByteArray() : config);
+      EXPECT_EQ(readBytes("filialini.ini"), fakes.desktop.ended ? QByteArray() : config);
       writeBytes("filialini.ini", config);
       ASSERT_EQ(server.get("/_fault/clear"), "OK");
     }
@@ -330,17 +321,16 @@ TEST_F(SignedUpdateE2E, OnlyAnAdmittedVerifiedProgramIsStarted) {
     writeBytes(update + offered + ".exe", r.served);
     writeBytes("install.ini", "[update]\r\nkey=" + r.key + "\r\n");
     writeBytes("version.ini", QByteArray("[Version]\r\nfilial=") + r.installed + "\r\n");
-    desktop.started.clear();
-    desktop.startedBytes.clear();
-    dialogs.messages.clear();
+    fakes.desktop = RecordingDesktop();
+    fakes.dialogs = ScriptedDialogs();
     MainScreen band(services, state, "DEMO01");
     band.timer2Tick();
-    EXPECT_EQ(desktop.started, r.starts ? QStringList{file} : QStringList()) << r.what;
-    EXPECT_EQ(desktop.startedBytes, r.starts ? r.served : QByteArray()) << r.what;
+    EXPECT_EQ(fakes.desktop.started, r.starts ? QStringList{file} : QStringList()) << r.what;
+    EXPECT_EQ(fakes.desktop.startedBytes, r.starts ? r.served : QByteArray()) << r.what;
     EXPECT_EQ(band.ending(), r.starts) << r.what;
     // A refused version is reported and its download gone; a reply that is no name is no reply.
     const bool name = isVersionName(offered);
-    EXPECT_EQ(dialogs.messages.value(0).startsWith("Fehler: Update-Download ERROR "), !r.starts && name) << r.what;
+    EXPECT_EQ(fakes.dialogs.messages.value(0).startsWith("Fehler: Update-Download ERROR "), !r.starts && name) << r.what;
     if (name) {
       EXPECT_EQ(QFile::exists(file), r.starts) << r.what;
       QFile::remove(file);
@@ -355,11 +345,7 @@ TEST_F(SignedUpdateE2E, OnlyAnAdmittedVerifiedProgramIsStarted) {
 // is never written through a planted link; releases and rollbacks signed as the terminal checks
 // them.
 TEST_F(SignedUpdateE2E, HeadOfficeToolSignsReleasesAndRollbacks) {
-  const auto tool = [](const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(QUORVAL_SIGN), args);
-    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  };
+  const auto tool = [](const QStringList& args) { return run(QStringLiteral(QUORVAL_SIGN), args); };
   writeBytes(update + "F107.exe", "MZ F107");
   ASSERT_EQ(tool({"keygen", path("keys")}), 0);
   EXPECT_EQ(tool({"keygen", path("keys")}), 1);  // never replaced
@@ -382,7 +368,7 @@ using UpdateE2E = DemoBranchTest<>;
 // The daily check falls due while the coupon's deletion waits for the server: the redemption
 // ends (receipt, log line) before the update ends the program.
 TEST_F(UpdateE2E, DueCheckWaitsForTheRedemptionToEnd) {
-  clock.at = QDateTime::currentDateTime();  // zentrale's demo coupons are valid from today
+  fakes.clock.at = QDateTime::currentDateTime();  // zentrale's demo coupons are valid from today
   MainScreen band(services, state, "DEMO01");
   band.timer2Tick();
   ASSERT_FALSE(band.ending());
@@ -392,11 +378,11 @@ TEST_F(UpdateE2E, DueCheckWaitsForTheRedemptionToEnd) {
   ASSERT_EQ(server.get("/_fault?/quorvalis/DATA/delcoupon.cgi=slow"), "OK");
   band.findChild<QTimer*>("TimerUpdate")->start(1);  // ticks inside the deletion's wait
   EXPECT_EQ(coupon("1234", true), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt ! / Freigetränk an der Bar"));
-  EXPECT_TRUE(band.updateDue() && !band.ending() && desktop.started.isEmpty());
+  EXPECT_TRUE(band.updateDue() && !band.ending() && fakes.desktop.started.isEmpty());
   EXPECT_EQ(printers.documents.size(), 1u);
   EXPECT_TRUE(readBytes("coupons.ini").endsWith(";1234;00491711234567;5\r\n"));
   EXPECT_TRUE(QTest::qWaitFor([&] { return band.ending(); }, 10000));
-  EXPECT_EQ(desktop.started, QStringList{updateProgramFile("F108")});
+  EXPECT_EQ(fakes.desktop.started, QStringList{updateProgramFile("F108")});
   const QByteArray requests = readBytes(zentrale.dataDir() + "/requests.log");
   EXPECT_LT(requests.indexOf("delcoupon.cgi"), requests.lastIndexOf("/quorvalis/update/filial.ini"));
 }

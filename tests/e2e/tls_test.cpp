@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QSslSocket>
 #include <QTest>
 
+#include "cardsim_control.h"
 #include "program_folder_test.h"
 #include "server/branch_configuration.h"
 #include "server/feed_source.h"
@@ -31,10 +31,8 @@ class TlsE2E : public ProgramFolderTest {
     certificate("foreign", "stranger", "1", "san");
   }
   void openssl(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral("openssl"), args);
-    ASSERT_TRUE(p.waitForFinished(30000)) << "openssl is needed (Debian package openssl; for Windows, scripts/windows-openssl.sh): " << p.errorString().toStdString();
-    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    ASSERT_EQ(run(QStringLiteral("openssl"), args, 30000), 0)
+        << "openssl is needed (Debian package openssl; for Windows, scripts/windows-openssl.sh)";
   }
   void authority(const QString& name) {
     openssl({"req", "-config", path("req.cnf"), "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path(name + ".key"), "-out",

@@ -32,14 +32,8 @@ class CardReaderTest : public testing::ProgramFolderTest {
 // 3 past the end, 4 write-protected, 5 reader not ready): 0xFF comes back as U+00FF and a failed
 // call is a result (the prefilled buffer comes back). In the helper, a driver that crashes or
 // hangs is a missing reader until the helper is started again, at most once a minute.
-const struct Step {
-  qint64 at;
-  const char* action;  // cardsim arguments, or nullptr
-  const char* status;  // nullptr: the reader counts as missing
-  int address;
-  QString write, read;  // write "": only read
-  int wrote;
-} kSteps[] = {
+// action: cardsim's arguments or nullptr; status nullptr: the reader counts as missing; write "": only read.
+const struct Step { qint64 at; const char *action, *status; int address; QString write, read; int wrote; } kSteps[] = {
     {0, nullptr, kStatusWait, 1, "quorva", "      ", 1},  // no card
     {10, "blank", kStatusActive, 1, "", QString(6, QChar(0xFF)), 0},
     {20, nullptr, kStatusActive, 1, "quorva", "quorva", 0},

@@ -101,7 +101,7 @@ TEST_F(IniTest, FilesOnDisk) {
   for (int i = 0; i < 5; ++i) IniWrite(path("t.ini"), "start", "ID", QString::number(i));
   EXPECT_EQ(readBytes("t.ini"), "[start]\r\nID=4\r\n");
   EXPECT_EQ(IniRead(path("t.ini"), "start", "ID", "D"), "4");
-  EXPECT_EQ(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList{"t.ini"});  // no temp file left
+  EXPECT_EQ(QDir(path(".")).entryList(QDir::Files | QDir::Hidden), QStringList{"t.ini"});  // no temp file left
   const QString nowhere = path("no/such/folder/x.ini");
   IniWrite(nowhere, "a", "b", "c");
   EXPECT_FALSE(QFile::exists(nowhere));

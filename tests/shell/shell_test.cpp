@@ -81,11 +81,6 @@ class MainScreenTest : public ScreenTest<MainScreen> {
     screen->show();
     if (run) screen->timer2Tick();
   }
-  QStringList requestsFor(const std::function<void()>& action) {
-    fakes.server.requests.clear();
-    action();
-    return fakes.server.requests;
-  }
   void tick1(int n) { for (int i = 0; i < n; ++i) screen->timer1Tick(); }
   // Name / status, then the buttons that take touches and whether the quit button shows.
   QString view() {

@@ -1,4 +1,5 @@
-// The reader stand-in as the tests drive it: its card file, and the cardsim command over it.
+// Programs the tests run to their end, among them the reader stand-in's cardsim over a card file of
+// the test's own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,11 +18,17 @@ class CardsimFile {
   CardsimFile& operator=(const CardsimFile&) = delete;
 };
 
-inline void cardsim(const QStringList& args) {
+// A program run to its end: its exit code, or -1 when it did not start, crashed or outlasted the
+// time. What it writes on its error channel goes to the test's.
+inline int run(const QString& program, const QStringList& args, int timeoutMs = 10000) {
   QProcess p;
-  p.start(QStringLiteral(CARDSIM_BINARY), args);
-  ASSERT_TRUE(p.waitForFinished(10000));
-  ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+  p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  p.start(program, args);
+  return p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+inline void cardsim(const QStringList& args) {
+  ASSERT_EQ(run(QStringLiteral(CARDSIM_BINARY), args), 0) << args.join(u' ').toStdString();
 }
 
 }  // namespace quorvalis::testing

@@ -24,7 +24,6 @@ class ProgramFolderTest : public ::testing::Test {
     else qputenv("QUORVALIS_HOME", previous_);
   }
 
-  QString folder() const { return dir_.path(); }
   QString path(const QString& name) const { return QDir(dir_.path()).filePath(name); }
 
   // A name in the program folder, or a full path.

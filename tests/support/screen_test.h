@@ -3,6 +3,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <functional>
 #include <memory>
 
 #include "fakes.h"
@@ -25,6 +26,11 @@ class ScreenTest : public ProgramFolderTest {
   QString label(const QString& name) { return testing::label(*screen, name); }
   QLineEdit* data(int i) { return child<QLineEdit>(QStringLiteral("DATA_%1").arg(i)); }
   void fill(const QStringList& values) { testing::fill(*screen, values); }
+  QStringList requestsFor(const std::function<void()>& action) {  // of the central server
+    fakes.server.requests.clear();
+    action();
+    return fakes.server.requests;
+  }
 
   FakeServices fakes;
   TerminalState state = bandState();
