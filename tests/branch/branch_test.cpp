@@ -112,7 +112,7 @@ TEST_F(SettingsFormTest, EraseAsksThenWritesTheCard) {
     fakes.cardReader.failWriteAt = c.writeFails ? -1 : 0;
     fakes.dialogs.answer = c.answer;
     open().del_Karte_Click();
-    const QString marker(fakes.cardReader.memory.data() + 1, 6);
+    const QString marker = fakes.cardReader.memory.mid(1, 6);
     EXPECT_EQ(fakes.dialogs.messages.last() + " | " + marker + " | " + calls.join(","), c.seen);
     EXPECT_EQ(shown("del_Karte"), !c.writeFails) << c.seen.toStdString();
   }

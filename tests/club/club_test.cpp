@@ -184,7 +184,7 @@ TEST_F(ClubScreenTest, IssuedCardCarriesLengthAndNumberAndChecksTheMemberIn) {
   list()->setCurrentRow(0);
   screen->angemeldet2_Click();
   screen->Karte_zu_Click();
-  const QString memory(fakes.cardReader.memory.data(), 40);
+  const QString memory = fakes.cardReader.memory;
   EXPECT_EQ(memory.mid(1, 6) + memory.mid(28, 12), "quorva09004917123" + QString(QChar(0xFF)));  // and no more
   EXPECT_TRUE(screen->polling() && !shown("Karte_zu"));
   screen->timer1Tick();

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QMap>
 #include <QTimer>
-#include <array>
 #include <deque>
 #include <functional>
 #include <tuple>
@@ -86,8 +85,6 @@ class ScriptedCentralServer : public CentralServer {
 // A reader with a 256-byte card in memory; records every command.
 class MemoryCardReader : public CardReader {
  public:
-  MemoryCardReader() { memory.fill(u'\xFF'); }
-
   CardResult command(const QString& cmd, const QString& dataIn, int outLen) override {
     commands.append(cmd);
     CardResult out;
@@ -104,27 +101,25 @@ class MemoryCardReader : public CardReader {
     const int address = parts[2].toInt(), length = parts[3].toInt();
     if (address < 0 || length < 0 || address + length > 256) return out;
     if (parts[1] == u"MemRead") {
-      for (int i = 0; i < length && i < outLen; ++i) out.dataOut[i] = memory[static_cast<size_t>(address + i)];
+      for (int i = 0; i < length && i < outLen; ++i) out.dataOut[i] = memory[address + i];
       out.result = 0;
     } else if (parts[1] == u"MemWrite") {
       ++writes;
       if (writes == failWriteAt || failWriteAt < 0) return out;
-      for (int i = 0; i < length && i < dataIn.size(); ++i) memory[static_cast<size_t>(address + i)] = dataIn[i];
+      put(address, dataIn.left(length));
       out.result = 0;
     }
     return out;
   }
 
   // Puts text into the card memory, as a card written elsewhere would hold it.
-  void put(int address, const QString& text) {
-    for (int i = 0; i < text.size(); ++i) memory[static_cast<size_t>(address + i)] = text[i];
-  }
+  void put(int address, const QString& text) { memory.replace(address, text.size(), text); }
 
   QString status = QString::fromLatin1(kStatusWait);
   bool missing = false;
   int failWriteAt = 0;  // the n-th write (from 1) fails; -1: every write
   int writes = 0;
-  std::array<QChar, 256> memory{};
+  QString memory = QString(256, QChar(0xFF));
   QStringList commands;
 };
 
