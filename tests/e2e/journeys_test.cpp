@@ -176,11 +176,6 @@ TEST_F(RedemptionE2E, CouponIsDeletedPrintedAndLogged) {
 // driver and a PC/SC service with a virtual reader. Either reader, one journey.
 class ClubE2E : public DemoBranchTest<>, public ::testing::WithParamInterface<const char*> {
  protected:
-  // Ticks, as the screen's timer would, until the reader's news reached the screen.
-  QString tickUntil(ClubScreen& club, const QString& chipmess) {
-    (void)QTest::qWaitFor([&] { club.timer1Tick(); return label(club, "chipmess") == chipmess; }, 20000);
-    return label(club, "chipmess") + " | " + label(club, "Hinweis");
-  }
   CardsimFile file{path("card")};
 };
 
@@ -218,8 +213,9 @@ TEST_P(ClubE2E, MembersCardsChecksInIssuingAndRemoval) {
       {"another member's card", card("club 00491609876543"), recognised, "Max Beispiel"},
   };
   for (const auto& s : steps) {
-    s.act();
-    EXPECT_EQ(tickUntil(club, s.chipmess), s.chipmess + " | " + s.hint) << s.what;
+    s.act();  // then ticks, as the screen's timer would, until the reader's news reached the screen
+    (void)QTest::qWaitFor([&] { club.timer1Tick(); return label(club, "chipmess") == s.chipmess; }, 20000);
+    EXPECT_EQ(label(club, "chipmess") + " | " + label(club, "Hinweis"), s.chipmess + " | " + s.hint) << s.what;
   }
   EXPECT_EQ(readBytes("data/12/4t.ini"), "00491711234567;Anna;Muster;04.12.2026;14:30:05\r\n"
                                          "00491609876543;Max;Beispiel;04.12.2026;14:30:05\r\n");

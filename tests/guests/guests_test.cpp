@@ -171,7 +171,7 @@ TEST_F(NewGuestTest, EntryJourneyThenEveryDuplicateCheckOutcome) {
       EXPECT_TRUE(label("Label1").contains(QString(t::kQuestionMarker)) && shown("Datapr") && !screen->closedItself());
       continue;
     }
-    EXPECT_EQ(label("Label1") + "|" + child("ABBRUCH")->property("text").toString(), QString(c.message) + "|" + QString(t::kLeave));
+    EXPECT_EQ(label("Label1") + "|" + child("ABBRUCH")->property("text").toString(), QString(c.message) + "|" + t::kLeave);
     int ticks = 0;
     for (; !screen->closedItself() && ticks < 500; ++ticks) screen->timer1Tick();
     EXPECT_EQ(ticks, 99);

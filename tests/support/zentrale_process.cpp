@@ -4,11 +4,8 @@
 
 namespace quorvalis::testing {
 
-ZentraleProcess::ZentraleProcess(const QStringList& extraArgs, bool faults) {
-  QStringList args{QStringLiteral("--data"), data_.path(), QStringLiteral("--port"),
-                   QStringLiteral("0")};
-  args += extraArgs;
-  if (faults) args << QStringLiteral("--faults");
+ZentraleProcess::ZentraleProcess(const QStringList& extraArgs) {
+  const QStringList args = QStringList{"--data", data_.path(), "--port", "0", "--faults"} + extraArgs;
   process_.setProcessChannelMode(QProcess::SeparateChannels);
   process_.start(QStringLiteral(ZENTRALE_BINARY), args);
   if (!process_.waitForStarted(10000)) return;

@@ -9,9 +9,8 @@ namespace quorvalis::testing {
 
 class ZentraleProcess {
  public:
-  // With its faults on purpose (/_fault) unless faults is false.
-  explicit ZentraleProcess(const QStringList& extraArgs = {QStringLiteral("--seed-demo")},
-                           bool faults = true);
+  // With its faults on purpose (/_fault).
+  explicit ZentraleProcess(const QStringList& extraArgs = {QStringLiteral("--seed-demo")});
   ~ZentraleProcess();
 
   bool started() const { return port_ > 0; }
