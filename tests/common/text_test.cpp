@@ -2,8 +2,7 @@
 
 #include "common/text.h"
 
-namespace quorvalis {
-namespace {
+namespace quorvalis::testing {
 
 TEST(ReadNumber, TakesTheLongestLeadingNumber) {
   const struct { const char* text; double value; } cases[] = {
@@ -34,5 +33,4 @@ TEST(CodePage, EveryByteBothWays) {
   EXPECT_EQ(toCp1252(QString::fromUtf8("a\u0101\U0001F600\u20ACz")), QByteArray("a??\x80z"));
 }
 
-}  // namespace
-}  // namespace quorvalis
+}  // namespace quorvalis::testing

@@ -11,7 +11,6 @@
 #include "zentrale_process.h"
 
 namespace quorvalis::testing {
-namespace {
 
 // A head office's own authority and server certificates made at test time with openssl.
 class TlsE2E : public ProgramFolderTest {
@@ -81,5 +80,4 @@ TEST_F(TlsE2E, OnlyAVerifiedServerAnswers) {
   }
 }
 
-}  // namespace
 }  // namespace quorvalis::testing

@@ -16,16 +16,14 @@
 #include "program_folder_test.h"
 #include "virtual_reader.h"
 
-namespace quorvalis {
-namespace {
+namespace quorvalis::testing {
 
 // The reader library stand-in, loaded by path, over a card file of this test's own.
-class CardReaderTest : public testing::ProgramFolderTest {
+class CardReaderTest : public ProgramFolderTest {
  protected:
-  void cardsim(const QStringList& args) { testing::cardsim(args); }
   void drive(CardReader& reader, const char* name, qint64 until, qint64* now, bool pcsc);
 
-  testing::CardsimFile card_{path("card")};
+  CardsimFile card_{path("card")};
 };
 
 // The reader as the driver reports it, its card's bytes and its results (0 written, 1 no card,
@@ -111,14 +109,14 @@ TEST_F(CardReaderTest, DriverInProcessAndInItsHelper) {
 // name, selections given wrong, and the service restarted.
 TEST_F(CardReaderTest, PcscServiceAnswersAsTheDriver) {
   const QString select = "FF A4 00 00 01 06";
-  testing::VirtualReader service(path("card"), {"--chunk", "4", "--select", select});
+  VirtualReader service(path("card"), {"--chunk", "4", "--select", select});
   ASSERT_TRUE(service.startService()) << service.log().toStdString();
   PcscCardReader pcsc({{}, select});
   drive(pcsc, "PC/SC", 100, nullptr, true);  // ends with a club card in the first slot
   EXPECT_EQ(pcsc.command("Card,Format", {}, 0).result, card_result::kUnknownCommand);
   const struct { QString reader, select; const char* status; QString read; } rows[] = {
-      {testing::VirtualReader::kFirstSlot, select, kStatusActive, "quorva"},
-      {testing::VirtualReader::kSecondSlot, select, kStatusWait, "      "},
+      {VirtualReader::kFirstSlot, select, kStatusActive, "quorva"},
+      {VirtualReader::kSecondSlot, select, kStatusWait, "      "},
       {"Virtual PCD", select, kStatusActive, "quorva"},
       {"Another reader", select, kStatusError, "      "},
       {"", "FF A4 0", kStatusError, "      "}, {"", "FF A4 00 00 01 0G", kStatusError, "      "},
@@ -210,5 +208,4 @@ TEST_F(CardReaderTest, BrokenDriversPutUpNoErrorBox) {
 }
 #endif
 
-}  // namespace
-}  // namespace quorvalis
+}  // namespace quorvalis::testing

@@ -5,10 +5,9 @@
 #include "program_folder_test.h"
 #include "settings/ini.h"
 
-namespace quorvalis {
-namespace {
+namespace quorvalis::testing {
 
-using IniTest = testing::ProgramFolderTest;
+using IniTest = ProgramFolderTest;
 
 // A file as a person would edit it: odd spacing, comments, capitals, LF and CR LF mixed.
 const QByteArray kHandWritten =
@@ -108,5 +107,4 @@ TEST_F(IniTest, FilesOnDisk) {
   EXPECT_EQ(IniRead(nowhere, "a", "b", "def"), "def");
 }
 
-}  // namespace
-}  // namespace quorvalis
+}  // namespace quorvalis::testing
