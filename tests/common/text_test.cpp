@@ -11,8 +11,7 @@ TEST(ReadNumber, TakesTheLongestLeadingNumber) {
       {"-", 0},       {"+4", 4},      {"00123", 123}, {"1.2.3", 1.2}, {"1 2", 1},
       {"0171", 171},  {"3e5", 3},     {"- 3", 0},     {"1711234567", 1711234567},
   };
-  for (const auto& c : cases)
-    EXPECT_DOUBLE_EQ(readNumber(QString::fromUtf8(c.text)), c.value) << c.text;
+  for (const auto& c : cases) EXPECT_DOUBLE_EQ(readNumber(QString::fromUtf8(c.text)), c.value) << c.text;
 }
 
 TEST(CodePage, EveryByteBothWays) {

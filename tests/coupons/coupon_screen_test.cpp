@@ -29,8 +29,7 @@ class CouponScreenTest : public KeptScreenTest<CouponScreen> {
   // The texts of the message labels shown.
   QString labels() {
     QStringList texts;
-    for (const char* name : {"Label1", "Label2", "Label4", "Label5"})
-      if (shown(name)) texts << label(name);
+    for (const char* name : {"Label1", "Label2", "Label4", "Label5"}) if (shown(name)) texts << label(name);
     return texts.join(u'|');
   }
   void type(const QString& prefix, const QString& number, const QString& code) {
@@ -103,8 +102,7 @@ TEST_F(CouponScreenTest, Redemption) {
   };
   fakes.server.whileWaiting = [this](const QString& path) {
     if (path.startsWith(kDelete))
-      for (const char* touched : {"guteinl", "ABBRUCH"})
-        QTest::mouseClick(child(touched), Qt::LeftButton);
+      for (const char* touched : {"guteinl", "ABBRUCH"}) QTest::mouseClick(child(touched), Qt::LeftButton);
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.deleted.toStdString() + " " + c.clients.toStdString() + c.cl.toStdString());

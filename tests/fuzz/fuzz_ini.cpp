@@ -21,7 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const QRegularExpression plain(QStringLiteral("\\A[A-Za-z0-9]+\\z"));
   if (plain.match(section).hasMatch() && plain.match(key).hasMatch() &&
       (value.isEmpty() || plain.match(value).hasMatch()) &&
-      iniReadText(written, section, key, QStringLiteral("\x01")) != value)
-    __builtin_trap();
+      iniReadText(written, section, key, QStringLiteral("\x01")) != value) __builtin_trap();
   return 0;
 }

@@ -154,8 +154,7 @@ TEST(StorageCardAtr, TellsMemoryCardsFromProcessorCards) {
       {"3B8F8001804F0CA000", false},                        // cut short
       {"", false},
   };
-  for (const auto& r : rows)
-    EXPECT_EQ(isStorageCardAtr(QByteArray::fromHex(r.hex)), r.storage) << r.hex;
+  for (const auto& r : rows) EXPECT_EQ(isStorageCardAtr(QByteArray::fromHex(r.hex)), r.storage) << r.hex;
 }
 #endif
 

@@ -22,8 +22,7 @@ inline QStringList screenState(const QWidget& screen) {
   };
   const QWidget* focused = screen.focusWidget();
   QStringList stack;
-  for (const QObject* child : screen.children())
-    if (child->isWidgetType()) stack << child->objectName();
+  for (const QObject* child : screen.children()) if (child->isWidgetType()) stack << child->objectName();
   QStringList lines{"focus " + (focused ? focused->objectName() : "-"),
                     "screen at " + place(screen.geometry()), "stack " + stack.join(u' ')};
   for (const QWidget* w : screen.findChildren<QWidget*>()) {

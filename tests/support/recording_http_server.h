@@ -27,8 +27,7 @@ class RecordingHttpServer : public QObject {
   void answer(int status, const QByteArray& body) {
     answerRaw("HTTP/1.1 " + QByteArray::number(status) + (status == 200 ? " OK" : " Not Found") +
                   "\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +
-                  "\r\nConnection: close\r\n\r\n" + body,
-              true);
+                  "\r\nConnection: close\r\n\r\n" + body, true);
   }
   void neverAnswer() { silent_ = true; }
   // Announces a body of size bytes and sends one byte of it every 20 ms: never silent, never done.

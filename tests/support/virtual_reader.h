@@ -25,10 +25,8 @@ class VirtualReader {
     port_ = freePortPair();
     QFile conf(dir_ + "/conf/vpcd");
     if (conf.open(QIODevice::WriteOnly))
-      conf.write(QStringLiteral("FRIENDLYNAME \"Virtual PCD\"\nDEVICENAME /dev/null:%1\n"
-                                "LIBPATH /usr/lib/pcsc/drivers/serial/libifdvpcd.so\nCHANNELID %1\n")
-                     .arg(port_)
-                     .toLatin1());
+      conf.write(QStringLiteral("FRIENDLYNAME \"Virtual PCD\"\nDEVICENAME /dev/null:%1\nLIBPATH "
+                                "/usr/lib/pcsc/drivers/serial/libifdvpcd.so\nCHANNELID %1\n").arg(port_).toLatin1());
     card_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     card_.start(QStringLiteral(CARDSIM_VPCD_BINARY),
                 QStringList{"--file", cardFile, "--port", QString::number(port_)} + cardOptions);
