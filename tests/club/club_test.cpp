@@ -22,8 +22,7 @@ TEST_F(ClubRules, FileNamesAndCardNumberDigits) {
             path("data/1/9.ini") + " " + path("data/3/31t.ini"));
   const QList<double> draws{10.0 / 43, 16.5 / 43, 17.0 / 43, 0.0, 9.99 / 43, 42.99 / 43, 0.0, 42.99 / 43};
   qsizetype next = 0;
-  const UniformDraw scripted = [&] { return draws[next++]; };
-  const QString drawn = cardNumberHalf(scripted);
+  const QString drawn = cardNumberHalf([&] { return draws[next++]; });
   EXPECT_EQ(drawn + " from " + QString::number(next) + " draws", "A09Z0Z from 8 draws");
 
   QString seen;

@@ -220,8 +220,6 @@ TEST_P(ClubE2E, MembersCardsChecksInIssuingAndRemoval) {
   EXPECT_EQ(readBytes("data/12/4t.ini"), "00491711234567;Anna;Muster;04.12.2026;14:30:05\r\n"
                                          "00491609876543;Max;Beispiel;04.12.2026;14:30:05\r\n");
   EXPECT_EQ(fakes.desktop.beeps, 7);  // the reader ready at the start, three cards read, three taken out
-  CouponScreen coupons(withReader, state);  // the last card's number handed on
-  EXPECT_EQ(coupons.findChild<QLineEdit*>("DATA_0")->text() + " " + coupons.findChild<QLineEdit*>("DATA_1")->text(), "0160 9876543");
   // Left by its own key, the screen is let go.
   club.findChild<QPushButton*>("ABBRUCH")->click();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

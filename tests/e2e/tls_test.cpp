@@ -22,8 +22,7 @@ class TlsE2E : public ProgramFolderTest {
     // Its own settings: a Windows PC has no openssl.cnf in the place the command looks.
     writeBytes("req.cnf", "[req]\ndistinguished_name=dn\nx509_extensions=ca\n[dn]\n"
                           "[ca]\nbasicConstraints=critical,CA:true\nkeyUsage=keyCertSign,cRLSign\n");
-    authority("office");
-    authority("stranger");
+    for (const char* name : {"office", "stranger"}) authority(name);
     certificate("good", "office", "1", "san");
     certificate("expired", "office", "-1", "san");
     certificate("wrongname", "office", "1", "elsewhere");

@@ -12,7 +12,6 @@
 namespace quorvalis::testing {
 
 inline QString label(const QWidget& screen, const QString& name) { return screen.findChild<QLabel*>(name)->text(); }
-// The entry fields DATA_0, DATA_1, ... in turn.
 inline void fill(QWidget& screen, const QStringList& values) {
   for (int i = 0; i < values.size(); ++i) screen.findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i))->setText(values[i]);
 }
