@@ -174,12 +174,10 @@ TEST_F(RedemptionE2E, CouponIsDeletedPrintedAndLogged) {
 // The club screen held as the program holds it, over the reader the terminal makes: the driver
 // installed as a branch has it (on Windows the maker's 32-bit driver, through its helper), or no
 // driver and a PC/SC service with a virtual reader. Either reader, one journey.
-class ClubE2E : public DemoBranchTest<>, public ::testing::WithParamInterface<const char*> {
- protected:
-  CardsimFile file{path("card")};
-};
+class ClubE2E : public DemoBranchTest<>, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ClubE2E, MembersCardsChecksInIssuingAndRemoval) {
+  const CardsimFile file(path("card"));
   std::unique_ptr<VirtualReader> pcsc;
   if (GetParam() == std::string("pcsc")) {
     pcsc = std::make_unique<VirtualReader>(path("card"));

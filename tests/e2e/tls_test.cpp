@@ -22,7 +22,7 @@ class TlsE2E : public ProgramFolderTest {
     // Its own settings: a Windows PC has no openssl.cnf in the place the command looks.
     writeBytes("req.cnf", "[req]\ndistinguished_name=dn\nx509_extensions=ca\n[dn]\n"
                           "[ca]\nbasicConstraints=critical,CA:true\nkeyUsage=keyCertSign,cRLSign\n");
-    for (const char* name : {"office", "stranger"}) authority(name);
+    for (const char* name : {"office", "stranger"}) certificate(name);
     certificate("good", "office", "1", "san");
     certificate("expired", "office", "-1", "san");
     certificate("wrongname", "office", "1", "elsewhere");
@@ -32,13 +32,11 @@ class TlsE2E : public ProgramFolderTest {
     ASSERT_EQ(run(QStringLiteral("openssl"), args, 30000), 0)
         << "openssl is needed (Debian package openssl; for Windows, scripts/windows-openssl.sh)";
   }
-  void authority(const QString& name) {
-    openssl({"req", "-config", path("req.cnf"), "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path(name + ".key"), "-out",
-             path(name + ".pem"), "-days", "2", "-subj", "/CN=" + name});
-  }
-  void certificate(const QString& name, const QString& by, const QString& days, const QString& names) {
-    openssl({"req", "-config", path("req.cnf"), "-newkey", "rsa:2048", "-nodes", "-keyout", path(name + ".key"), "-out", path(name + ".csr"),
-             "-subj", "/CN=zentrale"});
+  // A new key and its certificate: an authority's own (by none), else one signed by the authority by.
+  void certificate(const QString& name, const QString& by = {}, const QString& days = "2", const QString& names = {}) {
+    const QStringList key{"req", "-config", path("req.cnf"), "-newkey", "rsa:2048", "-nodes", "-keyout", path(name + ".key")};
+    if (by.isEmpty()) return openssl(key + QStringList{"-x509", "-out", path(name + ".pem"), "-days", days, "-subj", "/CN=" + name});
+    openssl(key + QStringList{"-out", path(name + ".csr"), "-subj", "/CN=zentrale"});
     openssl({"x509", "-req", "-in", path(name + ".csr"), "-CA", path(by + ".pem"), "-CAkey", path(by + ".key"),
              "-CAcreateserial", "-out", path(name + ".pem"), "-days", days, "-extfile", path(names)});
   }

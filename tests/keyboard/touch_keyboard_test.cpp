@@ -7,21 +7,16 @@
 
 namespace quorvalis::testing {
 
-class KeyboardTest : public ::testing::Test {
- protected:
-  void press(const QStringList& keys) {
-    for (const QString& key : keys) QTest::mouseClick(host.findChild<QPushButton*>(key), Qt::LeftButton);
-  }
-
+// Capitals at the start of the field and after a blank, judged by what the field holds; letters,
+// digits and Enter reset the idle counter, the space bar and the clear key do not.
+TEST(KeyboardTest, LetterAndDigitKeys) {
   QWidget host;
   QLineEdit* field = new QLineEdit(&host);
   QStringList calls;  // the hooks called, in order
-  KeyboardHooks hooks{[this] { return field; }, [this] { calls << "idle"; }, [this] { calls << "enter"; }, {}, {}, {}};
-};
-
-// Capitals at the start of the field and after a blank, judged by what the field holds; letters,
-// digits and Enter reset the idle counter, the space bar and the clear key do not.
-TEST_F(KeyboardTest, LetterAndDigitKeys) {
+  KeyboardHooks hooks{[&] { return field; }, [&] { calls << "idle"; }, [&] { calls << "enter"; }, {}, {}, {}};
+  const auto press = [&host](const QStringList& keys) {
+    for (const QString& key : keys) QTest::mouseClick(host.findChild<QPushButton*>(key), Qt::LeftButton);
+  };
   AlphaKeyboard letters(&host, hooks);
   NumericKeypad digits(&host, hooks);
   field->setText("A");

@@ -27,18 +27,15 @@ TEST(BandLayout, SmallestScreenIs600PixelsHighAndTheWatchdogClicksTheBandOrPoint
   EXPECT_EQ(normalisedPosition(9600, 12000, 19200, 12000), QPoint(32767, 65535));
 }
 
-class StartFormTest : public ScreenTest<StartForm> {
- protected:
-  StartFormTest() { screen = std::make_unique<StartForm>(fakes.services); }
-  // cl.ini's log and ID, then the box and the field as the form shows them.
-  QString seen() {
-    const bool ticked = child<QCheckBox>("Check1")->isChecked();
-    return readSetting(keys::kLog) + "/" + readSetting(keys::kId) + (ticked ? " [x] " : " [ ] ") + screen->branchId();
-  }
-};
+using StartFormTest = ScreenTest<StartForm>;
 
 // Both need an ID (unticking forgets it); a remembered ID logs in at once only when longer than five.
 TEST_F(StartFormTest, LoginAndRememberedId) {
+  screen = std::make_unique<StartForm>(fakes.services);
+  const auto seen = [this] {  // cl.ini's log and ID, then the box and the field as the form shows them
+    const bool ticked = child<QCheckBox>("Check1")->isChecked();
+    return readSetting(keys::kLog) + "/" + readSetting(keys::kId) + (ticked ? " [x] " : " [ ] ") + screen->branchId();
+  };
   QSignalSpy login(screen.get(), &StartForm::login);
   for (const char* control : {"Command1", "Check1"}) child<QAbstractButton>(control)->click();
   EXPECT_FALSE(exists("cl.ini"));
