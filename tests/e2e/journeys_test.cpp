@@ -59,13 +59,6 @@ class DemoBranchTest : public ProgramFolderTest {
     if (redeem) screen.guteinl_Click();
     return redeem ? label(screen, "Label1") + " / " + label(screen, "Label4") : label(screen, "Label1");
   }
-  // The news strip's channel caption and its first entry, the branch feed switched on.
-  QString strip() {
-    writeBytes("rss.ini", "[rss]\r\nmain=1\r\n");
-    TickerScreen ticker(state, feeds, [] { return false; });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !ticker.scrollText().isEmpty(); }, 10000));
-    return ticker.caption(0) + '|' + ticker.scrollText();
-  }
 
   ZentraleProcess zentrale;
   const QString update = zentrale.dataDir() + "/update/";  // the programs zentrale offers
@@ -246,6 +239,12 @@ TEST_F(BadRepliesE2E, EachScreenWithEveryKindOfBadReply) {
     return registerGuest({"Lena", QStringLiteral("Probe") + QChar(u'a' + ++guests), "0172", QString::number(5550100 + guests),
                           "07", "03", "1970"});
   };
+  const auto strip = [this] {  // the news strip's channel caption and first entry, the branch feed switched on
+    writeBytes("rss.ini", "[rss]\r\nmain=1\r\n");
+    TickerScreen ticker(state, feeds, [] { return false; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ticker.scrollText().isEmpty(); }, 10000));
+    return ticker.caption(0) + '|' + ticker.scrollText();
+  };
   const QString sms = guest_texts::kSmsFailed;
   // What the person sees for no usable answer, and for the kinds where it differs.
   const struct { const char* path; std::function<QString()> flow; QString failed; QMap<QString, QString> otherwise = {}; } rows[] = {
@@ -257,7 +256,7 @@ TEST_F(BadRepliesE2E, EachScreenWithEveryKindOfBadReply) {
                                     {"garbage", sms + fromCp1252(QByteArray("\x01\xfe\x00\xff\x7f\x80\x1b[2J\xc3\x28", 12))}}},
       {"/quorvalis/DATA/delcoupon.cgi", [this] { return coupon("1234", true); },
        QString::fromUtf8("FEHLER / Der Gutschein konnte nicht gelöscht werden. Nicht einlösen !")},
-      {"/quorvalis/DATA/demo/rss.xml", [this] { return strip(); },
+      {"/quorvalis/DATA/demo/rss.xml", strip,
        "NEWS konnten nicht geladen werden.| *** Diese RSS-NEWS sind zur Zeit offline. - the Channel is offline *** "},
   };
   const QByteArray config = readBytes("filialini.ini");

@@ -12,22 +12,9 @@
 
 namespace quorvalis::testing {
 
-// A head office's own authority and server certificates made at test time with openssl.
+// A head office's own authority and server certificates, made at test time with openssl.
 class TlsE2E : public ProgramFolderTest {
  protected:
-  void SetUp() override {
-    ProgramFolderTest::SetUp();
-    writeBytes("san", "subjectAltName=DNS:localhost,IP:127.0.0.1\n");
-    writeBytes("elsewhere", "subjectAltName=DNS:zentrale.example\n");
-    // Its own settings: a Windows PC has no openssl.cnf in the place the command looks.
-    writeBytes("req.cnf", "[req]\ndistinguished_name=dn\nx509_extensions=ca\n[dn]\n"
-                          "[ca]\nbasicConstraints=critical,CA:true\nkeyUsage=keyCertSign,cRLSign\n");
-    for (const char* name : {"office", "stranger"}) certificate(name);
-    certificate("good", "office", "1", "san");
-    certificate("expired", "office", "-1", "san");
-    certificate("wrongname", "office", "1", "elsewhere");
-    certificate("foreign", "stranger", "1", "san");
-  }
   void openssl(const QStringList& args) {
     ASSERT_EQ(run(QStringLiteral("openssl"), args, 30000), 0)
         << "openssl is needed (Debian package openssl; for Windows, scripts/windows-openssl.sh)";
@@ -47,6 +34,16 @@ class TlsE2E : public ProgramFolderTest {
 // the same name, or any at all when the authority's file is missing, is no answer, and nothing is
 // written from it: no settings file, no ticker settings, no program.
 TEST_F(TlsE2E, OnlyAVerifiedServerAnswers) {
+  writeBytes("san", "subjectAltName=DNS:localhost,IP:127.0.0.1\n");
+  writeBytes("elsewhere", "subjectAltName=DNS:zentrale.example\n");
+  // Its own settings: a Windows PC has no openssl.cnf in the place the command looks.
+  writeBytes("req.cnf", "[req]\ndistinguished_name=dn\nx509_extensions=ca\n[dn]\n"
+                        "[ca]\nbasicConstraints=critical,CA:true\nkeyUsage=keyCertSign,cRLSign\n");
+  for (const char* name : {"office", "stranger"}) certificate(name);
+  certificate("good", "office", "1", "san");
+  certificate("expired", "office", "-1", "san");
+  certificate("wrongname", "office", "1", "elsewhere");
+  certificate("foreign", "stranger", "1", "san");
   const struct { const char* cert; const char* ca; bool answers; } rows[] = {
       {"good", "office.pem", true},       {"expired", "office.pem", false}, {"wrongname", "office.pem", false},
       {"foreign", "office.pem", false},   {"good", "missing.pem", false}};

@@ -18,14 +18,6 @@
 
 namespace quorvalis::testing {
 
-// The reader library stand-in, loaded by path, over a card file of this test's own.
-class CardReaderTest : public ProgramFolderTest {
- protected:
-  void drive(CardReader& reader, const char* name, qint64 until, qint64* now, bool pcsc);
-
-  CardsimFile card_{path("card")};
-};
-
 // The reader as the driver reports it, its card's bytes and its results (0 written, 1 no card,
 // 3 past the end, 4 write-protected, 5 reader not ready): 0xFF comes back as U+00FF and a failed
 // call is a result (the prefilled buffer comes back). In the helper, a driver that crashes or
@@ -54,28 +46,34 @@ const struct Step { qint64 at; const char *action, *status; int address; QString
     {60200 + 60000, nullptr, kStatusActive, 1, "", "quorva", 0},
 };
 
-// The steps up to until. The PC/SC service notices a card in its own time: its status is
-// awaited. Its virtual reader is always ready; the service's own failure is the club journey's.
-void CardReaderTest::drive(CardReader& reader, const char* name, qint64 until, qint64* now, bool pcsc) {
-  cardsim({"remove"});
-  cardsim({"reader-ok"});
-  for (const Step& s : kSteps) {
-    if (s.at >= until) break;
-    if (pcsc && s.action && QByteArray(s.action).startsWith("reader-")) continue;
-    SCOPED_TRACE(QStringLiteral("%1 at %2").arg(name).arg(s.at).toStdString());
-    if (now) *now = s.at;
-    if (s.action) cardsim(QString::fromLatin1(s.action).split(u' '));
-    CardResult status = reader.command(statusCommand(), {}, 7);
-    if (pcsc && s.status)
-      (void)QTest::qWaitFor([&] { return (status = reader.command(statusCommand(), {}, 7)).dataOut == s.status; }, 20000);
-    EXPECT_EQ(status.called, s.status != nullptr);
-    if (!s.status) continue;
-    EXPECT_EQ(status.dataOut, QString::fromLatin1(s.status));
-    const int length = static_cast<int>(s.read.isEmpty() ? s.write.size() : s.read.size());
-    EXPECT_EQ(s.write.isEmpty() ? 0 : cardWrite(reader, s.address, s.write), s.wrote);
-    EXPECT_EQ(s.read.isEmpty() ? "" : cardRead(reader, s.address, length), s.read);
+// The reader library stand-in, loaded by path, over a card file of this test's own.
+class CardReaderTest : public ProgramFolderTest {
+ protected:
+  // The steps up to until. The PC/SC service notices a card in its own time: its status is
+  // awaited. Its virtual reader is always ready; the service's own failure is the club journey's.
+  void drive(CardReader& reader, const char* name, qint64 until, qint64* now, bool pcsc) {
+    cardsim({"remove"});
+    cardsim({"reader-ok"});
+    for (const Step& s : kSteps) {
+      if (s.at >= until) break;
+      if (pcsc && s.action && QByteArray(s.action).startsWith("reader-")) continue;
+      SCOPED_TRACE(QStringLiteral("%1 at %2").arg(name).arg(s.at).toStdString());
+      if (now) *now = s.at;
+      if (s.action) cardsim(QString::fromLatin1(s.action).split(u' '));
+      CardResult status = reader.command(statusCommand(), {}, 7);
+      const auto noticed = [&] { return (status = reader.command(statusCommand(), {}, 7)).dataOut == s.status; };
+      if (pcsc && s.status) (void)QTest::qWaitFor(noticed, 20000);
+      EXPECT_EQ(status.called, s.status != nullptr);
+      if (!s.status) continue;
+      EXPECT_EQ(status.dataOut, QString::fromLatin1(s.status));
+      const int length = static_cast<int>(s.read.isEmpty() ? s.write.size() : s.read.size());
+      EXPECT_EQ(s.write.isEmpty() ? 0 : cardWrite(reader, s.address, s.write), s.wrote);
+      EXPECT_EQ(s.read.isEmpty() ? "" : cardRead(reader, s.address, length), s.read);
+    }
   }
-}
+
+  CardsimFile card_{path("card")};
+};
 
 // In process and through the helper; a library installed later is found the same way.
 TEST_F(CardReaderTest, DriverInProcessAndInItsHelper) {

@@ -13,7 +13,8 @@ namespace quorvalis::testing {
 
 inline QString label(const QWidget& screen, const QString& name) { return screen.findChild<QLabel*>(name)->text(); }
 inline void fill(QWidget& screen, const QStringList& values) {
-  for (int i = 0; i < values.size(); ++i) screen.findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i))->setText(values[i]);
+  for (int i = 0; i < values.size(); ++i)
+    screen.findChild<QLineEdit*>(QStringLiteral("DATA_%1").arg(i))->setText(values[i]);
 }
 
 // Held: how the test holds its screen (a kept screen belongs to the band's KeptScreen).

@@ -149,13 +149,6 @@ class TickerScreenTest : public ScreenTest<TickerScreen>, public FeedSource {
     ASSERT_FALSE(pending.isEmpty());
     pending.takeFirst()(std::move(document));
   }
-  void open(const QByteArray& rss) {
-    writeBytes("rss.ini", "[rss]\r\nmain=1\r\n" + rss);
-    screen = std::make_unique<TickerScreen>(state, *this, [] { return false; });
-    screen->show();
-    // The first fetch starts once the strip is shown.
-    EXPECT_TRUE(QTest::qWaitFor([this] { return !pending.isEmpty(); }, 5000));
-  }
   // Runs the strip until the current text has crossed it.
   void pass() {
     for (int i = 0; i < 100000 && !screen->loading() && screen->scroller()->x() > -screen->scroller()->width(); ++i)
@@ -170,10 +163,13 @@ class TickerScreenTest : public ScreenTest<TickerScreen>, public FeedSource {
 // Two entries a feed, the feeds in turn; a double-click hides the strip until a new first
 // headline; a feed without entries is passed over once.
 TEST_F(TickerScreenTest, EntriesOfEachFeedInTurnHiddenByADoubleClickEmptyFeedsPassedOver) {
-  QByteArray rss = "items=2\r\n";
+  QByteArray rss = "[rss]\r\nmain=1\r\nitems=2\r\n";
   for (int i = 1; i <= 10; ++i) rss += QByteArray::number(i) + "=http://f" + QByteArray::number(i) + ";0\r\n";
   QStringList order{"/quorvalis/DATA/demo/rss.xml"};
-  open(rss);
+  writeBytes("rss.ini", rss);
+  screen = std::make_unique<TickerScreen>(state, *this, [] { return false; });
+  screen->show();
+  EXPECT_TRUE(QTest::qWaitFor([this] { return !pending.isEmpty(); }, 5000));  // the first fetch once it shows
   answer(feed({"Eins", "Zwei", "Drei"}, {"Text", "&lt;img src=\"x\"&gt;Bild"}));
   // The channel caption, the scrolling text, the date corner and the captions' colour.
   const QString strip = screen->caption(0) + '|' + screen->scrollText() + '|' + screen->caption(1);
