@@ -67,9 +67,10 @@ QString readerLine(CardReader& reader) {
   const QString name = QFileInfo(library).fileName();
   const CardResult status = reader.command(statusCommand(), {}, 7);
   const QString state = status.dataOut.trimmed();
+  const bool noReader = status.dataOut == QLatin1String(kStatusError);
   if (!QFile::exists(library)) {
     // Without the maker's driver the terminal reads cards through the PC/SC service.
-    if (status.called && state != u"error") return ok(QStringLiteral("Kartenleser über PC/SC, Status %1").arg(state));
+    if (status.called && !noReader) return ok(QStringLiteral("Kartenleser über PC/SC, Status %1").arg(state));
     return fault(QStringLiteral("kein Kartenleser-Treiber %1 im Programmordner, %2").arg(name,
                      status.called ? QStringLiteral("PC/SC-Dienst ohne Leser") : QStringLiteral("kein PC/SC-Dienst")),
                  QStringLiteral("den Treiber des Herstellers oder pcscd und den Leser installieren (Clubmitglieder gehen auch per Nummer)"));
@@ -79,7 +80,7 @@ QString readerLine(CardReader& reader) {
   if (!status.called)
     return fault(QStringLiteral("Treiber %1 antwortet nicht").arg(kind),
                  QStringLiteral("Treiber neu installieren; bei 32 Bit muss quorval-card.exe im Programmordner liegen"));
-  if (state == u"error")
+  if (noReader)
     return fault(QStringLiteral("Treiber %1 meldet keinen Leser").arg(kind), QStringLiteral("Leser anschließen"));
   return ok(QStringLiteral("Kartenleser über %1, Status %2").arg(kind, state));
 }
