@@ -68,23 +68,21 @@ start_pcsc() {
   pids+=($!)
 }
 
-# wine_bits DIR: whether this machine runs 32-bit programs (runs32=1 or 0), said aloud. Some
-# kernels run none ("Exec format error"), and Debian's wine wrapper still picks the 32-bit
-# loader whenever wine32 is installed: there "wine" becomes the 64-bit loader through wrappers
-# in DIR/wine64-bin, put first on PATH.
+# wine_bits DIR: whether this machine runs 32-bit programs (runs32=1 or 0), said aloud, and
+# "wine" the 64-bit loader on both kinds of machine, through wrappers in DIR/wine64-bin put first
+# on PATH. Debian's wine wrapper picks the 32-bit loader whenever wine32 is installed; its tools
+# (taskkill, reg, cmd) are then 32-bit, and a 32-bit taskkill does not see the 64-bit terminal. The
+# 64-bit loader hands a 32-bit program (the reader helper and its driver) to the 32-bit loader
+# where the kernel runs one; some kernels run none ("Exec format error").
 wine_bits() {
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    runs32=1
-  else
-    runs32=0
-    local bin=$1/wine64-bin w
-    mkdir -p "$bin"
-    for w in wine wine-stable; do
-      printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$bin/$w"
-      chmod +x "$bin/$w"
-    done
-    case ":$PATH:" in *":$bin:"*) ;; *) export PATH=$bin:$PATH ;; esac
-  fi
+  local bin=$1/wine64-bin w
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then runs32=1; else runs32=0; fi
+  mkdir -p "$bin"
+  for w in wine wine-stable; do
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$bin/$w"
+    chmod +x "$bin/$w"
+  done
+  case ":$PATH:" in *":$bin:"*) ;; *) export PATH=$bin:$PATH ;; esac
   export runs32
 }
 
@@ -123,3 +121,77 @@ judge() {
   fi
   echo "$name: caught by $(echo $expected | sed 's/ /, /g')${others:+ (also failed: ${others[*]})}"
 }
+
+# debian_sources DIR: a private apt configuration in DIR (sets aptopts) with the machine's own
+# Debian sources as deb-src: the mirror or proxy its administrator configured, never an address
+# of ours, and only the release's own suites (release, updates, security: the security suite's
+# fixes are ours to ship). Both the one-line and the deb822 format; the machine's sources stay.
+debian_sources() {
+  local dir=$1 etc=${APT_ETC:-/etc/apt} codename f
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+  mkdir -p "$dir/parts" "$dir/lists/partial" "$dir/cache/archives/partial"
+  rm -f "$dir/parts/"*
+  for f in "$etc/sources.list" "$etc"/sources.list.d/*.list; do
+    [ -f "$f" ] || continue
+    awk -v c="$codename" '
+      $1 == "deb" {
+        line = $0; opts = ""
+        if (match(line, /\[[^]]*\]/)) {
+          opts = substr(line, RSTART, RLENGTH) " "
+          line = substr(line, 1, RSTART - 1) substr(line, RSTART + RLENGTH)
+        }
+        sub(/^[ \t]+/, "", line); n = split(line, w, /[ \t]+/)  # deb URI SUITE COMPONENTS...
+        if (w[3] != c && w[3] != c "-updates" && w[3] != c "-security") next
+        out = "deb-src " opts w[2]; for (i = 3; i <= n; i++) out = out " " w[i]; print out
+      }' "$f"
+  done >"$dir/sources.list"
+  for f in "$etc"/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    awk -v c="$codename" '
+      function flush(   i, n, w, keep) {
+        if (types ~ /(^| )deb( |$)/ && tolower(enabled) != "no") {
+          n = split(suites, w, " "); keep = ""
+          for (i = 1; i <= n; i++) if (w[i] == c || w[i] == c "-updates" || w[i] == c "-security") keep = keep " " w[i]
+          if (keep != "") { print "Types: deb-src"; print "Suites:" keep; printf "%s", rest; print "" }
+        }
+        types = suites = enabled = rest = ""; field = ""
+      }
+      /^#/ { next }
+      /^[ \t]*$/ { flush(); next }
+      /^[ \t]/ { if (field != "types" && field != "suites") rest = rest $0 "\n"; next }
+      { split($0, kv, ":"); key = tolower(kv[1]); val = substr($0, length(kv[1]) + 2); sub(/^[ \t]+/, "", val)
+        field = key
+        if (key == "types") types = val
+        else if (key == "suites") suites = val
+        else { if (key == "enabled") enabled = val; rest = rest $0 "\n" } }
+      END { flush() }' "$f" >"$dir/parts/$(basename "$f")"
+    [ -s "$dir/parts/$(basename "$f")" ] || rm -f "$dir/parts/$(basename "$f")"
+  done
+  if [ ! -s "$dir/sources.list" ] && [ -z "$(ls "$dir/parts")" ]; then
+    echo "no Debian $codename source configured in $etc: add its suites to the machine's sources" >&2
+    return 1
+  fi
+  aptopts=(-o "Dir::Etc::SourceList=$dir/sources.list" -o "Dir::Etc::SourceParts=$dir/parts"
+           -o "Dir::State::Lists=$dir/lists" -o "Dir::Cache=$dir/cache")
+}
+
+# fetch_source DIR PACKAGE VERSION DEST: Debian's source package at that version, unpacked with its
+# patches into DEST through the apt configuration of debian_sources DIR. Unpacked beside DEST and
+# moved there only once whole, so an interrupted fetch leaves nothing a later run would trust.
+fetch_source() {
+  local dir=$1 pkg=$2 version=$3 dest=$4 tmp
+  [ -d "$dest" ] && return 0
+  mkdir -p "$(dirname "$dest")"
+  tmp=$(mktemp -d "$dest.partial.XXXXXX")
+  if (cd "$tmp" && apt-get "${aptopts[@]}" source -qq "$pkg=$version" >"$tmp.log" 2>&1); then
+    mv "$(find "$tmp" -mindepth 1 -maxdepth 1 -type d | head -1)" "$dest"
+    rm -rf "$tmp" "$tmp.log"
+  else
+    echo "source $pkg $version could not be fetched: $(tail -3 "$tmp.log")" >&2
+    rm -rf "$tmp" "$tmp.log"
+    return 1
+  fi
+}
+
+# source_versions PACKAGE: the versions of its source that the configuration offers, newest first.
+source_versions() { apt-cache "${aptopts[@]}" showsrc "$1" | sed -n 's/^Version: //p' | sort -Vru; }

@@ -18,27 +18,24 @@ fi
 rm -rf "$prefix"
 mkdir -p "$prefix/include" "$prefix/lib" "$prefix/bin" "$root/src"
 
-apt=$root/apt
-mkdir -p "$apt/parts" "$apt/lists/partial" "$apt/cache/archives/partial"
-echo "deb-src http://deb.debian.org/debian bookworm main" >"$apt/sources.list"
-aptopts=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/parts"
-         -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache")
-[ -n "$(ls "$apt/lists" | grep -i sources)" ] || apt-get "${aptopts[@]}" update -qq
-src=$(ls -d "$root"/src/cpp-httplib-* 2>/dev/null | head -1 || true)
-if [ -z "$src" ]; then
-  (cd "$root/src" && apt-get "${aptopts[@]}" source -qq cpp-httplib 2>/dev/null)
-  src=$(ls -d "$root"/src/cpp-httplib-* | head -1)
-fi
+# Debian's sources through the machine's own apt configuration (see debian_sources).
+. scripts/lib.sh
+debian_sources "$root/apt"
+[ -n "$(ls "$root/apt/lists" | grep -i sources)" ] || apt-get "${aptopts[@]}" update -qq
+source_dir() {  # PACKAGE: the newest source's folder, fetched the first time
+  local v
+  v=$(source_versions "$1" | head -1)
+  [ -n "$v" ] || { echo "Windows libraries: no $1 source known" >&2; return 1; }
+  fetch_source "$root/apt" "$1" "$v" "$root/src/$1/$v"
+  echo "$root/src/$1/$v"
+}
+src=$(source_dir cpp-httplib)
 cp "$src/httplib.h" "$prefix/include/"
-src=$(ls -d "$root"/src/sqlite3-3.* 2>/dev/null | head -1 || true)
-if [ -z "$src" ]; then
-  (cd "$root/src" && apt-get "${aptopts[@]}" source -qq sqlite3 2>/dev/null)
-  src=$(ls -d "$root"/src/sqlite3-3.* | head -1)
-fi
+src=$(source_dir sqlite3)
 # The amalgamation and the shell's source are made by the host's tclsh.
 work=$root/build-sqlite
 rm -rf "$work" && mkdir -p "$work"
-(cd "$work" && "$src/configure" >/dev/null && make -s sqlite3.c shell.c >/dev/null)
+(cd "$work" && "$src/configure" >/dev/null && make -s sqlite3.c >/dev/null && make -s shell.c >/dev/null)
 cc=x86_64-w64-mingw32-gcc-posix
 $cc -O2 -c "$work/sqlite3.c" -o "$work/sqlite3.o" -DSQLITE_THREADSAFE=1
 x86_64-w64-mingw32-ar rcs "$prefix/lib/libsqlite3.a" "$work/sqlite3.o"
@@ -46,11 +43,7 @@ $cc -O2 "$work/shell.c" "$work/sqlite3.o" -o "$prefix/bin/sqlite3.exe" -static
 cp "$work/sqlite3.h" "$prefix/include/"
 rm -rf "$work"
 
-src=$(ls -d "$root"/src/libsodium-1.* 2>/dev/null | head -1 || true)
-if [ -z "$src" ]; then
-  (cd "$root/src" && apt-get "${aptopts[@]}" source -qq libsodium 2>/dev/null)
-  src=$(ls -d "$root"/src/libsodium-1.* | head -1)
-fi
+src=$(source_dir libsodium)
 # Debian's source has no generated configure.
 [ -x "$src/configure" ] || (cd "$src" && autoreconf -fi >/dev/null 2>&1)
 work=$root/build-sodium

@@ -25,33 +25,32 @@ qtopts=(
   # The Debian tarball lacks the Wintab header; with OpenGL off the dynamic-GL path still builds.
   -DFEATURE_tabletevent=OFF -DFEATURE_dynamicgl=OFF
 )
-recipe=$( (printf '%s\n' "${qtopts[@]}"; cat cmake/mingw-w64-x86_64.cmake) | sha256sum | cut -c1-16)
+# Debian's source package through a private apt configuration made from the machine's own
+# sources (their security suite included); the machine's sources stay as they are. The newest
+# 6.4.2 source decides, and its version is in the stamp: a security fix rebuilds Qt.
+. scripts/lib.sh
+debian_sources "$root/apt"
+apt-get "${aptopts[@]}" update -qq || echo "Qt for Windows: no package lists fetched; using the cached ones"
+version=$(source_versions qt6-base | grep -m1 '^6\.4\.2' || true)
+[ -n "$version" ] || { echo "Qt for Windows: no qt6-base 6.4.2 source known" >&2; exit 1; }
+recipe=$( (echo "$version"; printf '%s\n' "${qtopts[@]}"; cat cmake/mingw-w64-x86_64.cmake) | sha256sum | cut -c1-16)
 if [ "$(cat "$prefix/.stamp" 2>/dev/null)" = "$recipe" ]; then
-  echo "Qt for Windows: $prefix (cached)"
+  echo "Qt for Windows: $prefix ($version, cached)"
   exit 0
 fi
-
-# Debian's source package through a private apt configuration: the machine's own sources stay
-# as they are.
-apt=$root/apt
-mkdir -p "$apt/parts" "$apt/lists/partial" "$apt/cache/archives/partial" "$root/src"
-echo "deb-src http://deb.debian.org/debian bookworm main" >"$apt/sources.list"
-aptopts=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/parts"
-         -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache")
-apt-get "${aptopts[@]}" update -qq
-src=$(ls -d "$root"/src/qt6-base-6.4.2* 2>/dev/null | head -1 || true)
-if [ -z "$src" ]; then
-  (cd "$root/src" && apt-get "${aptopts[@]}" source -qq qt6-base)
-  src=$(ls -d "$root"/src/qt6-base-6.4.2* | head -1)
-fi
+src=$root/src/qt6-base/$version
+fetch_source "$root/apt" qt6-base "$version" "$src"
 
 build=$root/build-qt
-rm -rf "$build"
+rm -rf "$build" "$prefix"
+# A failed step leaves no tree behind: a later run builds again from the source.
+trap 'rm -rf "$build" "$prefix"' ERR
 cmake -S "$src" -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCMAKE_INSTALL_PREFIX="$prefix" \
   "${qtopts[@]}"
 cmake --build "$build" -j "$(nproc)"
 cmake --install "$build"
+trap - ERR
 echo "$recipe" >"$prefix/.stamp"
 rm -rf "$build"
-echo "Qt for Windows: $prefix"
+echo "Qt for Windows: $prefix ($version)"

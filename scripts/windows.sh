@@ -50,7 +50,10 @@ if [ "$runs32" = 0 ]; then
   echo "  __stdcall driver through the 32-bit helper is left out"
   helpers=$win/helper64
   helper_pair x86_64-w64-mingw32-g++-posix $helpers
+else
+  echo "  this machine runs 32-bit programs: the 32-bit helper and its 32-bit driver run as 32-bit"
 fi
+echo "  \"wine\" is the 64-bit loader ($(command -v wine)): its taskkill and reg see the 64-bit terminal"
 export QUORVALIS_HELPERS=$root/$helpers
 
 echo "== Windows build"

@@ -101,7 +101,11 @@ sleep 1
 shot club
 echo "  visit: $(head -1 "$visits")"
 if [ "$runs32" = 1 ]; then
-  pgrep -f '[q]uorval-card[.]exe' >/dev/null || fail "no driver helper running"
+  helpers_now=$(pgrep -f '[q]uorval-card[.]exe') || fail "no driver helper running"
+  # Started by the 64-bit terminal under the 64-bit loader, the helper still runs 32-bit.
+  loaders=$(for p in $helpers_now; do readlink "/proc/$p/exe"; done | sort -u)
+  grep -qx /usr/lib/wine/wine <<<"$loaders" || fail "the helper runs under $loaders, not the 32-bit loader"
+  echo "  helper: /usr/lib/wine/wine (32-bit)"
 else
   echo "  the 64-bit stand-in loads in the terminal itself; the helper's protocol is the suite's (64-bit pair)"
 fi
