@@ -68,7 +68,7 @@ start_pcsc() {
   pids+=($!)
 }
 
-# wine_bits DIR: whether this machine runs 32-bit programs (runs32=1 or 0), said aloud, and
+# wine_bits DIR: whether this machine runs 32-bit programs (runs32=1 or 0), and
 # "wine" the 64-bit loader on both kinds of machine, through wrappers in DIR/wine64-bin put first
 # on PATH. Debian's wine wrapper picks the 32-bit loader whenever wine32 is installed; its tools
 # (taskkill, reg, cmd) are then 32-bit, and a 32-bit taskkill does not see the 64-bit terminal. The
@@ -149,12 +149,12 @@ debian_sources() {
     [ -f "$f" ] || continue
     awk -v c="$codename" '
       function flush(   i, n, w, keep) {
-        if (types ~ /(^| )deb( |$)/ && tolower(enabled) != "no") {
+        if (types ~ /(^| )deb( |$)/) {  # "Enabled: no" stays with the rest, for apt
           n = split(suites, w, " "); keep = ""
           for (i = 1; i <= n; i++) if (w[i] == c || w[i] == c "-updates" || w[i] == c "-security") keep = keep " " w[i]
           if (keep != "") { print "Types: deb-src"; print "Suites:" keep; printf "%s", rest; print "" }
         }
-        types = suites = enabled = rest = ""; field = ""
+        types = suites = rest = ""; field = ""
       }
       /^#/ { next }
       /^[ \t]*$/ { flush(); next }
@@ -163,7 +163,7 @@ debian_sources() {
         field = key
         if (key == "types") types = val
         else if (key == "suites") suites = val
-        else { if (key == "enabled") enabled = val; rest = rest $0 "\n" } }
+        else rest = rest $0 "\n" }
       END { flush() }' "$f" >"$dir/parts/$(basename "$f")"
     [ -s "$dir/parts/$(basename "$f")" ] || rm -f "$dir/parts/$(basename "$f")"
   done
@@ -175,16 +175,16 @@ debian_sources() {
            -o "Dir::State::Lists=$dir/lists" -o "Dir::Cache=$dir/cache")
 }
 
-# fetch_source DIR PACKAGE VERSION DEST: Debian's source package at that version, unpacked with its
-# patches into DEST through the apt configuration of debian_sources DIR. Unpacked beside DEST and
+# fetch_source PACKAGE VERSION DEST: Debian's source package at that version, unpacked with its
+# patches into DEST through the apt configuration of debian_sources. Unpacked beside DEST and
 # moved there only once whole, so an interrupted fetch leaves nothing a later run would trust.
 fetch_source() {
-  local dir=$1 pkg=$2 version=$3 dest=$4 tmp
+  local pkg=$1 version=$2 dest=$3 tmp
   [ -d "$dest" ] && return 0
   mkdir -p "$(dirname "$dest")"
   tmp=$(mktemp -d "$dest.partial.XXXXXX")
-  if (cd "$tmp" && apt-get "${aptopts[@]}" source -qq "$pkg=$version" >"$tmp.log" 2>&1); then
-    mv "$(find "$tmp" -mindepth 1 -maxdepth 1 -type d | head -1)" "$dest"
+  if (cd "$tmp" && apt-get "${aptopts[@]}" source -qq "$pkg=$version" >"$tmp.log" 2>&1) &&
+     mv "$(find "$tmp" -mindepth 1 -maxdepth 1 -type d | head -1)" "$dest"; then
     rm -rf "$tmp" "$tmp.log"
   else
     echo "source $pkg $version could not be fetched: $(tail -3 "$tmp.log")" >&2
@@ -193,5 +193,16 @@ fetch_source() {
   fi
 }
 
-# source_versions PACKAGE: the versions of its source that the configuration offers, newest first.
-source_versions() { apt-cache "${aptopts[@]}" showsrc "$1" | sed -n 's/^Version: //p' | sort -Vru; }
+# newest_source ROOT PACKAGE [VERSION_PREFIX]: prints the folder (ROOT/src/PACKAGE/VERSION) of the
+# newest source of PACKAGE, of the versions that begin with VERSION_PREFIX, that can be fetched.
+# A newer one that cannot be fetched is named, not hidden, and the next older one taken.
+newest_source() {
+  local root=$1 pkg=$2 v
+  for v in $(apt-cache "${aptopts[@]}" showsrc "$pkg" | sed -n 's/^Version: //p' | sort -Vru |
+             awk -v p="${3:-}" 'index($0, p) == 1'); do
+    fetch_source "$pkg" "$v" "$root/src/$pkg/$v" && { echo "$root/src/$pkg/$v"; return 0; }
+    echo "source $pkg $v: trying the next older one" >&2
+  done
+  echo "no source of $pkg ${3:-}could be fetched" >&2
+  return 1
+}

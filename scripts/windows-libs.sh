@@ -22,16 +22,9 @@ mkdir -p "$prefix/include" "$prefix/lib" "$prefix/bin" "$root/src"
 . scripts/lib.sh
 debian_sources "$root/apt"
 [ -n "$(ls "$root/apt/lists" | grep -i sources)" ] || apt-get "${aptopts[@]}" update -qq
-source_dir() {  # PACKAGE: the newest source's folder, fetched the first time
-  local v
-  v=$(source_versions "$1" | head -1)
-  [ -n "$v" ] || { echo "Windows libraries: no $1 source known" >&2; return 1; }
-  fetch_source "$root/apt" "$1" "$v" "$root/src/$1/$v"
-  echo "$root/src/$1/$v"
-}
-src=$(source_dir cpp-httplib)
+src=$(newest_source "$root" cpp-httplib)
 cp "$src/httplib.h" "$prefix/include/"
-src=$(source_dir sqlite3)
+src=$(newest_source "$root" sqlite3)
 # The amalgamation and the shell's source are made by the host's tclsh.
 work=$root/build-sqlite
 rm -rf "$work" && mkdir -p "$work"
@@ -43,7 +36,7 @@ $cc -O2 "$work/shell.c" "$work/sqlite3.o" -o "$prefix/bin/sqlite3.exe" -static
 cp "$work/sqlite3.h" "$prefix/include/"
 rm -rf "$work"
 
-src=$(source_dir libsodium)
+src=$(newest_source "$root" libsodium)
 # Debian's source has no generated configure.
 [ -x "$src/configure" ] || (cd "$src" && autoreconf -fi >/dev/null 2>&1)
 work=$root/build-sodium

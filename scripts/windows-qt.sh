@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-compiles Qt 6.4.2 (Debian's qtbase source, the host Qt's version) for 64-bit Windows
 # into a cache outside the tree. Skips the work when the cache carries this recipe's stamp.
-# About 20 minutes on 2 cores the first time; 90 MB installed. Needs windows-openssl.sh first.
+# About 27 minutes on 2 cores the first time; 90 MB installed. Needs windows-openssl.sh first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=${QUORVALIS_WIN_CACHE:-/opt/quorvalis-win}
@@ -31,15 +31,13 @@ qtopts=(
 . scripts/lib.sh
 debian_sources "$root/apt"
 apt-get "${aptopts[@]}" update -qq || echo "Qt for Windows: no package lists fetched; using the cached ones"
-version=$(source_versions qt6-base | grep -m1 '^6\.4\.2' || true)
-[ -n "$version" ] || { echo "Qt for Windows: no qt6-base 6.4.2 source known" >&2; exit 1; }
+src=$(newest_source "$root" qt6-base 6.4.2)
+version=${src##*/}
 recipe=$( (echo "$version"; printf '%s\n' "${qtopts[@]}"; cat cmake/mingw-w64-x86_64.cmake) | sha256sum | cut -c1-16)
 if [ "$(cat "$prefix/.stamp" 2>/dev/null)" = "$recipe" ]; then
   echo "Qt for Windows: $prefix ($version, cached)"
   exit 0
 fi
-src=$root/src/qt6-base/$version
-fetch_source "$root/apt" qt6-base "$version" "$src"
 
 build=$root/build-qt
 rm -rf "$build" "$prefix"
