@@ -4,6 +4,8 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <QScreen>
+#include <QSysInfo>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -11,10 +13,12 @@
 #include "platform/card_helper.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "platform/guard_link.h"
 #include "platform/printer_system.h"
 #include "platform/program_folder.h"
 #include "platform/screen_host.h"
 #include "platform/single_instance.h"
+#include "platform/support_log.h"
 #include "server/feed_source.h"
 #include "server/http_central_server.h"
 #include "server/services.h"
@@ -27,6 +31,9 @@
 #include "shell/main_screen.h"
 #include "shell/self_test.h"
 #include "shell/start_form.h"
+#include "shell/texts.h"
+#include "diagnostics/guard_rules.h"
+#include "settings/ini.h"
 #include "ticker/ticker_screen.h"
 
 using namespace quorvalis;
@@ -49,7 +56,10 @@ bool answerCommandLine(int argc, char** argv) {
           "install.ini in it names the central server: [server] host=name[:port], timeout=seconds.\n"
           "cl.ini [start] FL is the branch file number; the card reader library is %s there.\n"
           "--selftest checks this PC (server, reader, printers, autostart, screen, folder), writes\n"
-          "selftest.txt into the program folder, shows it and ends (status 1 when a check failed).\n",
+          "selftest.txt into the program folder, shows it and ends (status 1 when a check failed).\n"
+          "The terminal runs under quorval-guard, which starts it again after a crash, a kill or a\n"
+          "hang (install.ini [guard] hang=seconds, default 60); quorval.log and the folder crashes\n"
+          "in the program folder say what happened.\n",
 #ifdef Q_OS_WIN
           "c:\\quorvalis", "SCard32.DLL"
 #else
@@ -130,10 +140,37 @@ int selfTest() {
   return passed ? 0 : 1;
 }
 
+// What support needs to know of this start; never a password, a key or anyone's data.
+void logStart() {
+  const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->size() : QSize();
+  const ServerSettings server = readServerSettings();
+  logInfo("terminal",
+          QStringLiteral("start: version %1, release %2, %3 (%4), Qt %5, screen %6x%7 at %8 dpi, %9")
+              .arg(QStringLiteral(QUORVALIS_VERSION), readSetting(keys::kInstalledVersion), QSysInfo::prettyProductName(),
+                   QSysInfo::currentCpuArchitecture(), QString::fromLatin1(qVersion()))
+              .arg(screen.width())
+              .arg(screen.height())
+              .arg(QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->logicalDotsPerInch() : 0)
+              .arg(guardlink::guarded() ? QStringLiteral("under its guard") : QStringLiteral("without a guard")));
+  logInfo("terminal", QStringLiteral("settings: server %1, timeout %2 s, TLS certificate %3, update key %4, "
+                                     "card reader %5, branch remembered %6, club mode %7, receipt printer %8, hang limit %9 s")
+                          .arg(server.host)
+                          .arg(server.timeoutMs / 1000)
+                          .arg(server.caFile.isEmpty() ? QStringLiteral("none") : QStringLiteral("given"),
+                               readSetting(keys::kUpdateKey).isEmpty() ? QStringLiteral("none") : QStringLiteral("given"),
+                               readSetting(keys::kCardReader).isEmpty() ? QStringLiteral("any") : QStringLiteral("named"),
+                               readSetting(keys::kLog) == u"1" ? QStringLiteral("yes") : QStringLiteral("no"),
+                               readSetting(keys::kClub) == u"1" ? QStringLiteral("on") : QStringLiteral("off"),
+                               readSetting(keys::kQPrinter))
+                          .arg(guard::hangSecondsFrom(readSetting(keys::kGuardHang).toStdString())));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (answerCommandLine(argc, argv)) return 0;
+  if (guardlink::handOverToGuard(argc, argv)) return 0;
+  guardlink::connect();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("quorvalis"));
   app.setFont(QFont(QStringLiteral("Arial"), 11));
@@ -143,9 +180,19 @@ int main(int argc, char** argv) {
   app.setQuitOnLastWindowClosed(false);
 
   if (QCoreApplication::arguments().contains(QStringLiteral("--selftest"))) return selfTest();
+  if (QCoreApplication::arguments().contains(QStringLiteral("--restarts-stopped"))) {
+    MessageBoxDialogs().message(QString::fromUtf8(texts::kRestartsStopped), QString::fromUtf8(texts::kTitleError),
+                                Dialogs::kOk);
+    return 0;
+  }
 
   const auto instance = acquireSingleInstance();
-  if (!instance) return 0;  // another terminal is already running
+  if (!instance) {
+    guardlink::plannedEnd(QStringLiteral("another terminal is already running"));
+    return 0;
+  }
+  guardlink::startHeartbeat(&app, guard::hangSecondsFrom(readSetting(keys::kGuardHang).toStdString()));
+  logStart();
 
   TerminalServices terminal;
   Services& services = terminal.services;
@@ -164,9 +211,14 @@ int main(int argc, char** argv) {
     band = std::make_unique<MainScreen>(services, state, id);
     attachScreens(*band, services, state, club, settings, ticker);
     band->show();
+    guardlink::loggedIn(id);
+    guardlink::bandShown();
+    logInfo("terminal", QStringLiteral("band shown"));
     QTimer::singleShot(0, [&] { start.reset(); });
   });
   start->show();
-  if (start->load()) QTimer::singleShot(0, start.get(), &StartForm::Command1_Click);
+  // After a restart the branch logs in again by itself, as it was logged in before.
+  const bool resumed = start->resume(guardlink::resumeBranch());
+  if (start->load() || resumed) QTimer::singleShot(0, start.get(), &StartForm::Command1_Click);
   return app.exec();
 }

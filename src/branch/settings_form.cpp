@@ -192,7 +192,7 @@ void SettingsForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
 }
 
-void SettingsForm::ende_Click() { services_.desktop.endProgram(); }
+void SettingsForm::ende_Click() { services_.desktop.endProgram(QStringLiteral("the settings form's quit button")); }
 
 void SettingsForm::BuildReport() {
   QFile log(programFile(QString::fromLatin1(files::kCouponsLog)));

@@ -29,7 +29,8 @@ class Desktop {
   virtual void setAutostart(const QString& command) = 0;
   virtual QString autostart() = 0;  // the command stored, "" when there is none
   virtual void beep() = 0;
-  virtual void endProgram() = 0;
+  // The program ends as it planned to (the guard does not restart it); reason goes to the log.
+  virtual void endProgram(const QString& reason) = 0;
 };
 
 // The desktop of this build's platform.

@@ -1,6 +1,8 @@
 #include "platform/desktop_common.h"
 
+#include "platform/guard_link.h"
 #include "platform/held_program.h"
+#include "platform/support_log.h"
 
 #include <QApplication>
 #include <QFile>
@@ -25,6 +27,10 @@ bool QtDesktop::startHeld(HeldProgram& program) { return program.start(); }
 void QtDesktop::beep() { QApplication::beep(); }
 
 // Leaves every running event loop, a modal screen's included; callers stop their own work.
-void QtDesktop::endProgram() { QCoreApplication::exit(0); }
+void QtDesktop::endProgram(const QString& reason) {
+  logInfo("terminal", QStringLiteral("ends: ") + reason);
+  guardlink::plannedEnd(reason);
+  QCoreApplication::exit(0);
+}
 
 }  // namespace quorvalis

@@ -11,7 +11,7 @@ class QtDesktop : public Desktop {
   bool startProgram(const QString& program, const QStringList& args) override;
   bool startHeld(HeldProgram& program) override;
   void beep() override;
-  void endProgram() override;
+  void endProgram(const QString& reason) override;
 };
 
 }  // namespace quorvalis

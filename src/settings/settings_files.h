@@ -59,6 +59,7 @@ inline constexpr IniKey kServerCa{files::kInstall, "server", "ca", ""};
 inline constexpr IniKey kUpdateKey{files::kInstall, "update", "key", ""};
 inline constexpr IniKey kCardReader{files::kInstall, "card", "reader", ""};  // PC/SC reader's name
 inline constexpr IniKey kCardSelect{files::kInstall, "card", "select", ""};  // hex, sent to each card first
+inline constexpr IniKey kGuardHang{files::kInstall, "guard", "hang", "60"};  // seconds without a heartbeat
 }  // namespace keys
 
 // IniRead/IniWrite of a named key in the program folder.

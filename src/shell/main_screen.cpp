@@ -149,13 +149,13 @@ void MainScreen::storeScreenSize() {
   state_.screenH = QString::number(px.height() * kTwipsPerPixel);
 }
 
-void MainScreen::endProgram() {
+void MainScreen::endProgram(const QString& reason) {
   ending_ = true;
   Timer1->stop();
   Timer2->stop();
   TimerWin->stop();
   TimerUpdate->stop();
-  services_.desktop.endProgram();
+  services_.desktop.endProgram(reason);
 }
 
 void MainScreen::timer2Tick() {
@@ -357,14 +357,14 @@ void MainScreen::tasta2_Click() {
   pwd->setFocus();
 }
 
-void MainScreen::ende_Click() { endProgram(); }
+void MainScreen::ende_Click() { endProgram(QStringLiteral("the band's quit button")); }
 
 bool MainScreen::LoadBranchConfiguration() {
   const Download result =
       downloadBranchConfiguration(services_.server, state_.quorvalverz, readSetting(keys::kFl));
   if (result != Download::kWritten && !QFile::exists(programFile(files::kFilial))) {
     services_.dialogs.message(text(texts::kNoBranchFile), text(texts::kTitleNote));
-    endProgram();
+    endProgram(QStringLiteral("the branch has no configuration file"));
     return false;
   }
   const QString pass = readSetting(keys::kPass);
@@ -453,7 +453,7 @@ bool MainScreen::DownloadUpdate() {
                               text(texts::kTitleError));
     return true;
   }
-  endProgram();
+  endProgram(QStringLiteral("the update program was started"));
   return false;
 }
 

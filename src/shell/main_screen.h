@@ -81,7 +81,7 @@ class MainScreen : public QWidget {
   void setWatchdog();
   bool lookUpBranch(bool refreshAll);
   void withMoment(const std::function<void()>& work);
-  void endProgram();
+  void endProgram(const QString& reason);
   bool bandQuiet() const;
 
   Services& services_;

@@ -54,6 +54,12 @@ bool StartForm::load() {
   return Text1->text().size() > 5;
 }
 
+bool StartForm::resume(const QString& branchId) {
+  if (branchId.isEmpty()) return false;
+  Text1->setText(branchId);
+  return true;
+}
+
 void StartForm::Check1_Click() {
   if (!rememberBranchId(Check1->isChecked(), Text1->text())) Check1->setChecked(false);
   else if (!Check1->isChecked()) Text1->clear();

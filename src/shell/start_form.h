@@ -18,6 +18,8 @@ class StartForm : public QWidget {
 
   // Form load: fills in the remembered ID; true when it is long enough to log in at once.
   bool load();
+  // A terminal restarted by its guard logs in with the branch it had: true when there is one.
+  bool resume(const QString& branchId);
   void Check1_Click();
   void Command1_Click();
   void tasta2_Click();

@@ -26,6 +26,10 @@ inline constexpr char kNoBranchFile[] =
     "Es wurde keine Filialdatei gefunden. Bitte wenden Sie sich an die Zentrale. "
     "Das Programm wird beendet.";
 inline constexpr char kUpdateError[] = "Update-Download ERROR ";
+inline constexpr char kRestartsStopped[] =
+    "Das Programm wurde in den letzten 10 Minuten mehrmals unerwartet beendet und wird nicht mehr "
+    "neu gestartet. Bitte starten Sie den PC neu. Bleibt der Fehler, wenden Sie sich an Ihren "
+    "Administrator.";
 inline constexpr char kTitleNote[] = "Hinweis";
 inline constexpr char kTitleError[] = "Fehler";
 

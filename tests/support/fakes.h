@@ -146,7 +146,10 @@ class RecordingDesktop : public Desktop {
   void setAutostart(const QString& command) override { autostartCommand = command; }
   QString autostart() override { return autostartCommand; }
   void beep() override { ++beeps; }
-  void endProgram() override { ++ended; }
+  void endProgram(const QString& reason) override {
+    ++ended;
+    endReason = reason;
+  }
 
   QSize screen{1280, 800};
   QStringList started;
@@ -154,6 +157,7 @@ class RecordingDesktop : public Desktop {
   bool startsHeld = true;
   QString autostartCommand;
   int beeps = 0, ended = 0;
+  QString endReason;
 };
 
 // Records every message box and answers as the test says.
