@@ -27,6 +27,7 @@
 #include "branch/settings_form.h"
 #include "club/club_screen.h"
 #include "coupons/coupon_screen.h"
+#include "coupons/redemption_journal.h"
 #include "guests/new_guest_screen.h"
 #include "shell/main_screen.h"
 #include "shell/self_test.h"
@@ -125,6 +126,8 @@ void attachScreens(MainScreen& band, Services& services, TerminalState& state,
     withClubHooks(&form, club)->exec();
   };
   band.screens.ticker = [&ticker](bool show) { show ? ticker.show() : ticker.unload(); };
+  // What an unplanned end interrupted is finished before anyone redeems again.
+  band.screens.serverAnswered = [&services] { finishInterruptedRedemptions(services); };
   band.screens.othersOpen = [&settings] { return settings.screen() && settings.screen()->isVisible(); };
 }
 

@@ -30,16 +30,18 @@ FunctionEnd
 
 !include "${STAGE_LIST}"
 
-; Whether the terminal or its reader helper still runs: a running program cannot be opened for
-; writing, and the running terminal holds its lock file open. Sets $1 to "busy" if so.
+; Whether the terminal, its guard or its reader helper still runs: a running program cannot be
+; opened for writing, and the running terminal holds its lock file open. Sets $1 to "busy" if so.
 !macro CheckInUse
   ClearErrors
   Delete "$INSTDIR\quorval.lock"
   ${If} ${FileExists} "$INSTDIR\quorval.lock"
     StrCpy $1 busy
   ${EndIf}
-  ${ForEach} $2 1 2 + 1
+  ${ForEach} $2 1 3 + 1
     ${If} $2 == 1
+      StrCpy $3 "quorval-guard.exe"
+    ${ElseIf} $2 == 2
       StrCpy $3 "quorval.exe"
     ${Else}
       StrCpy $3 "quorval-card.exe"
@@ -56,8 +58,21 @@ FunctionEnd
   ${Next}
 !macroend
 
-; The terminal that started the update ends at once, its helper with it. Up to $6 half
-; seconds; $0 is "free" once both have, else "busy".
+; The guard starts the terminal again whenever it ends without having said so: stopped first,
+; a terminal ended now (by the staff, or for want of time) stays ended. Ends every guard the user
+; may end (a branch PC runs one); the terminal and its helper run on.
+!macro StopGuard PREFIX
+Function ${PREFIX}StopGuard
+  nsExec::Exec '"$SYSDIR\taskkill.exe" /F /IM quorval-guard.exe'
+  Pop $0
+FunctionEnd
+!macroend
+!insertmacro StopGuard ""
+!insertmacro StopGuard "un."
+
+; The terminal that started the update ends at once, its helper with it, and its guard a moment
+; later. Up to $6 half seconds; after $7 of them (0: never) a guard still there is stopped. $0 is
+; "free" once all have ended, else "busy".
 !macro WaitForTerminal PREFIX
 Function ${PREFIX}WaitForTerminal
   ${ForEach} $5 1 $6 + 1
@@ -66,6 +81,9 @@ Function ${PREFIX}WaitForTerminal
     ${If} $1 == free
       StrCpy $0 free
       Return
+    ${EndIf}
+    ${If} $5 == $7
+      Call ${PREFIX}StopGuard
     ${EndIf}
     Sleep 500
   ${Next}
@@ -208,6 +226,13 @@ Section "quorvalis"
     StrCpy $6 120
   ${EndIf}
   IntOp $6 $6 * 2
+  ; The guard of an updating terminal ends by itself and writes its last word first; one still
+  ; there after ten seconds (half the wait, if that is shorter) watches a terminal that did not
+  ; end for the update.
+  IntOp $7 $6 / 2
+  ${If} $7 > 20
+    StrCpy $7 20
+  ${EndIf}
   Call WaitForTerminal
   ${If} $0 != free
     Call Failed
@@ -284,9 +309,12 @@ Section "quorvalis"
 SectionEnd
 
 ; The program goes; the branch's records (coupons.ini, data\, cl.ini, install.ini) stay. Never
-; half of it: while the terminal or its helper runs, nothing is removed.
+; half of it: while the terminal or its helper runs, nothing is removed. The guard goes first, so
+; that the terminal, once the staff end it, stays ended.
 Section "Uninstall"
+  Call un.StopGuard
   StrCpy $6 10
+  StrCpy $7 0
   Call un.WaitForTerminal
   ${If} $0 != free
     MessageBox MB_OK|MB_ICONSTOP "quorvalis l${U+00E4}uft noch. Bitte beenden Sie das Programm und starten Sie die Deinstallation erneut." /SD IDOK

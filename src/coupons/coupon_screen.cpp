@@ -6,10 +6,12 @@
 #include "common/text.h"
 #include "coupons/print_receipt.h"
 #include "coupons/receipts.h"
+#include "coupons/redemption_journal.h"
 #include "coupons/texts.h"
 #include "keyboard/entry_widgets.h"
 #include "platform/file_write.h"
 #include "platform/program_folder.h"
+#include "platform/support_log.h"
 #include "platform/widgets.h"
 #include "settings/ini.h"
 #include "settings/settings_files.h"
@@ -208,22 +210,15 @@ void CouponScreen::Datapr_Click() {
   startCountdown(e.countdownMs);
 }
 
-void CouponScreen::buildReceipt(const QString& qprinter) {
+ReceiptValues CouponScreen::receiptValues() const {
   const QDateTime now = services_.clock.now();
-  const ReceiptValues v{geldwert_,        field(0)->text(),   field(1)->text(),
-                        state_.HallePLZ,  state_.HalleName,   dateText(now.date()),
-                        timeText(now.time()), readSetting(keys::kCla)};
-  QStringList lines;
-  if (readNumber(geldwert_) > 0) {
-    const bool slip = qprinter != QStringLiteral("-");
-    const double layout = readNumber(druckQ_);
-    if (layout == 0) lines = slip ? BuildPlainSlip(v) : BuildPlainReceipt(v);
-    else if (layout == 1) lines = slip ? BuildNoteSlip(v) : BuildNoteReceipt(v);
-  } else {
-    lines = BuildConfirmation(v);
-  }
+  return {geldwert_,       field(0)->text(), field(1)->text(),     state_.HallePLZ,
+          state_.HalleName, dateText(now.date()), timeText(now.time()), readSetting(keys::kCla)};
+}
+
+void CouponScreen::buildReceipt(const ReceiptValues& values, const QString& qprinter) {
   Quittung->clear();
-  Quittung->addItems(lines);
+  Quittung->addItems(redemptionReceipt(values, druckQ_, qprinter));
 }
 
 QStringList CouponScreen::receipt() const {
@@ -244,23 +239,46 @@ void CouponScreen::guteinl_Click() {
   Label2->repaint();
   startCountdown(100);
 
+  // What is about to happen, written before the deletion: an end of the program from here to
+  // the log line is finished (or dropped) at the next start.
+  PendingRedemption pending;
+  pending.lookup = lookupPath(state_.quorvalisID, fields());
+  pending.code = field(2)->text();
+  pending.logLine = redemptionLogLine(fields(), geldwert_, services_.clock.today());
+  pending.print = Drucken_ == QStringLiteral("1");
+  pending.qprinter = readSetting(keys::kQPrinter);
+  pending.druckQ = druckQ_;
+  pending.values = receiptValues();
+  // The job's name tells the receipts apart in the printer queue.
+  pending.title = QStringLiteral("quorvalis Quittung ") + field(2)->text();
+  if (!journalRedemption(pending)) logError("coupons", QStringLiteral("the redemption journal could not be written"));
+
   const QString reply =
       services_.server.get(deletionPath(state_.quorvalisID, fields(), services_.clock.today()));
   if (reply == QStringLiteral("OK")) {
     Label1->setText(text(t::kRedeemed));
     Label2->clear();
-    if (Drucken_ == QStringLiteral("1")) {
-      const QString qprinter = readSetting(keys::kQPrinter);
-      buildReceipt(qprinter);
-      const QString counter = IniRead(programFile(files::kCl), "start", "cla", "-");
-      if (counter != QStringLiteral("-")) writeSetting(keys::kCla, writeNumber(readNumber(counter) + 1));
-      // The job's name tells the receipts apart in the printer queue.
-      PrintReceipt(services_.printers, services_.dialogs, receipt(), qprinter,
-                   logo_, QStringLiteral("quorvalis Quittung ") + field(2)->text());
+    pending.phase = PendingRedemption::kDeleted;
+    if (pending.print) {
+      pending.values = receiptValues();
+      pending.values.receiptNumber = IniRead(programFile(files::kCl), "start", "cla", "-");
+      buildReceipt(pending.values, pending.qprinter);
+      journalRedemption(pending);
+      advanceReceiptCounter(pending.values.receiptNumber);
+      pending.phase = PendingRedemption::kPrinting;
+      journalRedemption(pending);
+      PrintReceipt(services_.printers, services_.dialogs, receipt(), pending.qprinter, logo_, pending.title);
+      pending.phase = PendingRedemption::kPrinted;
+      journalRedemption(pending);
       Label1->setText(Label1->text() + text(t::kPrinted));
+    } else {
+      journalRedemption(pending);
     }
-    if (!LogRedemption()) Label2->setText(text(t::kNotLogged));
+    if (LogRedemption()) dropRedemption(pending.key());
+    else Label2->setText(text(t::kNotLogged));
   } else {
+    // Not deleted: nothing to finish later.
+    dropRedemption(pending.key());
     Label1->setText(text(t::kError));
     Label2->clear();
     Label4->setText(text(t::kNotDeleted));
@@ -273,7 +291,9 @@ void CouponScreen::guteinl_Click() {
 bool CouponScreen::LogRedemption() {
   ensureProgramFolder();
   const QString line = redemptionLogLine(fields(), geldwert_, services_.clock.today());
-  return appendDurably(programFile(files::kCouponsLog), toCp1252(line + QStringLiteral("\r\n")));
+  const bool logged = appendDurably(programFile(files::kCouponsLog), toCp1252(line + QStringLiteral("\r\n")));
+  if (!logged) logError("coupons", QStringLiteral("a redemption could not be written to the redemption log"));
+  return logged;
 }
 
 void CouponScreen::timer1Tick() {

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "coupons/coupon_record.h"
+#include "coupons/receipts.h"
 #include "keyboard/entry_screen.h"
 #include "keyboard/touch_keyboard.h"
 #include "server/services.h"
@@ -46,7 +47,8 @@ class CouponScreen : public EntryScreen {
   QLineEdit* field(int i) const { return DATA[static_cast<size_t>(i)]; }
   CouponFields fields() const;
   void startCountdown(int ms);
-  void buildReceipt(const QString& qprinter);
+  ReceiptValues receiptValues() const;
+  void buildReceipt(const ReceiptValues& values, const QString& qprinter);
 
   Services& services_;
   int current_ = 0;

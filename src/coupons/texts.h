@@ -15,6 +15,8 @@ inline constexpr char kMoment[] = "Moment bitte...";
 inline constexpr char kDeleting[] = "Der Gutschein wird vom Server gelöscht.";
 inline constexpr char kRedeemed[] = "Der Gutschein ist eingelöst.";
 inline constexpr char kPrinted[] = " Quittung gedruckt !";
+// On a receipt that the terminal printed only at its next start, after an unplanned end.
+inline constexpr char kPrintedAfterRestart[] = "*** Nachdruck nach Neustart des Terminals ***";
 inline constexpr char kError[] = "FEHLER";
 inline constexpr char kNotDeleted[] = "Der Gutschein konnte nicht gelöscht werden. Nicht einlösen !";
 inline constexpr char kNotLogged[] = "Achtung: Einlösung konnte nicht protokolliert werden !";

@@ -186,6 +186,7 @@ void MainScreen::RunStartSequence() {
   if (answered) {
     quorvalStatus->setText(text(texts::kServerOk));
     if (!LoadBranchConfiguration()) return;
+    if (screens.serverAnswered) screens.serverAnswered();
   }
   Butt1->setEnabled(answered);
   Butt2->setEnabled(answered);

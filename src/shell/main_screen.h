@@ -30,6 +30,7 @@ class MainScreen : public QWidget {
     std::function<void(bool show)> club;   // show or hide in club mode
     std::function<void(bool show)> ticker; // show or unload the news ticker
     std::function<bool()> othersOpen;      // a screen besides the band waits for the person
+    std::function<void()> serverAnswered;  // the start sequence reached the server
   };
   Screens screens;
 

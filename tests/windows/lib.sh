@@ -24,10 +24,23 @@ start_terminal() {
   (cd "$home" && exec env -u QT_QPA_PLATFORM -u QUORVALIS_HOME -u QT_QPA_FONTDIR wine 'c:\quorvalis\quorval.exe') >>"$out/quorval.log" 2>&1 &
   pids+=($!)
 }
+# The guard goes first: it would start a terminal ended before it again. (Its command line names
+# the terminal too, so the last wait covers both.)
 stop_terminals() {
+  wine taskkill /f /im quorval-guard.exe >/dev/null 2>&1 || true
+  wait_for 10 sh -c '! pgrep -f "[q]uorval-guard[.]exe" >/dev/null' || pkill -9 -f '[q]uorval-guard[.]exe' || true
   wine taskkill /f /im quorval.exe >/dev/null 2>&1 || true
   wait_for 10 sh -c '! pgrep -f "[q]uorval[.]exe" >/dev/null' || pkill -9 -f '[q]uorval[.]exe' || true
   sleep 0.5
+}
+# The Linux processes (Wine's loader) of the running terminals, not of their guard: the first
+# word of the command line is the program.
+terminal_pids() {
+  local p
+  for p in /proc/[0-9]*; do
+    tr '\0' '\n' <"$p/cmdline" 2>/dev/null | head -1 | grep -qi '\\quorval[.]exe$' && echo "${p#/proc/}"
+  done
+  return 0
 }
 # small_drive KB: c:\quorvalis moved onto a tmpfs of that size (a full disk), the mount undone at
 # exit; false, and nothing changed, where this machine mounts none. leave_small_drive: back.
