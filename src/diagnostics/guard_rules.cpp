@@ -93,8 +93,8 @@ EndReport classifyEnd(const ProcessEnd& end, const TerminalWords& words, bool hu
   char code[16];
   std::snprintf(code, sizeof code, windows && end.exitCode < 0 ? "0x%08X" : "%d", end.exitCode);
   if (windows) {
-    if (end.exitCode == 0) return {EndKind::Planned, "planned: exit code 0"};
-    // Exception codes (0xC...) end a process that found no filter; anything else was a kill.
+    // Only the terminal's word makes an end planned here: killers choose any exit code (Wine's
+    // taskkill 0). Exception codes (0xC...) end a process that found no filter.
     if (static_cast<unsigned>(end.exitCode) >= 0xC0000000u)
       return {EndKind::Crash, std::string("crash: exception ") + code};
     return {EndKind::Kill, std::string("kill: ended from outside, exit code ") + code};
