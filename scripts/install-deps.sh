@@ -14,6 +14,7 @@ packages=(
   cups cups-client printer-driver-cups-pdf poppler-utils
   curl ccache openssl
   libpcsclite-dev pcscd vsmartcard-vpcd
+  gdb
 )
 if [ "${1:-}" = windows ]; then
   # wine32 (the reader's 32-bit driver) needs the i386 architecture.
