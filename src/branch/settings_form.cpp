@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QVBoxLayout>
 
+#include "platform/support_log.h"
 #include "branch/branch_report.h"
 #include "branch/texts.h"
 #include "common/text.h"
@@ -213,6 +214,7 @@ void SettingsForm::Drucken_Click() {
   for (const QString& line : report()) joined += line + QStringLiteral("\r\n");
   const bool printed =
       PrintFullPage(services_.printers, joined, receiptLogo(), QStringLiteral("quorvalis Filialbericht"));
+  if (!printed) logError("printer", QStringLiteral("the branch report could not be printed on %1").arg(services_.printers.currentPrinter()));
   Hinweis->setText(text(printed ? t::kPrinted : t::kNotPrinted));
 }
 

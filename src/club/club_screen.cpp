@@ -9,6 +9,7 @@
 
 #include "club/club_rules.h"
 #include "club/texts.h"
+#include "platform/support_log.h"
 #include "common/text.h"
 #include "keyboard/entry_widgets.h"
 #include "platform/file_write.h"
@@ -200,6 +201,12 @@ void ClubScreen::timer1Tick() {
 void ClubScreen::PollCardReader() {
   const QString before = chipmess->text();
   const CardResult status = services_.cardReader.command(statusCommand(), {}, 7);
+  // Support sees the reader come and go, never what a card holds.
+  const QString readerState = !status.called ? QStringLiteral("no reader library or service") : status.dataOut.trimmed();
+  if (readerState != loggedReaderState_) {
+    logInfo("reader", QStringLiteral("card reader: %1").arg(readerState));
+    loggedReaderState_ = readerState;
+  }
   if (!status.called) {
     chipmess->setText(text(t::kNoReader));
     return;

@@ -77,6 +77,7 @@ class ClubScreen : public QWidget {
   bool suppressChange_ = true;
   bool busy_ = false;
   // What the screen keeps about the card in the reader and the chosen member.
+  QString loggedReaderState_;
   QString chipstat_, Karte_, chipNR_, MALen_, chipMAnr_, handynr_;
 
   std::array<QLineEdit*, 2> DATA{};

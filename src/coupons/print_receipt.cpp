@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include "coupons/receipts.h"
+#include "platform/support_log.h"
 
 namespace quorvalis {
 
@@ -11,18 +12,22 @@ void PrintReceipt(PrinterSystem& printers, Dialogs& dialogs, const QStringList& 
   const QString text = joinReceipt(entries);
   const bool receiptPrinter = qprinter != QStringLiteral("-");
   const QString remembered = printers.currentPrinter();
-  if (receiptPrinter && qprinter != remembered && !SelectPrinterByName(printers, qprinter))
+  if (receiptPrinter && qprinter != remembered && !SelectPrinterByName(printers, qprinter)) {
+    logWarning("printer", QStringLiteral("the receipt printer %1 is not installed; printed on %2").arg(qprinter, remembered));
     dialogs.message(QStringLiteral("Drucker nicht gefunden !"), QStringLiteral("Hinweis"));
+  }
 
+  // The job's title names the coupon: the log names the printer only.
   if (!receiptPrinter) {
-    PrintFullPage(printers, text, logo, title);
+    if (!PrintFullPage(printers, text, logo, title))
+      logError("printer", QStringLiteral("a receipt could not be printed on %1").arg(printers.currentPrinter()));
     return;
   }
   const auto doc = printers.newDocument(title);
   doc->setMillimetres();
   doc->setFont(QStringLiteral("Arial"), 10);
   PrintWrappedText(*doc, text, 0, 0, 0, 0, true, 0);
-  doc->end();
+  if (!doc->end()) logError("printer", QStringLiteral("a receipt could not be printed on %1").arg(printers.currentPrinter()));
   SelectPrinterByName(printers, remembered);
 }
 

@@ -1,8 +1,10 @@
 #include "server/http_central_server.h"
 
 #include "platform/program_folder.h"
+#include "platform/support_log.h"
 #include "server/http_wire.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStorageInfo>
@@ -71,8 +73,27 @@ QString HttpCentralServer::fetch(const QString& host, const QString& target) {
                                  body += part;
                                  return true;
                                });
+  // Other hosts' addresses carry credentials and texts: only the central server is logged.
+  if (host == settings_.host) noteReachable(target, status);
   // The answer, or the not-found page the rules look for; an error page or a redirect is none.
   return status == 200 || status == 404 ? fromCp1252(body) : QString();
+}
+
+void HttpCentralServer::noteReachable(const QString& target, int status) {
+  const bool answered = status != 0;
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  if (!answered && !unreachable_) {
+    unreachable_ = true;
+    unreachableSinceMs_ = now;
+    logWarning("server", QStringLiteral("the central server %1 does not answer (%2, %3 s timeout)")
+                             .arg(settings_.host, requestName(target))
+                             .arg(settings_.timeoutMs / 1000));
+  } else if (answered && unreachable_) {
+    unreachable_ = false;
+    logInfo("server", QStringLiteral("the central server answers again after %1 s").arg((now - unreachableSinceMs_) / 1000));
+  }
+  if (answered && status != 200 && status != 404)
+    logWarning("server", QStringLiteral("%1 answered with HTTP status %2").arg(requestName(target)).arg(status));
 }
 
 bool HttpCentralServer::download(const QString& path, const QString& file, const DownloadLimits& limits) {
@@ -96,6 +117,7 @@ bool HttpCentralServer::download(const QString& path, const QString& file, const
   const int status = wire_.get({settings_.host, settings_.caFile, encodeRequestTarget(path), settings_.timeoutMs,
                                 true, limits.maxBytes, limits.deadlineMs},
                                sink);
+  if (status != 0) noteReachable(path, status);  // 0 here may be our own limit, not the server
   if (status != 200) {
     out.cancelWriting();
     return false;

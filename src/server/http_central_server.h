@@ -29,6 +29,10 @@ class HttpCentralServer : public CentralServer {
   HttpWire wire_;
   ServerSettings settings_;
   int waiting_ = 0;
+  // For the support log: whether the server answered last time, and since when it does not.
+  void noteReachable(const QString& target, int status);
+  bool unreachable_ = false;
+  qint64 unreachableSinceMs_ = 0;
 };
 
 }  // namespace quorvalis

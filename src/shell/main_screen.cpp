@@ -16,6 +16,7 @@
 #include "shell/pictures.h"
 #include "shell/texts.h"
 #include "shell/watchdog.h"
+#include "platform/support_log.h"
 
 namespace quorvalis {
 namespace {
@@ -360,9 +361,26 @@ void MainScreen::tasta2_Click() {
 
 void MainScreen::ende_Click() { endProgram(QStringLiteral("the band's quit button")); }
 
+namespace {
+
+void logDownload(const char* what, Download result) {
+  switch (result) {
+    case Download::kWritten: logInfo("configuration", QStringLiteral("%1 written").arg(QLatin1String(what))); break;
+    case Download::kNotFound:
+      logWarning("configuration", QStringLiteral("%1: the server has none (not-found page)").arg(QLatin1String(what)));
+      break;
+    case Download::kNoAnswer:
+      logWarning("configuration", QStringLiteral("%1: no usable answer (none, or not a settings file), the file kept as it was").arg(QLatin1String(what)));
+      break;
+  }
+}
+
+}  // namespace
+
 bool MainScreen::LoadBranchConfiguration() {
   const Download result =
       downloadBranchConfiguration(services_.server, state_.quorvalverz, readSetting(keys::kFl));
+  logDownload("branch configuration", result);
   if (result != Download::kWritten && !QFile::exists(programFile(files::kFilial))) {
     services_.dialogs.message(text(texts::kNoBranchFile), text(texts::kTitleNote));
     endProgram(QStringLiteral("the branch has no configuration file"));
@@ -372,6 +390,10 @@ bool MainScreen::LoadBranchConfiguration() {
   state_.pwds = pass.isEmpty() ? QString() : unscramblePassword(pass);
   state_.pwdsLocked = !pass.isEmpty() && state_.pwds.isEmpty();
   state_.pwdu.clear();
+  logInfo("terminal", QStringLiteral("branch settings: automin %1, nomin %2, winb %3, win %4, print %5, quitt %6, password %7")
+                          .arg(readSetting(keys::kAutomin), readSetting(keys::kNomin), readSetting(keys::kWinb),
+                               readSetting(keys::kWin), readSetting(keys::kPrint), readSetting(keys::kQuitt),
+                               pass.isEmpty() ? QStringLiteral("none") : QStringLiteral("set")));
   const QString program = settingOn(keys::kWin) ? executableName()
                                                 : QStringLiteral("no_") + executableName();
   services_.desktop.setAutostart(programFile(program));
@@ -380,7 +402,9 @@ bool MainScreen::LoadBranchConfiguration() {
 }
 
 void MainScreen::DownloadTickerSettings() {
-  if (downloadTickerSettings(services_.server, state_.quorvalverz) != Download::kWritten) return;
+  const Download result = downloadTickerSettings(services_.server, state_.quorvalverz);
+  logDownload("ticker settings", result);
+  if (result != Download::kWritten) return;
   if (screens.ticker) screens.ticker(readNumber(readSetting(keys::kRssMain)) > 0);
 }
 
@@ -394,12 +418,15 @@ bool MainScreen::CheckForUpdate() {
       vers->hide();
       return true;
     case UpdateCheck::kNewer: {
+      logInfo("update", QStringLiteral("the server offers %1, %2 is installed").arg(reply, readSetting(keys::kInstalledVersion)));
       vers->setText(reply);
       vers->show();
       // The installer that could not finish started this terminal again and said so: the
       // same version waits for the next check rather than being fetched again at once.
       const QString failed = readSetting(keys::kFailedUpdate);
       if (!failed.isEmpty()) QFile::remove(programFile(QString::fromLatin1(files::kUpdate)));
+      if (failed == reply)
+        logWarning("update", QStringLiteral("%1 is left to the next check: its installer could not finish").arg(reply));
       return failed == reply || DownloadUpdate();
     }
   }
@@ -425,12 +452,18 @@ bool MainScreen::DownloadUpdate() {
   if (!key.isEmpty()) {
     statement = UpdateStatement::parse(services_.server.get(updateSignaturePath(version)).toLatin1());
     ok = statement && statementAdmits(*statement, version, readSetting(keys::kInstalledVersion));
+    if (!statement) logWarning("update", QStringLiteral("refused %1: no readable signed statement").arg(version));
+    else if (!ok) logWarning("update", QStringLiteral("refused %1: its statement does not admit the step from %2")
+                                            .arg(version, readSetting(keys::kInstalledVersion)));
   }
   const qint64 maxBytes = statement ? statement->length : kUnsignedMaxBytes;
   // At start the band is not laid out yet: the version and its progress stand in the middle.
   if (!arranged_) placeTwips(vers, 450, 1000, 4140 - 900, 400);
-  ok = ok && QStorageInfo(programFolder()).bytesAvailable() >= (statement ? maxBytes : 0) + kKeepFreeBytes;
+  const bool room = QStorageInfo(programFolder()).bytesAvailable() >= (statement ? maxBytes : 0) + kKeepFreeBytes;
+  if (ok && !room) logWarning("update", QStringLiteral("refused %1: too little free space").arg(version));
+  ok = ok && room;
   if (ok) {
+    logInfo("update", QStringLiteral("downloading %1").arg(version));
     ok = services_.server.download(
         updateProgramPath(version), file,
         {maxBytes, kUpdateDeadlineMs, kKeepFreeBytes, [this, &version, maxBytes, percent = statement && maxBytes > 0](qint64 received) {
@@ -439,11 +472,15 @@ bool MainScreen::DownloadUpdate() {
                                  : QStringLiteral("%1 %2 MB").arg(version).arg(received >> 20));
          }});
     vers->setText(version);
+    if (!ok) logWarning("update", QStringLiteral("the download of %1 failed or broke a limit").arg(version));
   }
   if (ok) {
     HeldProgram program(file);
-    ok = program.isOpen() && (!statement || verifyUpdateProgram(program.content(), *statement, key)) &&
-         services_.desktop.startHeld(program);
+    const bool verified = program.isOpen() && (!statement || verifyUpdateProgram(program.content(), *statement, key));
+    if (!verified) logWarning("update", QStringLiteral("refused %1: the program does not match its signed statement").arg(version));
+    ok = verified && services_.desktop.startHeld(program);
+    if (verified && !ok) logError("update", QStringLiteral("the update program %1 could not be started").arg(version));
+    if (ok) logInfo("update", QStringLiteral("%1 verified and started").arg(version));
   }
   if (!ok) {
     // Nothing unchecked is kept; a failed start leaves the old terminal running.

@@ -13,7 +13,10 @@
 
 #include "common/text.h"
 #include "platform/card_reader.h"
+#include "diagnostics/crash_records.h"
+#include "diagnostics/support_log.h"
 #include "platform/file_write.h"
+#include "platform/guard_link.h"
 #include "platform/program_folder.h"
 #include "platform/widgets.h"
 #include "server/branch_configuration.h"
@@ -162,9 +165,38 @@ QStringList foregroundLines(Desktop& desktop) {
 
 }  // namespace
 
+// The guard, the program's unplanned ends of the last week and where support finds the rest.
+QStringList guardLines() {
+  QStringList lines;
+  const QString guard = guardlink::guardProgram();
+  lines << (QFileInfo(guard).isExecutable()
+                ? ok(QStringLiteral("Wächter %1: startet das Terminal nach Absturz, Abbruch oder Hänger neu")
+                         .arg(QDir::toNativeSeparators(guard)))
+                : fault(QStringLiteral("Wächter %1 fehlt: nach einem Absturz bleibt die Leiste weg").arg(QDir::toNativeSeparators(guard)),
+                        QStringLiteral("Programm neu installieren")));
+  const std::filesystem::path folder(programFolder().toStdU16String());
+  const auto week = diag::recordsSince(folder, std::chrono::system_clock::now() - std::chrono::hours(24 * 7));
+  if (week.empty()) {
+    lines << ok(QStringLiteral("keine unerwarteten Programmenden in den letzten 7 Tagen"));
+  } else {
+    lines << QStringLiteral("HINWEIS: %1 unerwartete Programmenden in den letzten 7 Tagen (die neuesten zuerst):").arg(week.size());
+    static const QMap<QString, QString> kKinds{{"crash", "Absturz"}, {"kill", "von außen beendet"}, {"hang", "hing"}};
+    for (const auto& r : week)
+      lines << QStringLiteral("  %1 %2 (%3, Version %4)")
+                   .arg(QString::fromStdString(diag::localTimeText(r.time)),
+                        kKinds.value(QString::fromStdString(r.kind), QString::fromStdString(r.kind)),
+                        QString::fromStdString(r.cause), QString::fromStdString(r.version));
+  }
+  lines << ok(QStringLiteral("Protokoll %1, Absturzberichte in %2")
+                  .arg(QDir::toNativeSeparators(programFile(QString::fromLatin1(diag::kLogName))),
+                       QDir::toNativeSeparators(programFile(QString::fromLatin1(diag::kCrashFolder)))));
+  return lines;
+}
+
 QStringList runSelfTest(Services& services) {
   QStringList lines{programFolderLine(), serverLine(), readerLine(services.cardReader)};
-  lines << printerLines() << autostartLine(services.desktop) << screenLines() << foregroundLines(services.desktop);
+  lines << printerLines() << autostartLine(services.desktop) << screenLines() << foregroundLines(services.desktop)
+        << guardLines();
   return lines;
 }
 

@@ -224,6 +224,50 @@ INSTANTIATE_TEST_SUITE_P(Readers, ClubE2E, ::testing::Values("driver", "pcsc"), 
 INSTANTIATE_TEST_SUITE_P(Readers, ClubE2E, ::testing::Values("driver"), [](const auto& p) { return std::string(p.param); });
 #endif
 
+using PrivacyE2E = DemoBranchTest<>;
+
+// The journeys with marked values and the server gone: the support log says what happened and
+// holds none of the guests', members' or gateway's data (the guard's journey reads its records).
+TEST_F(PrivacyE2E, MarkedValuesNeverReachTheLog) {
+  fakes.clock.at = QDateTime::currentDateTime();  // zentrale's demo coupons are valid from today
+  {
+    MainScreen band(services, state, "DEMO01");
+    band.timer2Tick();  // the start sequence: configuration, ticker settings
+  }
+  EXPECT_EQ(registerGuest({"Quirinius", "Zwackelmann", "0172", "5559876", "13", "11", "1977"}), t::kSmsSent);
+  EXPECT_EQ(coupon("0042", true), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt ! / Happy Hour 7,5"));
+  {
+    const CardsimFile file(path("card"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_DRIVER), cardReaderLibraryPath()));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_HELPER), programFile("quorval-card.exe")));
+    const auto reader = createCardReader();
+    Services withReader{fakes.clock, server, *reader, fakes.desktop, fakes.dialogs, printers};
+    ScreenHost<ClubScreen> host([&] { return new ClubScreen(withReader, state); });
+    host.show();
+    cardsim({"club", "00491711234567"});
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+      host.screen()->timer1Tick();
+      return label(*host.screen(), "Hinweis").contains("Anna Muster");
+    }, 20000));
+  }
+  {
+    HttpCentralServer gone({"127.0.0.1:1", 1000});
+    Services offline{fakes.clock, gone, fakes.cardReader, fakes.desktop, fakes.dialogs, printers};
+    CouponScreen screen(offline, state);
+    fill(screen, {"0171", "1234567", "1234"});
+    screen.cmdEnterNum_Click();
+    screen.Datapr_Click();
+  }
+  const QString log = fromCp1252(readBytes("quorval.log"));
+  for (const char* event : {"branch configuration written", "ticker settings written", "card reader: active",
+                            "does not answer (searchc.cgi"})
+    EXPECT_TRUE(log.contains(QString::fromUtf8(event))) << event << "\n" << log.toStdString();
+  for (const char* secret : {"Quirinius", "Zwackelmann", "5559876", "13.11.1977", "1977", "0042", "1234567",
+                             "Anna", "Muster", "demoid", "demopw", "willkommen", "Happy Hour"}) {
+    EXPECT_FALSE(log.contains(QString::fromUtf8(secret))) << secret;
+  }
+}
+
 using BadRepliesE2E = DemoBranchTest<RecordingPrinterSystem, 1000>;
 
 // Requests of the screens answered badly on purpose by zentrale: what the person sees, that no
