@@ -11,6 +11,7 @@
 #include "cardsim_control.h"
 #include "club/club_screen.h"
 #include "common/text.h"
+#include "diagnostics/crash_records.h"
 #include "coupons/coupon_screen.h"
 #include "fakes.h"
 #include "guests/new_guest_screen.h"
@@ -85,7 +86,7 @@ TEST_F(TerminalStartTest, RealExecutableReachesTheBandAndRunsOnce) {
 
   EXPECT_EQ(run(QStringLiteral(QUORVAL_BINARY), {}), 0);  // the second one ends at once
   EXPECT_EQ(first.state(), QProcess::Running);
-  first.close();  // killed, as in a crash
+  first.close();  // its guard killed: the terminal ends with it and leaves its lock behind
   QFile::remove(path("rss.ini"));
   third.start(QStringLiteral(QUORVAL_BINARY), {});
   EXPECT_TRUE(QTest::qWaitFor([&] { return exists("rss.ini"); }, 20000));  // it reached the band
@@ -112,6 +113,22 @@ TEST_F(TerminalStartTest, SelfTestReportsEachCheck) {
     for (int i = 0; i < r.lines.size(); ++i) EXPECT_TRUE(report.value(i).startsWith(r.lines[i])) << report.value(i).toStdString();
     EXPECT_EQ(exitCode, 1);  // here at least the offscreen screen is too small
   }
+}
+
+// The technician sees the week's unplanned ends with their causes, and where log and records lie.
+TEST_F(TerminalStartTest, SelfTestListsTheWeeksUnplannedEnds) {
+  writeBytes("install.ini", "[server]\r\nhost=" + zentrale.host().toLatin1() + "\r\ntimeout=3\r\n");
+  const std::filesystem::path folder(path(".").toStdU16String());
+  const auto now = std::chrono::system_clock::now();
+  ASSERT_FALSE(diag::writeRecord(folder, {now - std::chrono::hours(24 * 8), "1.0", "linux", "crash", "crash: signal 4 (SIGILL)", {}, {}}).empty());
+  ASSERT_FALSE(diag::writeRecord(folder, {now - std::chrono::hours(2), "1.0", "linux", "hang", "hang: no sign of life for 60 s", {}, {}}).empty());
+  run(QStringLiteral(QUORVAL_BINARY), {"--selftest"}, 30000);
+  const QString report = fromCp1252(readBytes("selftest.txt"));
+  EXPECT_TRUE(report.contains(QString::fromUtf8("HINWEIS: 1 unerwartete Programmenden in den letzten 7 Tagen"))) << report.toStdString();
+  EXPECT_TRUE(report.contains("hing (hang: no sign of life for 60 s, Version 1.0)"));
+  EXPECT_FALSE(report.contains("SIGILL"));  // older than a week
+  EXPECT_TRUE(report.contains(QString::fromUtf8("OK: Wächter ")));
+  EXPECT_TRUE(report.contains("OK: Protokoll " + QDir::toNativeSeparators(programFile("quorval.log"))));
 }
 
 namespace t = guest_texts;
