@@ -108,9 +108,10 @@ EndReport classifyEnd(const ProcessEnd& end, const TerminalWords& words, bool hu
     return {EndKind::Crash, "crash: " + signalName(end.signal)};
   }
 #endif
-  if (end.exitCode == 0) return {EndKind::Planned, "planned: exit code 0"};
+  // Every planned end says so first: an end without the word was not the program's choice (a
+  // library that exits, the display that broke), whatever its code.
   if (displayGone) return {EndKind::Planned, "planned: the display went away (logoff), exit code " + std::string(code)};
-  return {EndKind::Crash, std::string("crash: exit code ") + code};
+  return {EndKind::Crash, std::string("crash: exit code ") + code + " without a planned end"};
 }
 
 bool RestartBudget::countEnd(Clock::time_point now) {

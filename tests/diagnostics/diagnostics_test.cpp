@@ -24,7 +24,7 @@ TEST(GuardRules, EachEndIsToldApart) {
   const struct { ProcessEnd end; const TerminalWords* words; bool hung, windows, displayGone; EndKind kind; const char* cause; } rows[] = {
       {{false, 0, 0}, &planned, false, false, false, EndKind::Planned, "planned: the band's quit button"},
       {{true, SIGSEGV, 0}, &planned, false, false, false, EndKind::Planned, "planned: the band's quit button"},  // crashed while ending
-      {{false, 0, 0}, &quiet, false, false, false, EndKind::Planned, "planned: exit code 0"},
+      {{false, 0, 0}, &quiet, false, false, false, EndKind::Crash, "crash: exit code 0 without a planned end"},
 #ifndef _WIN32
       {{true, SIGTERM, 0}, &quiet, false, false, false, EndKind::Planned, "planned: signal 15 (SIGTERM)"},
       {{true, SIGHUP, 0}, &quiet, false, false, false, EndKind::Planned, "planned: signal 1 (SIGHUP)"},
@@ -33,7 +33,7 @@ TEST(GuardRules, EachEndIsToldApart) {
       {{true, SIGSEGV, 0}, &crashed, false, false, false, EndKind::Crash, "crash: signal 11 (SIGSEGV) at 0x0"},
       {{true, SIGKILL, 0}, &quiet, true, false, false, EndKind::Hang, "hang: no sign of life for 60 s"},
 #endif
-      {{false, 0, 1}, &quiet, false, false, false, EndKind::Crash, "crash: exit code 1"},
+      {{false, 0, 1}, &quiet, false, false, false, EndKind::Crash, "crash: exit code 1 without a planned end"},
       {{false, 0, 1}, &quiet, false, false, true, EndKind::Planned, "planned: the display went away (logoff), exit code 1"},
       // Windows: only what the terminal said makes an end planned; killers choose any code.
       {{false, 0, 0}, &quiet, false, true, false, EndKind::Kill, "kill: ended from outside, exit code 0"},

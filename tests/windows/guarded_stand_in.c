@@ -1,5 +1,6 @@
-/* The terminal as its guard sees it: talks on the guard's pipe and ends as the first word of
-   c:\quorvalis\stand-in.txt says, read at each start:
+/* The terminal as its guard sees it: talks on the guard's pipe and ends as a line of
+   c:\quorvalis\stand-in.txt says, the first line at the first start, the second at the next, the
+   last one at every start after:
      beat      sends "alive" every half second and runs until it is ended
      hang      says "hang 5", then nothing more
      crash     reports an access violation with two frames and ends with its code
@@ -25,12 +26,16 @@ static void say(const char* line) {
 int main(int argc, char** argv) {
   const char* handle = getenv("QUORVALIS_GUARD");
   const char* branch = getenv("QUORVALIS_GUARD_BRANCH");
-  char mode[64] = "beat";
-  FILE* f = fopen("c:\\quorvalis\\stand-in.txt", "r");
+  int starts = 0;
+  FILE* f = fopen("c:\\quorvalis\\started.txt", "r");
   if (f) {
-    if (!fgets(mode, sizeof mode, f)) strcpy(mode, "beat");
+    for (int c; (c = fgetc(f)) != EOF;) starts += c == '\n';
     fclose(f);
   }
+  char mode[64] = "beat", line[64];
+  f = fopen("c:\\quorvalis\\stand-in.txt", "r");
+  for (int i = 0; f && i <= starts && fgets(line, sizeof line, f); ++i) strcpy(mode, line);
+  if (f) fclose(f);
   mode[strcspn(mode, "\r\n")] = 0;
   f = fopen("c:\\quorvalis\\started.txt", "a");
   if (f) {
