@@ -147,7 +147,9 @@ void writeDump(EXCEPTION_POINTERS* pointers) {
   HMODULE dbghelp = LoadLibraryW(L"dbghelp.dll");
   using WriteDump = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE, PMINIDUMP_EXCEPTION_INFORMATION,
                                   PMINIDUMP_USER_STREAM_INFORMATION, PMINIDUMP_CALLBACK_INFORMATION);
-  const auto write = dbghelp ? reinterpret_cast<WriteDump>(GetProcAddress(dbghelp, "MiniDumpWriteDump")) : nullptr;
+  const auto write = dbghelp ? reinterpret_cast<WriteDump>(
+                                   reinterpret_cast<void*>(GetProcAddress(dbghelp, "MiniDumpWriteDump")))
+                             : nullptr;
   if (!write) return;
   HANDLE file = CreateFileW(g_dumpFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;

@@ -111,7 +111,7 @@ sleep 2
 guards() { pgrep -fc '[q]uorval-guard[.]exe' || true; }
 [ "$(guards)" = 1 ] && [ "$(terminal_pids | wc -l)" = 1 ] || fail "guards: $(guards), terminals: $(terminal_pids)"
 log_has "terminal: start: .*, under its guard$"
-guard_pid=$(for p in /proc/[0-9]*; do tr '\0' '\n' <"$p/cmdline" 2>/dev/null | head -1 | grep -qi '\\quorval-guard[.]exe$' && echo "${p#/proc/}"; done)
+guard_pid=$(pids_of quorval-guard.exe)
 echo "   guard's Linux process (Wine's loader and the guard): $(grep -E '^(VmRSS|RssAnon)' "/proc/$guard_pid/status" | tr -s ' \t\n' ' ')"
 echo "   terminal's: $(grep -E '^(VmRSS|RssAnon)' "/proc/$(terminal_pids)/status" | tr -s ' \t\n' ' ')"
 

@@ -33,15 +33,18 @@ stop_terminals() {
   wait_for 10 sh -c '! pgrep -f "[q]uorval[.]exe" >/dev/null' || pkill -9 -f '[q]uorval[.]exe' || true
   sleep 0.5
 }
-# The Linux processes (Wine's loader) of the running terminals, not of their guard: the first
-# word of the command line is the program.
-terminal_pids() {
-  local p
+# pids_of NAME: the Linux processes (Wine's loader) running the program NAME (quorval.exe): the
+# first word of the command line is the program, so the guard, whose command line names the
+# terminal after it, is not the terminal's. terminal_pids: the terminal's.
+pids_of() {
+  local p first
   for p in /proc/[0-9]*; do
-    tr '\0' '\n' <"$p/cmdline" 2>/dev/null | head -1 | grep -qi '\\quorval[.]exe$' && echo "${p#/proc/}"
+    first=$(tr '\0' '\n' 2>/dev/null <"$p/cmdline" | head -1) || continue
+    case "${first,,}" in *"\\$1") echo "${p#/proc/}" ;; esac
   done
   return 0
 }
+terminal_pids() { pids_of quorval.exe; }
 # small_drive KB: c:\quorvalis moved onto a tmpfs of that size (a full disk), the mount undone at
 # exit; false, and nothing changed, where this machine mounts none. leave_small_drive: back.
 small=$out/small
