@@ -101,6 +101,8 @@ echo "== the real terminal under Wine"
 tests/windows/journey.sh "$win" "$version"
 echo "== the self-update under Wine"
 tests/windows/update.sh "$win" "$version" "$next"
+echo "== the guard under Wine: crashes, a hang, kills; the terminal back each time"
+tests/windows/guard.sh "$win" "$version"
 
 echo "== Windows itself under Wine: keyboard, Run key, watchdog, topmost; without and with a window manager"
 tests/windows/desktop.sh "$win" "$version"

@@ -30,6 +30,9 @@ pids+=($!)
 for _ in $(seq 200); do
   if grep -q "/quorvalis/DATA/demo/rss.ini" "$root/zentrale/requests.log" 2>/dev/null && [ -s "$home/filialini.ini" ]; then
     echo "the packaged terminal reached the band"
+    # Under its guard, which the package carries where the terminal looks for it.
+    [ -x "$root/fs/usr/libexec/quorvalis/quorval-guard" ] || { echo "no guard in the package"; exit 1; }
+    grep -q "under its guard" "$home/quorval.log" || { echo "not under its guard:"; cat "$home/quorval.log"; exit 1; }
     # The demo branch has win=0: the autostart entry is there, naming a program that does not exist.
     entry=$root/config/autostart/quorvalis.desktop
     head -1 "$entry" | grep -qx '\[Desktop Entry\]' && grep -qx "Exec=\"$home/no_quorval\"" "$entry" ||
