@@ -18,8 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The code the guard ends a terminal with. Why it ended it (a hang, a planned end that lingered)
-// the guard knows itself; the code only has to differ from 0, which reads as a planned end.
+// The code the guard ends a terminal with, for whoever reads it elsewhere; why it ended it (a
+// hang, a planned end that lingered) the guard knows itself.
 constexpr UINT kEndedByGuard = 0xCF;
 
 // How long a terminal that said it ends may take before it is ended.

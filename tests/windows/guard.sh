@@ -124,11 +124,7 @@ kill_terminal() {
   since=$(date +%s.%N)
   "$@" >/dev/null 2>&1 || fail "$what: the command failed"
   back() { local now; now=$(terminal_pids); [ -n "$now" ] && [ "$now" != "$before" ] && [ -n "$(band_window)" ] && [ "$(band_window)" != "$window" ]; }
-  if ! wait_for 90 back; then
-    log | tail -3 | grep -q "terminal ended, planned: exit code 0" &&
-      fail "$what: the terminal ended with exit code 0 and no word of its own, which the guard's rules take for a planned end"
-    fail "$what: no new terminal with its band: $(log | tail -3)"
-  fi
+  wait_for 90 back || fail "$what: no new terminal with its band: $(log | tail -3)"
   echo "   $what: band back after $(awk "BEGIN { printf \"%.1f\", $(date +%s.%N) - $since }") s"
   [ "$(records | wc -l)" -gt "$records_before" ] || fail "$what: no record"
   [ "$(guards)" = 1 ] || fail "$what: guards running: $(guards)"
