@@ -196,7 +196,7 @@ events=("band shown" "terminal ended unplanned: crash: signal 11" "kill: signal 
 for event in "${events[@]}"; do
   grep -qF "$event" "$home/quorval.log" || fail "the log lacks: $event"
 done
-for secret in 1234567 2001 2002 2003 2004 "Anna" "Muster"; do
+for secret in 1234567 00491711234567 0171 2001 2002 2003 2004 "Anna" "Muster"; do
   ! grep -qwF "$secret" "$home/quorval.log" "$home"/crashes/*.txt || fail "the log holds '$secret'"
 done
 cp "$home/quorval.log" "$out/"
