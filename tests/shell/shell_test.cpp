@@ -120,6 +120,7 @@ TEST_F(MainScreenTest, WithoutServerOrRoomTheBandRetriesAndLaterChecksForUpdates
   start();
   QTest::mouseClick(child("ende"), Qt::LeftButton);
   EXPECT_EQ(fakes.desktop.ended, 1);
+  EXPECT_EQ(fakes.desktop.endReason, "the band's quit button");  // planned: the guard restarts nothing
 }
 
 TEST_F(MainScreenTest, AutoShrinkToTheTileUnlessAScreenIsOpenAndSettingsNeedAPassword) {
