@@ -166,7 +166,10 @@ LONG WINAPI crashFilter(EXCEPTION_POINTERS* pointers) {
   line.add("crash exception ").hex(record->ExceptionCode).add(" at ");
   addModuleOffset(line, reinterpret_cast<DWORD64>(record->ExceptionAddress));
   if (record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record->NumberParameters >= 2)
-    line.add(record->ExceptionInformation[0] ? " writing " : " reading ").hex(record->ExceptionInformation[1]);
+    line.add(record->ExceptionInformation[0] == 8   ? " executing "
+             : record->ExceptionInformation[0] ? " writing "
+                                               : " reading ")
+        .hex(record->ExceptionInformation[1]);
   line.send();
   sendFrames(pointers->ContextRecord);
   writeDump(pointers);
