@@ -144,7 +144,7 @@ int selfTest() {
 }
 
 // What support needs to know of this start; never a password, a key or anyone's data.
-void logStart() {
+void logStart(int hangSeconds) {
   const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->size() : QSize();
   const ServerSettings server = readServerSettings();
   logInfo("terminal",
@@ -165,7 +165,7 @@ void logStart() {
                                readSetting(keys::kLog) == u"1" ? QStringLiteral("yes") : QStringLiteral("no"),
                                readSetting(keys::kClub) == u"1" ? QStringLiteral("on") : QStringLiteral("off"),
                                readSetting(keys::kQPrinter))
-                          .arg(guard::hangSecondsFrom(readSetting(keys::kGuardHang).toStdString())));
+                          .arg(hangSeconds));
 }
 
 }  // namespace
@@ -194,8 +194,9 @@ int main(int argc, char** argv) {
     guardlink::plannedEnd(QStringLiteral("another terminal is already running"));
     return 0;
   }
-  guardlink::startHeartbeat(&app, guard::hangSecondsFrom(readSetting(keys::kGuardHang).toStdString()));
-  logStart();
+  const int hangSeconds = guard::hangSecondsFrom(readSetting(keys::kGuardHang).toStdString());
+  guardlink::startHeartbeat(&app, hangSeconds);
+  logStart(hangSeconds);
 
   TerminalServices terminal;
   Services& services = terminal.services;

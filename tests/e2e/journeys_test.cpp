@@ -61,6 +61,12 @@ class DemoBranchTest : public ProgramFolderTest {
     return redeem ? label(screen, "Label1") + " / " + label(screen, "Label4") : label(screen, "Label1");
   }
 
+  // The reader maker's driver and its helper in the program folder, as a branch has them.
+  void installCardDriver() {
+    ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_DRIVER), cardReaderLibraryPath()));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_HELPER), programFile("quorval-card.exe")));
+  }
+
   ZentraleProcess zentrale;
   const QString update = zentrale.dataDir() + "/update/";  // the programs zentrale offers
   HttpCentralServer server{{zentrale.host(), kTimeoutMs}};
@@ -193,8 +199,7 @@ TEST_P(ClubE2E, MembersCardsChecksInIssuingAndRemoval) {
     pcsc = std::make_unique<VirtualReader>(path("card"));
     ASSERT_TRUE(pcsc->startService()) << pcsc->log().toStdString();
   } else {
-    ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_DRIVER), cardReaderLibraryPath()));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_HELPER), programFile("quorval-card.exe")));
+    installCardDriver();
   }
   const auto reader = createCardReader();
   Services withReader{fakes.clock, server, *reader, fakes.desktop, fakes.dialogs, printers};
@@ -255,8 +260,7 @@ TEST_F(PrivacyE2E, MarkedValuesNeverReachTheLog) {
   EXPECT_EQ(coupon("0042", true), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt ! / Happy Hour 7,5"));
   {
     const CardsimFile file(path("card"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_DRIVER), cardReaderLibraryPath()));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_HELPER), programFile("quorval-card.exe")));
+    installCardDriver();
     const auto reader = createCardReader();
     Services withReader{fakes.clock, server, *reader, fakes.desktop, fakes.dialogs, printers};
     ScreenHost<ClubScreen> host([&] { return new ClubScreen(withReader, state); });
