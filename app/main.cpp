@@ -172,7 +172,7 @@ void logStart(int hangSeconds) {
 
 int main(int argc, char** argv) {
   if (answerCommandLine(argc, argv)) return 0;
-  if (guardlink::handOverToGuard(argc, argv)) return 0;
+  guardlink::handOverToGuard(argc, argv);
   guardlink::connect();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("quorvalis"));

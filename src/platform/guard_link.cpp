@@ -5,9 +5,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cxxabi.h>
+#include <string>
+#include <vector>
 #include <exception>
 #include <typeinfo>
 
@@ -24,6 +27,8 @@
 #include <dlfcn.h>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <ucontext.h>
 #include <unistd.h>
 #endif
@@ -306,43 +311,94 @@ QString guardProgram() {
 #endif
 }
 
-bool handOverToGuard(int argc, char** argv) {
-  if (std::getenv(guard::kPipeVariable)) return false;
+void handOverToGuard(int argc, char** argv) {
+  if (std::getenv(guard::kPipeVariable)) return;
   for (int i = 1; i < argc; ++i)
-    if (argv[i][0] == '-') return false;  // --selftest, --version and the like run on their own
+    if (argv[i][0] == '-') return;  // --selftest, --version and the like run on their own
+  // This process stays the terminal and the guard adopts it, so the start costs no second load of
+  // the program and its libraries.
 #ifdef _WIN32
   wchar_t self[MAX_PATH * 2];
   const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
-  if (length == 0 || length >= MAX_PATH * 2) return false;
+  if (length == 0 || length >= MAX_PATH * 2) return;
   std::wstring guardPath(self, length);
   guardPath.resize(guardPath.rfind(L'\\') + 1);
   guardPath += L"quorval-guard.exe";
-  if (GetFileAttributesW(guardPath.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-  std::wstring command = L"\"" + guardPath + L"\" \"" + std::wstring(self, length) + L"\"";
+  if (GetFileAttributesW(guardPath.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+  // The guard gets the pipe's read end and a handle of this process; both are inheritable only
+  // for as long as it takes to start it.
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr, me = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 64 * 1024)) return;  // a crash's frames at once
+  SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0);
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me, 0, TRUE,
+                       DUPLICATE_SAME_ACCESS)) {
+    CloseHandle(readEnd);
+    CloseHandle(writeEnd);
+    return;
+  }
+  const auto number = [](auto value) { return std::to_wstring(reinterpret_cast<std::uintptr_t>(value)); };
+  std::wstring command = L"\"" + guardPath + L"\" --adopt " + std::to_wstring(GetCurrentProcessId()) + L" " +
+                         number(readEnd) + L" " + number(me) + L" \"" + std::wstring(self, length) + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(guardPath.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
-    return false;
+  const BOOL started = CreateProcessW(guardPath.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  CloseHandle(readEnd);
+  CloseHandle(me);
+  if (!started) {
+    CloseHandle(writeEnd);
+    return;
+  }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return true;
+  _putenv_s(guard::kPipeVariable, std::to_string(reinterpret_cast<std::uintptr_t>(writeEnd)).c_str());
 #else
   char self[4096];
   const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length <= 0) return false;
+  if (length <= 0) return;
   self[length] = 0;
   std::string dir(self, static_cast<size_t>(length));
   dir.resize(dir.rfind('/'));
-  for (const std::string& guard : {dir + "/quorval-guard", dir + "/../libexec/quorvalis/quorval-guard"}) {
-    if (access(guard.c_str(), X_OK) != 0) continue;
-    std::vector<char*> args{const_cast<char*>(guard.c_str()), self};
-    for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
-    args.push_back(nullptr);
-    execv(guard.c_str(), args.data());
+  std::string guardPath;
+  for (const std::string& candidate : {dir + "/quorval-guard", dir + "/../libexec/quorvalis/quorval-guard"})
+    if (guardPath.empty() && access(candidate.c_str(), X_OK) == 0) guardPath = candidate;
+  int fds[2];
+  if (guardPath.empty() || pipe2(fds, O_CLOEXEC) != 0) return;
+  // The started process becomes the guard, so a shell, the autostart entry or a launcher keep
+  // the process they started; the terminal goes on in its child, with everything loaded.
+  const pid_t parent = getpid();
+  const pid_t terminal = fork();
+  if (terminal < 0) {
+    close(fds[0]);
+    close(fds[1]);
+    return;
   }
-  return false;
+  if (terminal == 0) {
+    close(fds[0]);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);  // ends with its guard instead of running on without one
+    if (getppid() != parent) _exit(0);
+    setenv(guard::kPipeVariable, std::to_string(fds[1]).c_str(), 1);
+    return;
+  }
+  close(fds[1]);
+  fcntl(fds[0], F_SETFD, 0);
+  const std::string pid = std::to_string(terminal), pipe = std::to_string(fds[0]);
+  std::vector<char*> args{guardPath.data(), const_cast<char*>("--adopt"), const_cast<char*>(pid.c_str()),
+                          const_cast<char*>(pipe.c_str()), const_cast<char*>("0"), self};
+  for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
+  args.push_back(nullptr);
+  execv(guardPath.c_str(), args.data());
+  // No guard after all: this process just waits for the terminal, which ends as it would alone.
+  int status = 0;
+  while (waitpid(terminal, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFSIGNALED(status)) {
+    signal(WTERMSIG(status), SIG_DFL);
+    raise(WTERMSIG(status));
+  }
+  _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
 #endif
 }
 

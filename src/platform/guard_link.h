@@ -9,11 +9,12 @@ class QObject;
 
 namespace quorvalis::guardlink {
 
-// Before anything else: a terminal not started by its guard hands the start over to it. Linux:
-// the guard replaces this process (nothing returns when that worked). Windows: the guard is
-// started and this process must end at once (true). False: go on unguarded (no guard beside the
-// program, or a program started only to answer --selftest and the like).
-bool handOverToGuard(int argc, char** argv);
+// Before anything else: a terminal not started by its guard starts one that adopts it. Linux: this
+// process becomes the guard (nothing returns there) and the terminal goes on in a forked child.
+// Windows: the guard is started beside this process. Either way what returns is the terminal,
+// guarded when connect() finds the pipe; unguarded when no guard lies beside the program or it
+// was started only to answer --selftest and the like.
+void handOverToGuard(int argc, char** argv);
 
 // Takes the guard's pipe when this process is guarded and installs the crash handlers. Call once,
 // before the application object.

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,12 +14,25 @@
 
 namespace quorvalis::guard {
 
+// A terminal that started its guard itself and is watched as the first one: its process number,
+// the read end of its pipe and, on Windows, a handle of its process (handle values as numbers).
+struct AdoptedTerminal {
+  long pid = 0;
+  std::uintptr_t pipe = 0;
+  std::uintptr_t process = 0;
+};
+
 struct GuardSetup {
   std::filesystem::path terminal;  // the terminal program
   std::vector<std::string> args;   // its arguments
   std::filesystem::path programFolder;
   std::string version;
+  std::optional<AdoptedTerminal> adopted;  // none: the guard starts the first terminal too
 };
+
+// The guard's command line: "TERMINAL [ARGS]" (the guard starts it), or "--adopt PID PIPE PROCESS
+// TERMINAL [ARGS]" (the terminal started the guard beside itself). Nothing when it is neither.
+std::optional<GuardSetup> readCommandLine(const std::vector<std::string>& args);
 
 // The folder the terminal keeps its files in, as it finds it itself.
 std::filesystem::path programFolderOfThisUser();

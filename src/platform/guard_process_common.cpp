@@ -1,3 +1,4 @@
+#include <charconv>
 #include <cstdlib>
 #include <system_error>
 
@@ -17,6 +18,34 @@ fs::path programFolderOfThisUser() {
   const char* user = std::getenv("HOME");
   return fs::path(user ? user : "/") / "quorvalis";
 #endif
+}
+
+namespace {
+
+template <typename Number>
+bool readNumber(const std::string& text, Number& value) {
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  return error == std::errc() && stop == end && !text.empty();
+}
+
+}  // namespace
+
+std::optional<GuardSetup> readCommandLine(const std::vector<std::string>& args) {
+  GuardSetup setup;
+  size_t first = 0;
+  if (!args.empty() && args[0] == "--adopt") {
+    AdoptedTerminal adopted;
+    if (args.size() < 5 || !readNumber(args[1], adopted.pid) || adopted.pid <= 0 ||
+        !readNumber(args[2], adopted.pipe) || !readNumber(args[3], adopted.process))
+      return std::nullopt;
+    setup.adopted = adopted;
+    first = 4;
+  }
+  if (args.size() <= first || args[first].empty()) return std::nullopt;
+  setup.terminal = args[first];
+  setup.args.assign(args.begin() + static_cast<std::ptrdiff_t>(first) + 1, args.end());
+  return setup;
 }
 
 EndDecision decideAfterEnd(const GuardSetup& setup, RestartBudget& budget, const ProcessEnd& end,

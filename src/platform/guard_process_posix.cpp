@@ -87,6 +87,15 @@ Child startTerminal(const GuardSetup& setup, const std::string& branch) {
   return {pid, fds[0]};
 }
 
+// The terminal that forked this guard's process before it became the guard: its child already.
+Child adopt(const AdoptedTerminal& terminal) {
+  const int pipe = static_cast<int>(terminal.pipe);
+  // Programs the guard starts later do not get it.
+  ::fcntl(pipe, F_SETFD, FD_CLOEXEC);
+  ::fcntl(pipe, F_SETFL, O_NONBLOCK);
+  return {static_cast<pid_t>(terminal.pid), pipe};
+}
+
 // Reads what is there; false at the end of the pipe.
 bool readWords(int pipe, std::string& pending, TerminalWords& words) {
   char buffer[4096];
@@ -124,10 +133,13 @@ int runGuard(const GuardSetup& setup) {
 
   RestartBudget budget;
   std::string branch;
+  bool first = true;
   diag::appendLogLine(setup.programFolder, diag::Level::Info, "guard",
                       "guard " + setup.version + " watches " + setup.terminal.filename().string());
   for (;;) {
-    const Child child = startTerminal(setup, branch);
+    // The terminal that started this guard is watched first; every later one is started here.
+    const Child child = first && setup.adopted ? adopt(*setup.adopted) : startTerminal(setup, branch);
+    first = false;
     if (child.pid < 0) {
       diag::appendLogLine(setup.programFolder, diag::Level::Error, "guard",
                           std::string("the terminal could not be started: ") + std::strerror(errno));

@@ -155,6 +155,16 @@ Child startTerminal(const GuardSetup& setup, const std::string& branch) {
   return {info.hProcess, readEnd, info.dwProcessId};
 }
 
+// The terminal that started this guard beside itself, with the handles it gave it.
+Child adopt(const AdoptedTerminal& terminal) {
+  const auto pipe = reinterpret_cast<HANDLE>(terminal.pipe);
+  const auto process = reinterpret_cast<HANDLE>(terminal.process);
+  // Terminals the guard starts later get handles of their own only.
+  SetHandleInformation(pipe, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(process, HANDLE_FLAG_INHERIT, 0);
+  return {process, pipe, static_cast<DWORD>(terminal.pid)};
+}
+
 // Takes what the pipe holds without waiting for more; false once the terminal's end is closed
 // and nothing is left.
 bool readWords(HANDLE pipe, std::string& pending, TerminalWords& words) {
@@ -212,10 +222,13 @@ int runGuard(const GuardSetup& setup) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   RestartBudget budget;
   std::string branch;
+  bool first = true;
   diag::appendLogLine(setup.programFolder, diag::Level::Info, "guard",
                       "guard " + setup.version + " watches " + setup.terminal.filename().string());
   for (;;) {
-    const Child child = startTerminal(setup, branch);
+    // The terminal that started this guard is watched first; every later one is started here.
+    const Child child = first && setup.adopted ? adopt(*setup.adopted) : startTerminal(setup, branch);
+    first = false;
     if (!child.process) {
       diag::appendLogLine(setup.programFolder, diag::Level::Error, "guard",
                           "the terminal could not be started: " + errorText(GetLastError()));

@@ -8,6 +8,7 @@
 #include "diagnostics/crash_records.h"
 #include "diagnostics/guard_rules.h"
 #include "diagnostics/support_log.h"
+#include "platform/guard_process.h"
 
 namespace quorvalis::testing {
 
@@ -85,6 +86,47 @@ TEST(GuardRules, WordsOfTheTerminal) {
   const struct { const char* setting; int seconds; } hang[] = {
       {"", 60}, {"x", 60}, {"30", 30}, {" 45", 45}, {"1", kMinHangSeconds}, {"500", kMaxHangSeconds}, {"-3", kMinHangSeconds}};
   for (const auto& h : hang) EXPECT_EQ(hangSecondsFrom(h.setting), h.seconds) << h.setting;
+}
+
+// What the terminal passes its guard, read back; anything malformed is refused rather than
+// watching a wrong process or pipe.
+TEST(GuardCommandLine, AdoptedOrStartedTerminal) {
+  struct Row {
+    std::vector<std::string> args;
+    bool valid;
+    long pid = 0;
+    std::uintptr_t pipe = 0, process = 0;
+    std::string terminal = {};
+    size_t terminalArgs = 0;
+  };
+  const Row rows[] = {
+      {{"/opt/q/quorval"}, true, 0, 0, 0, "/opt/q/quorval", 0},
+      {{"c:\\quorvalis\\quorval.exe", "x", "y"}, true, 0, 0, 0, "c:\\quorvalis\\quorval.exe", 2},
+      {{"--adopt", "4711", "5", "0", "/opt/q/quorval"}, true, 4711, 5, 0, "/opt/q/quorval", 0},
+      {{"--adopt", "4711", "300", "296", "q.exe", "a"}, true, 4711, 300, 296, "q.exe", 1},
+      {{}, false},
+      {{""}, false},
+      {{"--adopt", "4711", "5", "0"}, false},            // no terminal
+      {{"--adopt", "0", "5", "0", "q"}, false},          // no process 0
+      {{"--adopt", "-3", "5", "0", "q"}, false},
+      {{"--adopt", "47x", "5", "0", "q"}, false},        // trailing garbage
+      {{"--adopt", "4711", "", "0", "q"}, false},
+      {{"--adopt", "4711", "5", "99999999999999999999999", "q"}, false},  // out of range
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.args));
+    const auto setup = readCommandLine(row.args);
+    ASSERT_EQ(setup.has_value(), row.valid);
+    if (!row.valid) continue;
+    EXPECT_EQ(setup->terminal, row.terminal);
+    EXPECT_EQ(setup->args.size(), row.terminalArgs);
+    EXPECT_EQ(setup->adopted.has_value(), row.pid != 0);
+    if (setup->adopted) {
+      EXPECT_EQ(setup->adopted->pid, row.pid);
+      EXPECT_EQ(setup->adopted->pipe, row.pipe);
+      EXPECT_EQ(setup->adopted->process, row.process);
+    }
+  }
 }
 
 TEST(CrashRecords, NewestTenKeptWithTheirDumpsAndReadBack) {
