@@ -15,7 +15,7 @@ done
 bin=$root/fs/usr/bin
 # A branch has its reader maker's library: the stand-in never goes into the terminal's package.
 if dpkg -c "$root"/debs/quorvalis_*_amd64.deb | grep -q SCard32; then echo "card reader stand-in in the terminal package"; exit 1; fi
-"$bin/quorval" --version | grep -qx "quorval [0-9.]*"
+"$bin/quorval" --version | grep -qx "quorval $(cat "$(dirname "$0")/../../RELEASE")"
 
 "$bin/zentrale" --data "$root/zentrale" --port 0 --seed-demo >"$root/zentrale.out" 2>&1 &
 pids+=($!)
