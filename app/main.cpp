@@ -87,7 +87,7 @@ struct TerminalServices {
   HttpFeedSource feeds{readServerSettings()};
   const std::unique_ptr<CardReader> reader =
       createCardReader({readSetting(keys::kCardReader), readSetting(keys::kCardSelect)});
-  const std::unique_ptr<Desktop> desktop = createDesktop();
+  const std::unique_ptr<Desktop> desktop = createDesktop(QStringLiteral(QUORVALIS_VERSION));
   MessageBoxDialogs dialogs;
   QtPrinterSystem printers;
   Services services{clock, server, *reader, *desktop, dialogs, printers};
@@ -148,8 +148,15 @@ void logStart(int hangSeconds) {
   const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->size() : QSize();
   const ServerSettings server = readServerSettings();
   logInfo("terminal",
-          QStringLiteral("start: version %1, release %2, %3 (%4), Qt %5, screen %6x%7 at %8 dpi, %9")
-              .arg(QStringLiteral(QUORVALIS_VERSION), readSetting(keys::kInstalledVersion), QSysInfo::prettyProductName(),
+          QStringLiteral("start: version %1%2, %3 (%4), Qt %5, screen %6x%7 at %8 dpi, %9")
+              // Windows updates by version.ini's name; Linux by the package's, which is the version.
+              .arg(QStringLiteral(QUORVALIS_VERSION),
+#ifdef Q_OS_WIN
+                   QStringLiteral(", version.ini ") + readSetting(keys::kInstalledVersion),
+#else
+                   QString(),
+#endif
+                   QSysInfo::prettyProductName(),
                    QSysInfo::currentCpuArchitecture(), QString::fromLatin1(qVersion()))
               .arg(screen.width())
               .arg(screen.height())

@@ -46,6 +46,9 @@ bool takeLine(TerminalWords& words, std::string_view line, Clock::time_point now
   } else if (startsWith(line, "planned", &rest)) {
     words.plannedEnd = true;
     words.plannedReason = rest;
+  } else if (startsWith(line, "restart", &rest)) {
+    words.plannedEnd = words.restartWanted = true;
+    words.plannedReason = "to start anew, " + std::string(rest);
   } else if (startsWith(line, "crash", &rest)) {
     if (words.crash.empty()) words.crash = rest;  // the first word is the cause; abort follows
     else if (words.crash.find(std::string(rest)) == std::string::npos) words.crash += ", then " + std::string(rest);

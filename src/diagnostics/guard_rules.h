@@ -34,9 +34,10 @@ inline constexpr int kMaxUnplannedEnds = 5;
 inline constexpr std::chrono::minutes kLoopWindow{10};
 
 // What the terminal told the guard, one line at a time: "alive", "hang <s>", "branch <id>",
-// "band", "planned <reason>", "crash <what>", "frame <module>+0x<offset>", "dump <file>".
+// "band", "planned <reason>", "restart <reason>" (planned, to start anew), "crash <what>", "frame <module>+0x<offset>", "dump <file>".
 struct TerminalWords {
   bool plannedEnd = false;
+  bool restartWanted = false;  // planned, and the program starts anew from its file
   std::string plannedReason;
   std::string crash;
   std::vector<std::string> frames;

@@ -31,10 +31,18 @@ class Desktop {
   virtual void beep() = 0;
   // The program ends as it planned to (the guard does not restart it); reason goes to the log.
   virtual void endProgram(const QString& reason) = 0;
+  // The release the system's package manager installed and keeps up to date ("" where the
+  // terminal fetches its own updates).
+  virtual QString packagedRelease() = 0;
+  // The program file on disk is no longer the one running: the package manager replaced it.
+  virtual bool programReplaced() = 0;
+  // Ends the program so that its guard starts the new one at once; false (and nothing happens)
+  // when no guard would.
+  virtual bool restartIntoNewProgram(const QString& reason) = 0;
 };
 
-// The desktop of this build's platform.
-std::unique_ptr<Desktop> createDesktop();
+// The desktop of this build's platform, for the program of this release name.
+std::unique_ptr<Desktop> createDesktop(const QString& release);
 
 // The executable's name in the program folder.
 QString executableName();

@@ -9,7 +9,14 @@
 #include <QProcess>
 #include <QScreen>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 namespace quorvalis {
+
+QtDesktop::QtDesktop(const QString& release)
+    : release_(release), program_(QCoreApplication::applicationFilePath()) {}
 
 QSize QtDesktop::screenSize() {
   const QScreen* screen = QGuiApplication::primaryScreen();
@@ -31,6 +38,35 @@ void QtDesktop::endProgram(const QString& reason) {
   logInfo("terminal", QStringLiteral("ends: ") + reason);
   guardlink::plannedEnd(reason);
   QCoreApplication::exit(0);
+}
+
+
+QString QtDesktop::packagedRelease() {
+#ifdef Q_OS_WIN
+  return {};  // the terminal fetches and starts the installer itself
+#else
+  return release_;
+#endif
+}
+
+bool QtDesktop::programReplaced() {
+#ifdef Q_OS_WIN
+  return false;
+#else
+  struct stat running {}, onDisk {};
+  if (::stat("/proc/self/exe", &running) != 0) return false;
+  // Missing: in the middle of being replaced; the next look decides.
+  if (program_.isEmpty() || ::stat(QFile::encodeName(program_).constData(), &onDisk) != 0) return false;
+  return running.st_ino != onDisk.st_ino || running.st_dev != onDisk.st_dev;
+#endif
+}
+
+bool QtDesktop::restartIntoNewProgram(const QString& reason) {
+  if (!guardlink::guarded()) return false;
+  logInfo("terminal", QStringLiteral("ends to start anew: ") + reason);
+  guardlink::restartWanted(reason);
+  QCoreApplication::exit(0);
+  return true;
 }
 
 }  // namespace quorvalis

@@ -6,6 +6,7 @@ namespace {
 
 class PlainDesktop : public QtDesktop {
  public:
+  using QtDesktop::QtDesktop;
   QString foregroundTitle() override { return {}; }
   void setCursorPos(QPoint) override {}
   void mouseMoveNormalised(int, int) override {}
@@ -17,7 +18,7 @@ class PlainDesktop : public QtDesktop {
 
 }  // namespace
 
-std::unique_ptr<Desktop> createDesktop() { return std::make_unique<PlainDesktop>(); }
+std::unique_ptr<Desktop> createDesktop(const QString& release) { return std::make_unique<PlainDesktop>(release); }
 
 QString executableName() { return QStringLiteral("quorval"); }
 

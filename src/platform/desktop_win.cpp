@@ -13,6 +13,7 @@ namespace {
 
 class WindowsDesktop : public QtDesktop {
  public:
+  using QtDesktop::QtDesktop;
   QString foregroundTitle() override {
     char title[256] = {};
     GetWindowTextA(GetForegroundWindow(), title, 255);
@@ -62,7 +63,7 @@ class WindowsDesktop : public QtDesktop {
 
 }  // namespace
 
-std::unique_ptr<Desktop> createDesktop() { return std::make_unique<WindowsDesktop>(); }
+std::unique_ptr<Desktop> createDesktop(const QString& release) { return std::make_unique<WindowsDesktop>(release); }
 
 QString executableName() { return QStringLiteral("quorval.exe"); }
 

@@ -18,7 +18,7 @@ namespace {
 
 class X11Desktop : public QtDesktop {
  public:
-  X11Desktop() {
+  explicit X11Desktop(const QString& release) : QtDesktop(release) {
     if (QGuiApplication::platformName() == QLatin1String("xcb")) display_ = XOpenDisplay(nullptr);
   }
   ~X11Desktop() override {
@@ -136,7 +136,7 @@ class X11Desktop : public QtDesktop {
 
 }  // namespace
 
-std::unique_ptr<Desktop> createDesktop() { return std::make_unique<X11Desktop>(); }
+std::unique_ptr<Desktop> createDesktop(const QString& release) { return std::make_unique<X11Desktop>(release); }
 
 QString executableName() { return QStringLiteral("quorval"); }
 

@@ -445,6 +445,7 @@ void startHeartbeat(QObject* owner, int hangSeconds) {
 }
 
 void plannedEnd(const QString& reason) { sayLine("planned", reason); }
+void restartWanted(const QString& reason) { sayLine("restart", reason); }
 void loggedIn(const QString& branchId) { sayLine("branch", branchId); }
 void bandShown() { sayLine("band"); }
 QString resumeBranch() { return g_resumeBranch; }

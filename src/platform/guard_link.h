@@ -26,6 +26,9 @@ void startHeartbeat(QObject* owner, int hangSeconds);
 
 // The end that follows is the program's own: no restart.
 void plannedEnd(const QString& reason);
+// The end that follows is planned, and the guard starts the program anew at once (from its file
+// on disk, which a package manager replaced), itself included.
+void restartWanted(const QString& reason);
 // The branch a restarted terminal logs in with, and "the band is up".
 void loggedIn(const QString& branchId);
 void bandShown();

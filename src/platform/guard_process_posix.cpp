@@ -112,6 +112,27 @@ bool readWords(int pipe, std::string& pending, TerminalWords& words) {
   }
 }
 
+// This guard's program, read before a package manager can replace it.
+std::string ownProgram() {
+  char path[4096];
+  const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
+}
+
+// The package manager replaced the programs: the guard starts itself anew from its file, and
+// that one the new terminal, with the branch it had. Returns only when that failed.
+void startAnew(const GuardSetup& setup, const std::string& self, const std::string& branch) {
+  diag::appendLogLine(setup.programFolder, diag::Level::Info, "guard", "starts anew with the new program");
+  if (!branch.empty()) ::setenv(kBranchVariable, branch.c_str(), 1);
+  std::vector<char*> argv{const_cast<char*>(self.c_str()), const_cast<char*>(setup.terminal.c_str())};
+  for (const auto& a : setup.args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  if (!self.empty()) ::execv(self.c_str(), argv.data());
+  ::unsetenv(kBranchVariable);
+  diag::appendLogLine(setup.programFolder, diag::Level::Error, "guard",
+                      std::string("could not start anew: ") + std::strerror(errno));
+}
+
 void showGivingUp(const GuardSetup& setup) {
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -132,7 +153,11 @@ int runGuard(const GuardSetup& setup) {
   for (const int s : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(s, &stop, nullptr);
 
   RestartBudget budget;
+  // A guard started anew for a new program keeps the branch its terminal had.
   std::string branch;
+  if (const char* resumed = std::getenv(kBranchVariable)) branch = resumed;
+  ::unsetenv(kBranchVariable);
+  const std::string self = ownProgram();
   bool first = true;
   diag::appendLogLine(setup.programFolder, diag::Level::Info, "guard",
                       "guard " + setup.version + " watches " + setup.terminal.filename().string());
@@ -186,6 +211,10 @@ int runGuard(const GuardSetup& setup) {
     const bool gone = !end.signaled && end.exitCode != 0 && displayGone();
     const EndDecision d = decideAfterEnd(setup, budget, end, words, hungKilled, g_stopSignal != 0, false, gone,
                                          Clock::now(), {});
+    if (d.report.kind == EndKind::Planned && words.restartWanted) {
+      startAnew(setup, self, branch);
+      continue;  // this guard then starts the new terminal itself
+    }
     if (d.report.kind == EndKind::Planned) return end.exitCode;
     if (d.gaveUp) showGivingUp(setup);
     if (!d.restart) return 1;

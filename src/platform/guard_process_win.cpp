@@ -271,6 +271,7 @@ int runGuard(const GuardSetup& setup) {
     }
     const EndDecision d = decideAfterEnd(setup, budget, end, words, hungKilled, false, true, false,
                                          Clock::now(), dumpOf(setup, words, child.pid));
+    if (d.report.kind == EndKind::Planned && words.restartWanted) continue;  // the new program
     if (d.report.kind == EndKind::Planned) return end.exitCode;
     if (d.gaveUp) showGivingUp(setup);
     if (!d.restart) return 1;

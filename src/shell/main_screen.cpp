@@ -130,8 +130,7 @@ void MainScreen::loadForm(const QString& branchId) {
   placeTwips(mainbackgr, 150, 150, 4140 - 300, 2500 - 300);
   placeTwips(ende, 4140 - 360, 150, 360, 360);
   versinfo->hide();
-  state_.versinfo = QStringLiteral("quorvalis - Tarvendel Coupons - Version %1")
-                        .arg(readSetting(keys::kInstalledVersion));
+  state_.versinfo = QStringLiteral("quorvalis - Tarvendel Coupons - Version %1").arg(installedRelease());
   versinfo->setText(state_.versinfo);
   state_.quorvalisID = branchId;
   writeSetting(keys::kTempNr, QString());
@@ -408,9 +407,15 @@ void MainScreen::DownloadTickerSettings() {
   if (screens.ticker) screens.ticker(readNumber(readSetting(keys::kRssMain)) > 0);
 }
 
+// Where a package manager installed the terminal, its package's release; else version.ini.
+QString MainScreen::installedRelease() const {
+  const QString packaged = services_.desktop.packagedRelease();
+  return packaged.isEmpty() ? readSetting(keys::kInstalledVersion) : packaged;
+}
+
 bool MainScreen::CheckForUpdate() {
   const QString reply = services_.server.get(QString::fromLatin1(kVersionPath));
-  switch (checkVersionReply(reply, readSetting(keys::kInstalledVersion))) {
+  switch (checkVersionReply(reply, installedRelease())) {
     case UpdateCheck::kNoReply:
       vers->clear();
       return true;
@@ -418,6 +423,13 @@ bool MainScreen::CheckForUpdate() {
       vers->hide();
       return true;
     case UpdateCheck::kNewer: {
+      if (!services_.desktop.packagedRelease().isEmpty()) {
+        // The server's program is the Windows installer: the package manager brings this one.
+        logInfo("update", QStringLiteral("the server offers %1, the package of %2 is installed: the package manager brings releases")
+                              .arg(reply, installedRelease()));
+        vers->hide();
+        return true;
+      }
       logInfo("update", QStringLiteral("the server offers %1, %2 is installed").arg(reply, readSetting(keys::kInstalledVersion)));
       vers->setText(reply);
       vers->show();
@@ -512,6 +524,22 @@ void MainScreen::timerUpdateTick() {
   if (updateDue_ && bandQuiet()) {
     updateDue_ = false;
     CheckForUpdate();
+  }
+  restartIfReplaced();
+}
+
+// The package manager replaced the program: once the file has stood for a tick (the package's
+// other files land meanwhile) and the band is quiet, the new one takes over. Never in the middle
+// of a person's work: that is the same rule as the update check's.
+void MainScreen::restartIfReplaced() {
+  if (!services_.desktop.programReplaced()) {
+    replacedTicks_ = 0;
+    return;
+  }
+  if (++replacedTicks_ < 2 || restartRefused_ || !bandQuiet()) return;
+  if (!services_.desktop.restartIntoNewProgram(QStringLiteral("the package manager replaced the program"))) {
+    restartRefused_ = true;
+    logWarning("update", QStringLiteral("the program was replaced on disk; without a guard the new one starts only with the next start"));
   }
 }
 

@@ -89,6 +89,10 @@ class MainScreen : public QWidget {
   TerminalState& state_;
   int uptime_ = 0;
   bool updateDue_ = false;  // the daily check fell due while the band was busy
+  int replacedTicks_ = 0;   // ticks in a row that found the program replaced on disk
+  bool restartRefused_ = false;
+  QString installedRelease() const;
+  void restartIfReplaced();
   bool ending_ = false;
   bool arranged_ = false;
 

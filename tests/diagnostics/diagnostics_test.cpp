@@ -82,6 +82,12 @@ TEST(GuardRules, WordsOfTheTerminal) {
   takeLine(w, "planned the update program was started", t);
   EXPECT_TRUE(w.plannedEnd);
   EXPECT_EQ(w.plannedReason, "the update program was started");
+  EXPECT_FALSE(w.restartWanted);
+  TerminalWords renewed;
+  EXPECT_TRUE(takeLine(renewed, "restart the package manager replaced the program", t));
+  // Planned (no record, no restart budget spent), and the guard starts the program anew.
+  EXPECT_TRUE(renewed.plannedEnd && renewed.restartWanted);
+  EXPECT_EQ(classifyEnd({}, renewed, false, false).kind, EndKind::Planned);
 
   const struct { const char* setting; int seconds; } hang[] = {
       {"", 60}, {"x", 60}, {"30", 30}, {" 45", 45}, {"1", kMinHangSeconds}, {"500", kMaxHangSeconds}, {"-3", kMinHangSeconds}};

@@ -443,4 +443,53 @@ TEST_F(UpdateE2E, DueCheckWaitsForTheRedemptionToEnd) {
   EXPECT_LT(requests.indexOf("delcoupon.cgi"), requests.lastIndexOf("/quorvalis/update/filial.ini"));
 }
 
+// Installed by a package manager: the server's program is the Windows installer and is never
+// fetched; a program replaced on disk takes over at the first quiet band, never inside a
+// redemption, and only after the file stood for a tick.
+TEST_F(UpdateE2E, PackagedTerminalFetchesNothingAndRestartsIntoTheReplacedProgramWhenQuiet) {
+  fakes.clock.at = QDateTime::currentDateTime();
+  fakes.desktop.packaged = "F107";
+  writeBytes(update + "filial.ini", "F109");
+  writeBytes(update + "F109.exe", "MZ");
+  MainScreen band(services, state, "DEMO01");
+  band.timer2Tick();
+  state.nominimize = "0";  // the band alone: no screen open
+  for (int i = 0; i < 8461; ++i) band.timerUpdateTick();  // the daily check too
+  const QByteArray requests = readBytes(zentrale.dataDir() + "/requests.log");
+  EXPECT_EQ(requests.count("/quorvalis/update/filial.ini"), 2);
+  EXPECT_FALSE(requests.contains("F109.exe")) << requests.toStdString();
+  EXPECT_TRUE(fakes.dialogs.messages.isEmpty()) << fakes.dialogs.messages.join('|').toStdString();
+  EXPECT_FALSE(band.ending() || band.findChild<QLabel*>("vers")->isVisible());
+  EXPECT_TRUE(fakes.desktop.started.isEmpty() && !exists(updateProgramFile("F109")));
+  EXPECT_EQ(band.findChild<QLabel*>("versinfo")->text(), "quorvalis - Tarvendel Coupons - Version F107");
+  EXPECT_TRUE(readBytes("quorval.log").contains("the server offers F109, the package of F107 is installed"));
+
+  fakes.desktop.replaced = true;
+  band.timerUpdateTick();
+  EXPECT_EQ(fakes.desktop.restarts, 0);  // the file has not stood for a tick yet
+  ASSERT_EQ(server.get("/_fault?/quorvalis/DATA/delcoupon.cgi=slow"), "OK");
+  band.findChild<QTimer*>("TimerUpdate")->start(1);  // ticks inside the deletion's wait
+  EXPECT_EQ(coupon("1234", true), QString::fromUtf8("Der Gutschein ist eingelöst. Quittung gedruckt ! / Freigetränk an der Bar"));
+  EXPECT_EQ(fakes.desktop.restarts, 0);
+  EXPECT_EQ(printers.documents.size(), 1u);
+  EXPECT_TRUE(readBytes("coupons.ini").endsWith(";1234;00491711234567;5\r\n"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return fakes.desktop.restarts > 0; }, 10000));
+  EXPECT_EQ(fakes.desktop.restarts, 1);
+  EXPECT_EQ(fakes.desktop.endReason, "the package manager replaced the program");
+}
+
+// Without a guard nothing would start the new program: the terminal goes on and says so once.
+TEST_F(UpdateE2E, ReplacedProgramWithoutAGuardKeepsTheBandRunning) {
+  fakes.desktop.packaged = "F107";
+  fakes.desktop.replaced = true;
+  fakes.desktop.guarded = false;
+  MainScreen band(services, state, "DEMO01");
+  band.timer2Tick();
+  state.nominimize = "0";
+  for (int i = 0; i < 5; ++i) band.timerUpdateTick();
+  EXPECT_FALSE(band.ending());
+  EXPECT_EQ(fakes.desktop.restarts, 0);
+  EXPECT_EQ(readBytes("quorval.log").count("without a guard the new one starts only with the next start"), 1);
+}
+
 }  // namespace quorvalis::testing

@@ -150,6 +150,14 @@ class RecordingDesktop : public Desktop {
     ++ended;
     endReason = reason;
   }
+  QString packagedRelease() override { return packaged; }
+  bool programReplaced() override { return replaced; }
+  bool restartIntoNewProgram(const QString& reason) override {
+    if (!guarded) return false;
+    ++restarts;
+    endReason = reason;
+    return true;
+  }
 
   QSize screen{1280, 800};
   QStringList started;
@@ -158,6 +166,9 @@ class RecordingDesktop : public Desktop {
   QString autostartCommand;
   int beeps = 0, ended = 0;
   QString endReason;
+  QString packaged;  // "": the terminal fetches its updates itself
+  bool replaced = false, guarded = true;
+  int restarts = 0;
 };
 
 // Records every message box and answers as the test says.
