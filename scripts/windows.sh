@@ -17,7 +17,7 @@ scripts/windows-libs.sh
 cache=${QUORVALIS_WIN_CACHE:-/opt/quorvalis-win}
 qt=$cache/qt-6.4.2
 libs=$cache/libs
-version=${QUORVALIS_RELEASE:-F107}
+version=${QUORVALIS_RELEASE:-$(cat RELEASE)}
 win=build-win
 jobs=$(nproc)
 
@@ -57,7 +57,7 @@ echo "  \"wine\" is the 64-bit loader ($(command -v wine)): its taskkill and reg
 export QUORVALIS_HELPERS=$root/$helpers
 
 echo "== Windows build"
-cmake -S . -B $win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+cmake -S . -B $win -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVALIS_RELEASE="$version" \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DQUORVALIS_WIN_PREFIX="$qt;$libs;$cache/openssl" -DCMAKE_PREFIX_PATH="$qt;$libs" \
   -DOPENSSL_ROOT_DIR="$cache/openssl" \
