@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config dpkg-dev
+  help2man lintian desktop-file-utils
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
   libcpp-httplib-dev libsqlite3-dev sqlite3 libsodium-dev
   libx11-dev libxtst-dev libxdamage-dev
@@ -13,6 +14,9 @@ packages=(
   xvfb xauth imagemagick xdotool
   cups cups-client printer-driver-cups-pdf poppler-utils
   curl ccache openssl
+  # The signed apt repository for the branches (packaging/apt-repo.sh): apt-ftparchive, gpg;
+  # sqv verifies apt's signatures after Debian 12 (apt 2.6 still uses gpgv).
+  apt-utils gnupg sqv
   libpcsclite-dev pcscd vsmartcard-vpcd
   gdb
 )

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "card_file.h"
 
@@ -17,7 +18,8 @@ std::string randomCardNumber() {
   return s;
 }
 
-int usage() {
+// --help prints it on standard output and succeeds; a wrong command line gets it on stderr.
+int usage(std::FILE* out = stderr) {
   std::fputs(
       "usage: cardsim [--file F] COMMAND\n"
       "  blank            insert an erased card (all bytes 0xFF)\n"
@@ -32,8 +34,8 @@ int usage() {
       "  chatty           make the driver print on its standard output at load and every call\n"
       "  heal             end the driver's fault\n"
       "  dump             print the reader state and the card memory\n",
-      stderr);
-  return 2;
+      out);
+  return out == stdout ? 0 : 2;
 }
 
 void dump(const cardsim::SimCard& card) {
@@ -57,6 +59,12 @@ void dump(const cardsim::SimCard& card) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before anything else: help2man makes the manual page from them.
+  if (argc == 2 && std::string_view(argv[1]) == "--help") return usage(stdout);
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::printf("cardsim %s\n", QUORVALIS_VERSION);
+    return 0;
+  }
   std::string file = cardsim::defaultCardFile();
   int i = 1;
   if (i + 1 < argc && std::string(argv[i]) == "--file") {

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "card_file.h"
@@ -196,20 +197,27 @@ class VirtualCard {
   bool selected_ = true;
 };
 
-int usage() {
+// --help prints it on standard output and succeeds; a wrong command line gets it on stderr.
+int usage(std::FILE* out = stderr) {
   std::fputs(
       "usage: cardsim-vpcd [--file F] [--port P] [--chunk N] [--select HEX]\n"
       "  Plugs the cardsim card into vpcd's virtual reader on 127.0.0.1:P (35963) while the card\n"
       "  file holds a card, as a 256-byte memory card; cardsim inserts, removes, protects it.\n"
       "  --chunk N     longest read or write taken at once (255)\n"
       "  --select HEX  a command that must come first after each power-on, as some readers want\n",
-      stderr);
-  return 2;
+      out);
+  return out == stdout ? 0 : 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before anything else: help2man makes the manual page from them.
+  if (argc == 2 && std::string_view(argv[1]) == "--help") return usage(stdout);
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::printf("cardsim-vpcd %s\n", QUORVALIS_VERSION);
+    return 0;
+  }
   Options o;
   for (int i = 1; i < argc; i += 2) {
     const std::string arg = argv[i];

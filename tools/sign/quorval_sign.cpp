@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <string_view>
 
 #include "platform/file_write.h"
 #include "server/branch_configuration.h"
@@ -16,7 +17,8 @@ using namespace quorvalis;
 
 namespace {
 
-int usage() {
+// --help prints it on standard output and succeeds; a wrong command line gets it on stderr.
+int usage(std::FILE* out = stderr) {
   std::fputs(
       "usage: quorval-sign keygen DIR\n"
       "       quorval-sign sign [--rollback-from VERSION] KEYFILE PROGRAM.exe\n"
@@ -25,8 +27,8 @@ int usage() {
       "sign writes PROGRAM.exe.sig: the statement of the version (the file's name without .exe),\n"
       "the program's length and its bytes, signed. A terminal takes a version older than its own\n"
       "only when it was signed with --rollback-from naming exactly the installed version.\n",
-      stderr);
-  return 2;
+      out);
+  return out == stdout ? 0 : 2;
 }
 
 int keygen(const QString& dir) {
@@ -68,6 +70,12 @@ int sign(const QString& keyFile, const QString& program, const QString& rollback
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before anything else: help2man makes the manual page from them.
+  if (argc == 2 && std::string_view(argv[1]) == "--help") return usage(stdout);
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::printf("quorval-sign %s\n", QUORVALIS_VERSION);
+    return 0;
+  }
   QCoreApplication app(argc, argv);
   const QStringList args = app.arguments().mid(1);
   if (args.size() == 2 && args[0] == "keygen") return keygen(args[1]);

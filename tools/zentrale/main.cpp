@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -17,7 +18,8 @@
 
 namespace {
 
-int usage() {
+// --help prints it on standard output and succeeds; a wrong command line gets it on stderr.
+int usage(std::FILE* out = stderr) {
   std::fputs(
       "usage: zentrale [--data DIR] [--bind ADDRESS] [--port N] [--seed-demo] [--faults]\n"
       "                [--seed-guests N] [--gate-reply GATE=REPLY]... [--tls CERT KEY]\n"
@@ -33,8 +35,8 @@ int usage() {
       "  --faults          answer GET /_fault?PATH=KIND, which makes every request whose path\n"
       "                    starts with PATH fail as KIND (empty, notfound, error500, garbage,\n"
       "                    huge, silent, slow, trickle, cut, redirect), and GET /_fault/clear, which ends them\n",
-      stderr);
-  return 2;
+      out);
+  return out == stdout ? 0 : 2;
 }
 
 struct Options {
@@ -150,6 +152,12 @@ class Faults {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before anything else: help2man makes the manual page from them.
+  if (argc == 2 && std::string_view(argv[1]) == "--help") return usage(stdout);
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::printf("zentrale %s\n", QUORVALIS_VERSION);
+    return 0;
+  }
   Options o;
   if (!parse(argc, argv, o)) return usage();
   zentrale::Zentrale server(o.dataDir);
