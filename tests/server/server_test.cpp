@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QStandardPaths>
 #include <QStorageInfo>
 #include <QPushButton>
 #include <QTest>
@@ -183,6 +185,28 @@ TEST(BranchReplies, PasswordAndVersion) {
       {"F107\r\n", UpdateCheck::kNoReply}, {"F 107", UpdateCheck::kNoReply},
       {"c:x", UpdateCheck::kNoReply},      {QString::fromUtf8("F10ä"), UpdateCheck::kNoReply}};
   for (const auto& v : versions) EXPECT_EQ(checkVersionReply(v.reply, "F106"), v.expected) << v.reply.toStdString();
+}
+
+// A Linux branch gets releases from apt, which orders package versions as dpkg does: for every
+// release name a head office uses (letters, then a number), in the package's form, dpkg must
+// agree with the terminal, or apt would take an older release for a newer one.
+TEST(UpdateRules, DpkgOrdersPackagedReleasesAsTheTerminalDoes) {
+  const QString dpkg = QStandardPaths::findExecutable("dpkg");
+  if (dpkg.isEmpty()) GTEST_SKIP() << "no dpkg on this machine";
+  const QString prefix = "0.";  // the package's version is this and the release name
+  ASSERT_EQ(QStringLiteral(QUORVALIS_DEBIAN_VERSION), prefix + QStringLiteral(QUORVALIS_RELEASE_NAME));
+  const char* names[] = {"F9",  "F99",  "F100", "F107", "F108", "F0108", "F1000", "F99999999999999999999",
+                         "G1",  "FA1",  "FB1",  "Fa1",  "f107", "AB12",  "A123",  QUORVALIS_RELEASE_NAME};
+  for (const char* a : names) {
+    for (const char* b : names) {
+      const int ours = std::clamp(compareVersions(a, b), -1, 1);
+      const auto dpkgSays = [&](const char* relation) {
+        return QProcess::execute(dpkg, {"--compare-versions", prefix + a, relation, prefix + b}) == 0;
+      };
+      const int theirs = dpkgSays("lt") ? -1 : dpkgSays("eq") ? 0 : 1;
+      EXPECT_EQ(ours, theirs) << a << " vs " << b;
+    }
+  }
 }
 
 // The head office's names order by letters, then number; other names by their text. A release
