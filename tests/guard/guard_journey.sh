@@ -3,7 +3,7 @@
 # a crash, a kill, an abort and a hang each bring the band back in a new process; ends at each
 # step of a redemption (gdb stops the terminal there and kills it) leave one receipt and one log
 # line for each coupon the server deleted and none for the others; the quit button, SIGTERM, a
-# second start and the end for an update bring nothing back; the sixth crash within ten minutes
+# second start bring nothing back, a program replaced on disk starts anew under the same guard; the sixth crash within ten minutes
 # ends it with the message. Prints the time from each end to the band.
 #   tests/guard/guard_journey.sh BUILD [OUT]
 set -euo pipefail
@@ -164,15 +164,27 @@ wait_for 10 guard_gone || fail "the guard stayed after the quit button"
 sleep 2
 [ -z "$(ours)" ] || fail "a terminal came back after the quit button"
 
-echo "-- the end for an update: the installer starts, nothing comes back"
+echo "-- the program replaced on disk (as apt does): the terminal starts anew under the same guard"
 printf '[server]\r\nhost=%s\r\ntimeout=10\r\n' "$host" >"$home/install.ini"
+# The server's Windows installer is never fetched on Linux.
 printf 'F999' >"$out/zentrale/update/filial.ini"
 printf '#!/bin/sh\ntouch "%s/update-ran"\n' "$out" >"$out/zentrale/update/F999.exe"
-start_guarded
-wait_for 20 test -e "$out/update-ran" || fail "the update program did not run"
-wait_for 10 guard_gone || fail "the guard stayed after the end for the update"
-sleep 2
-[ -z "$(ours)" ] || fail "a terminal came back after the update's end"
+prog=$out/prog
+mkdir -p "$prog"
+cp "$build/app/quorval" "$build/app/quorval-guard" "$prog/"
+"$prog/quorval" >>"$out/terminal.out" 2>&1 &
+guard=$!
+wait_for 20 sh -c "xdotool search --onlyvisible --name '^quorvalis - Tarvendels via SMS\$'" || fail "no band"
+before=$(terminal)
+cp "$build/app/quorval" "$prog/quorval.new" && mv "$prog/quorval.new" "$prog/quorval"
+t0=$(now_ms)
+wait_for 60 new_band "$before" || fail "no new terminal with its band after the program was replaced"
+echo "  replaced program: the band again after $(($(now_ms) - t0))ms, the same guard $guard, new terminal $(terminal)"
+kill -0 "$guard" || fail "the guard ended"
+[ ! -e "$out/update-ran" ] && ! grep -q "F999.exe" "$out/zentrale/requests.log" || fail "the Windows program was fetched"
+grep -q "planned: to start anew, the package manager replaced the program" "$home/quorval.log" || fail "not a planned end"
+kill "$guard"
+wait_for 10 guard_gone || fail "the guard stayed after SIGTERM"
 rm "$out/zentrale/update/filial.ini"
 
 echo "-- a crash loop: the sixth crash within ten minutes is not restarted"
@@ -191,7 +203,7 @@ grep -q "no further restart" "$home/quorval.log" || fail "the log does not say i
 
 echo "-- the log: the events, no personal value"
 events=("band shown" "terminal ended unplanned: crash: signal 11" "kill: signal 9" "hang: no sign of life"
-        "planned: signal 15" "planned: the band's quit button" "planned: the update program was started")
+        "planned: signal 15" "planned: the band's quit button" "planned: to start anew, the package manager replaced the program")
 [ "$can_attach" = 1 ] && events+=("an interrupted redemption was finished" "an interrupted redemption was dropped")
 for event in "${events[@]}"; do
   grep -qF "$event" "$home/quorval.log" || fail "the log lacks: $event"
