@@ -13,6 +13,7 @@ for tool in apt-ftparchive gpg gpgv; do
   command -v "$tool" >/dev/null || { echo "skipped: no $tool (scripts/install-deps.sh installs it)"; exit 77; }
 done
 src=$(cd "$(dirname "$0")/../.." && pwd)
+. "$src/tests/package/branch_root.sh"
 publish=$src/packaging/apt-repo.sh
 arch=$(dpkg --print-architecture)
 work=$(mktemp -d)
@@ -74,28 +75,7 @@ serve() { rm -rf "$served" && cp -a "$1" "$served"; }
 
 # new_root NAME: a branch PC's private root, its apt configuration $work/NAME.conf and its
 # sources entry, made from packaging/debian/quorvalis.sources.example; an empty dpkg database.
-new_root() {
-  local root=$work/$1
-  rm -rf "$root"
-  mkdir -p "$root"/etc/apt/{apt.conf.d,preferences.d,sources.list.d,keyrings} "$root"/var/lib/dpkg/{info,updates} \
-    "$root"/var/lib/apt/lists/partial "$root"/var/cache/apt/archives/partial "$root"/var/log/apt
-  touch "$root/var/lib/dpkg/status" "$root/etc/apt/sources.list"
-  cat >"$work/$1.conf" <<CONF
-Dir "$root/";
-Dir::State::status "$root/var/lib/dpkg/status";
-Dir::Etc::SourceList "$root/etc/apt/sources.list";
-Dir::Etc::SourceParts "$root/etc/apt/sources.list.d";
-APT::Architecture "$arch";
-APT::Architectures { "$arch"; };
-Acquire::Languages { "none"; };
-// zentrale (cpp-httplib) ignores If-Range: a resumed download gets 416 or a 200 with only the
-// rest, and apt would take a refused InRelease left in partial/ for the next of the same size.
-Acquire::http::AllowRanges "false";
-DPkg::Options { "--root=$root"; "--log=$root/var/log/dpkg.log"; "--force-not-root"; };
-CONF
-  sed -e "s#HOST#$host#" -e "s#/etc/apt/keyrings/#$root/etc/apt/keyrings/#" \
-    "$src/packaging/debian/quorvalis.sources.example" >"$root/etc/apt/sources.list.d/quorvalis.sources"
-}
+new_root() { branch_root "$work/$1" "$work/$1.conf" "$host"; }
 # fetch_key NAME: the key as the set-up line fetches it, by apt's own download, kept only with
 # the SHA256 the head office gave out.
 fetch_key() {

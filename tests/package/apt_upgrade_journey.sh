@@ -66,26 +66,11 @@ printf 'MZ' >"$data/update/$windows.exe"
 "$src/packaging/apt-repo.sh" --new-key "$work/key" >/dev/null
 "$src/packaging/apt-repo.sh" --key "$work/key" --out "$data/update/debian" "$deb" >/dev/null
 root=$work/branch
-mkdir -p "$root"/etc/apt/{apt.conf.d,preferences.d,sources.list.d,keyrings} "$root"/var/lib/dpkg/{info,updates} \
-  "$root"/var/lib/apt/lists/partial "$root"/var/cache/apt/archives/partial "$root"/var/log/apt
+. "$src/tests/package/branch_root.sh"
+branch_root "$root" "$work/apt.conf" "$host"
 # The packages this machine has stand for the branch's: the terminal's dependencies are there.
 cp /var/lib/dpkg/status "$root/var/lib/dpkg/status"
-touch "$root/etc/apt/sources.list"
-cat >"$work/apt.conf" <<CONF
-Dir "$root/";
-Dir::State::status "$root/var/lib/dpkg/status";
-Dir::Etc::SourceList "$root/etc/apt/sources.list";
-Dir::Etc::SourceParts "$root/etc/apt/sources.list.d";
-APT::Architecture "$arch";
-APT::Architectures { "$arch"; };
-Acquire::Languages { "none"; };
-// zentrale ignores If-Range: no resumed downloads.
-Acquire::http::AllowRanges "false";
-DPkg::Options { "--root=$root"; "--log=$root/var/log/dpkg.log"; "--force-not-root"; };
-CONF
 cp "$work/key/quorvalis-archive-keyring.gpg" "$root/etc/apt/keyrings/quorvalis.gpg"
-sed -e "s#HOST#$host#" -e "s#/etc/apt/keyrings/#$root/etc/apt/keyrings/#" \
-  "$src/packaging/debian/quorvalis.sources.example" >"$root/etc/apt/sources.list.d/quorvalis.sources"
 apt() { APT_CONFIG=$work/apt.conf apt-get -q -y "$@" >>"$work/apt.out" 2>&1 || { tail -20 "$work/apt.out"; fail "apt-get $*"; }; }
 apt update
 apt install --no-install-recommends quorvalis
