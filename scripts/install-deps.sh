@@ -18,6 +18,8 @@ packages=(
   # sqv verifies apt's signatures after Debian 12 (apt 2.6 still uses gpgv).
   apt-utils gnupg sqv
   libpcsclite-dev pcscd vsmartcard-vpcd
+  # pcsc-tools: its list of cards seen in the field, for the reader's answer-to-reset table test.
+  pcsc-tools
   gdb
 )
 if [ "${1:-}" = windows ]; then

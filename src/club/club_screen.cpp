@@ -50,6 +50,25 @@ class ClubScreen::Busy {
   bool before_;
 };
 
+// The card is being read or written. Keys and touches go on meanwhile (the reader waits on its
+// own thread), but a touched action waits for the work's end, as it did when the reader held the
+// screen: the card and the server see the same order, and the screen is not unloaded under it.
+class ClubScreen::CardWork {
+ public:
+  explicit CardWork(ClubScreen& screen) : screen_(screen) { ++screen_.cardWork_; }
+  ~CardWork() {
+    if (--screen_.cardWork_ > 0) return;
+    // Deleted from here, once control is back in the loop this frame runs in.
+    if (screen_.retiring_) screen_.deleteLater();
+    else if (!screen_.deferred_.empty()) QTimer::singleShot(0, &screen_, [s = &screen_] { s->runDeferred(); });
+  }
+  CardWork(const CardWork&) = delete;
+  CardWork& operator=(const CardWork&) = delete;
+
+ private:
+  ClubScreen& screen_;
+};
+
 ClubScreen::ClubScreen(Services& services, TerminalState& state, QWidget* parent)
     : QWidget(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       services_(services),
@@ -72,7 +91,7 @@ ClubScreen::ClubScreen(Services& services, TerminalState& state, QWidget* parent
 
   ABBRUCH = makeKey(this, QStringLiteral("ABBRUCH"), text(t::kLeave));
   ABBRUCH->setGeometry(twipsToPixels(QRect(w - 3000, 1260, 2700, 800)));
-  connect(ABBRUCH, &QPushButton::clicked, this, &ClubScreen::ABBRUCH_Click);
+  connect(ABBRUCH, &QPushButton::clicked, this, [this] { whenCardIdle(&ClubScreen::ABBRUCH_Click); });
 
   Timer1 = makeNamed<QTimer>(this, QStringLiteral("Timer1"));
   connect(Timer1, &QTimer::timeout, this, &ClubScreen::timer1Tick);
@@ -93,7 +112,7 @@ void ClubScreen::makeMemberList(int w) {
   angemeldet2 = makeNamed<QListWidget>(this, QStringLiteral("angemeldet2"));
   angemeldet2->setGeometry(twipsToPixels(QRect(480, 860, listWidth(w), 3440)));
   angemeldet2->setStyleSheet(QStringLiteral("font: 14px 'Arial';"));
-  connect(angemeldet2, &QListWidget::itemClicked, this, &ClubScreen::angemeldet2_Click);
+  connect(angemeldet2, &QListWidget::itemClicked, this, [this] { whenCardIdle(&ClubScreen::angemeldet2_Click); });
 }
 
 void ClubScreen::makeNumberEntry(int w) {
@@ -120,11 +139,12 @@ void ClubScreen::makeNumberEntry(int w) {
   Karte_zu = action("Karte_zu", t::kIssue, 3600);
   del_Karte = action("del_Karte", t::kErase, 3600);
   Init_Karte = action("Init_Karte", t::kInitialise, 3600);
-  connect(search, &QPushButton::clicked, this, &ClubScreen::search_Click);
-  connect(abmelden, &QPushButton::clicked, this, &ClubScreen::abmelden_Click);
-  connect(Karte_zu, &QPushButton::clicked, this, &ClubScreen::Karte_zu_Click);
-  connect(del_Karte, &QPushButton::clicked, this, &ClubScreen::del_Karte_Click);
-  connect(Init_Karte, &QPushButton::clicked, this, &ClubScreen::Init_Karte_Click);
+  const std::pair<QPushButton*, Action> actions[] = {
+      {search, &ClubScreen::search_Click},     {abmelden, &ClubScreen::abmelden_Click},
+      {Karte_zu, &ClubScreen::Karte_zu_Click}, {del_Karte, &ClubScreen::del_Karte_Click},
+      {Init_Karte, &ClubScreen::Init_Karte_Click}};
+  for (const auto& [button, action] : actions)
+    connect(button, &QPushButton::clicked, this, [this, action] { whenCardIdle(action); });
 }
 
 void ClubScreen::makeMessages(int w) {
@@ -161,6 +181,27 @@ void ClubScreen::makeKeypad(int w) {
 
 ClubScreen::~ClubScreen() = default;
 
+void ClubScreen::whenCardIdle(Action action) {
+  if (cardWork_ > 0 || !deferred_.empty()) return deferred_.push_back(action);
+  (this->*action)();
+}
+
+void ClubScreen::runDeferred() {
+  while (!deferred_.empty() && cardWork_ == 0 && !retiring_) {
+    const Action action = deferred_.front();
+    deferred_.erase(deferred_.begin());
+    (this->*action)();
+  }
+}
+
+void ClubScreen::retire() {
+  retiring_ = true;
+  deferred_.clear();
+  setTimerInterval(Timer1, 0);
+  hide();
+  if (cardWork_ == 0) deleteLater();
+}
+
 QStringList ClubScreen::presentRecords() const {
   QStringList records;
   for (int i = 0; i < angemeldet->count(); ++i) records << angemeldet->item(i)->text();
@@ -193,12 +234,16 @@ void ClubScreen::DATA_GotFocus(int i) {
 }
 
 void ClubScreen::timer1Tick() {
-  // A tick that fires while this screen or another waits for an answer comes back next second.
-  if (!Timer1->isActive() || busy_ || services_.server.busy()) return;
+  // A tick that fires while this screen or another waits for an answer, or before touches made
+  // meanwhile are acted on, comes back next second.
+  if (!Timer1->isActive() || busy_ || services_.server.busy() || services_.cardReader.busy() ||
+      !deferred_.empty())
+    return;
   PollCardReader();
 }
 
 void ClubScreen::PollCardReader() {
+  const CardWork work(*this);
   const QString before = chipmess->text();
   const CardResult status = services_.cardReader.command(statusCommand(), {}, 7);
   // Support sees the reader come and go, never what a card holds.
@@ -392,6 +437,7 @@ void ClubScreen::AppendVisitLog() {
 }
 
 void ClubScreen::del_Karte_Click() {
+  const CardWork work(*this);
   if (eraseCard(services_.cardReader)) {
     Hinweis->setText(text(t::kErased));
     Karte_.clear();
@@ -402,6 +448,7 @@ void ClubScreen::del_Karte_Click() {
 }
 
 void ClubScreen::Init_Karte_Click() {
+  const CardWork work(*this);
   chipmess->setText(text(t::kWorking));
   if (initialiseCard(services_.cardReader, uniform_)) {
     Karte_.clear();
@@ -421,6 +468,7 @@ void ClubScreen::pause(int ms) {
 
 void ClubScreen::Karte_zu_Click() {
   if (busy_) return;
+  const CardWork work(*this);
   const Busy busy(busy_);
   // One touch issues one card; the member is chosen again for another.
   Karte_zu->hide();

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "club/club_card.h"
 #include "keyboard/touch_keyboard.h"
@@ -50,6 +51,10 @@ class ClubScreen : public QWidget {
   QString selectedNumber() const { return handynr_; }
   bool polling() const { return Timer1->isActive(); }
   void setUniformDraw(UniformDraw draw) { uniform_ = std::move(draw); }
+  // Reading or writing the card, with events going on meanwhile.
+  bool working() const { return cardWork_ > 0; }
+  // Unloaded while at work: stops polling, hides, and is deleted once the work is over.
+  void retire();
 
  signals:
   void unloaded();
@@ -59,6 +64,10 @@ class ClubScreen : public QWidget {
 
  private:
   class Busy;
+  class CardWork;
+  using Action = void (ClubScreen::*)();
+  void whenCardIdle(Action action);  // a touched action, after the card work under way
+  void runDeferred();
   // The controls, left to right; w is the screen's width in twips.
   void makeMemberList(int w);
   void makeNumberEntry(int w);
@@ -76,6 +85,9 @@ class ClubScreen : public QWidget {
   int current_ = 0;
   bool suppressChange_ = true;
   bool busy_ = false;
+  int cardWork_ = 0;
+  bool retiring_ = false;
+  std::vector<Action> deferred_;
   // What the screen keeps about the card in the reader and the chosen member.
   QString loggedReaderState_;
   QString chipstat_, Karte_, chipNR_, MALen_, chipMAnr_, handynr_;

@@ -9,6 +9,7 @@
 #include "common/text.h"
 #include "platform/program_folder.h"
 #include "platform/scard_abi.h"
+#include "platform/threaded_card_reader.h"
 
 namespace quorvalis {
 namespace {
@@ -99,7 +100,9 @@ CardResult HelperCardReader::command(const QString& cmd, const QString& dataIn, 
   return out;
 }
 
-std::unique_ptr<CardReader> createCardReader([[maybe_unused]] const PcscSettings& pcsc) {
+namespace {
+
+std::unique_ptr<CardReader> createPlatformReader([[maybe_unused]] const PcscSettings& pcsc) {
 #ifdef Q_OS_WIN
   return std::make_unique<FallbackCardReader>(
       std::make_unique<LibraryCardReader>(),
@@ -110,6 +113,13 @@ std::unique_ptr<CardReader> createCardReader([[maybe_unused]] const PcscSettings
   if (library->loaded()) return library;
   return std::make_unique<FallbackCardReader>(std::move(library), std::make_unique<PcscCardReader>(pcsc));
 #endif
+}
+
+}  // namespace
+
+// Made, called and destroyed on the reader's own thread: its waits never hold the screens.
+std::unique_ptr<CardReader> createCardReader(const PcscSettings& pcsc) {
+  return std::make_unique<ThreadedCardReader>([pcsc] { return createPlatformReader(pcsc); });
 }
 
 }  // namespace quorvalis

@@ -57,7 +57,8 @@ class FallbackCardReader : public CardReader {
 
 // The reader of this platform's terminal: on Windows the library in process or, for the maker's
 // 32-bit driver, through quorval-card.exe. On Linux the library in process when it loads;
-// otherwise the PC/SC service's reader, with the library still looked for once a minute.
+// otherwise the PC/SC service's reader, with the library still looked for once a minute. Either
+// runs on a thread of its own (ThreadedCardReader).
 std::unique_ptr<CardReader> createCardReader(const PcscSettings& pcsc = {});
 
 }  // namespace quorvalis

@@ -19,6 +19,9 @@ class CardReader {
   virtual ~CardReader() = default;
   // One SCardComand call. dataOut is prefilled with outLen blanks, as the library expects.
   virtual CardResult command(const QString& cmd, const QString& dataIn, int outLen) = 0;
+  // True while a call waits for its answer with events going on: timers that fire inside that
+  // wait (the club screen's polling) leave their calls for a later tick.
+  virtual bool busy() const { return false; }
 };
 
 // Status replies of "Card,Info,Status", seven characters each.

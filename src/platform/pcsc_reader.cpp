@@ -2,6 +2,7 @@
 
 #include <winscard.h>
 
+#include <QHash>
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -51,23 +52,51 @@ bool parseRange(const QString& rest, int& address, int& length) {
 
 }  // namespace
 
-bool isStorageCardAtr(const QByteArray& atr) {
-  if (atr.isEmpty()) return false;
+// The club's cards are synchronous memory cards (SLE 4442/4432/4428 class). Readers report them
+// in one of three ways, and each is taken at its word:
+//  - PC/SC's storage-card answer: historical bytes 80 4F 0C with the RID A0 00 00 03 06;
+//  - the card's own four bytes, first byte neither 3B nor 3F (no ISO answer at all);
+//  - the short form 3B 04 H1 H2 H3 H4: no interface bytes, the card's own bytes as historical
+//    ones. Its H1 tells a synchronous card when it names a bus of ISO 7816-10 (8 serial data
+//    access, 9 three-wire, A two-wire) with a general-purpose or proprietary structure
+//    (SLE 4442 A2 13 10 91, SLE 4428 92 23 10 91). Telephone and laundry cards put other bytes
+//    there, and so does a processor card read by a reader set to memory cards: those are asked.
+// A processor card says so: a protocol other than T=0 (T=1 is block transfer, which no memory
+// card speaks) or historical bytes that start with a category indicator of ISO 7816-4 (00, 10,
+// 80): another system's card, never sent a command. Anything else, and an answer cut short, is
+// asked with a read of byte 0.
+AtrKind classifyAtr(const QByteArray& atr) {
+  if (atr.isEmpty()) return AtrKind::kProcessor;  // nothing answered: nothing to read
   const auto at = [&](int i) { return i < atr.size() ? static_cast<unsigned char>(atr[i]) : 0; };
-  if (at(0) != 0x3B && at(0) != 0x3F) return true;
-  // Walk the interface bytes to the historical ones.
+  if (at(0) != 0x3B && at(0) != 0x3F) return AtrKind::kMemory;
+  // Walk the interface bytes to the historical ones, noting the protocols named.
   const int historical = at(1) & 0x0F;
   int y = at(1) >> 4;
   int i = 2;
+  bool blockProtocol = false;
   for (;;) {
     i += ((y & 1) != 0) + ((y & 2) != 0) + ((y & 4) != 0);
     if (!(y & 8)) break;
+    const int protocol = at(i) & 0x0F;
+    blockProtocol = blockProtocol || (protocol != 0 && protocol != 15);  // 15: global bytes, no protocol
     y = at(i) >> 4;
     ++i;
   }
+  const QByteArray bytes = atr.mid(i, historical);
   static const QByteArray kStorage = QByteArray::fromHex("804F0CA000000306");
-  return historical >= kStorage.size() && atr.mid(i, kStorage.size()) == kStorage;
+  if (historical >= kStorage.size() && bytes.startsWith(kStorage)) return AtrKind::kMemory;
+  if (at(1) == 0x04 && atr.size() == 6) {
+    const int h1 = at(2), bus = h1 >> 4;
+    return bus >= 0x8 && bus <= 0xA && (h1 & 0x0B) == 0x02 ? AtrKind::kMemory : AtrKind::kAsk;
+  }
+  if (blockProtocol) return AtrKind::kProcessor;
+  if (i + historical > atr.size()) return AtrKind::kAsk;
+  const int category = bytes.isEmpty() ? -1 : static_cast<unsigned char>(bytes[0]);
+  if (category == 0x00 || category == 0x10 || category == 0x80) return AtrKind::kProcessor;
+  return AtrKind::kAsk;
 }
+
+bool probeSaysMemory(const QByteArray& answer) { return answer.size() == 3 && answer.endsWith(QByteArray::fromHex("9000")); }
 
 struct PcscCardReader::Impl {
   struct Card {
@@ -88,6 +117,8 @@ struct PcscCardReader::Impl {
   qint64 lastAttempt = 0;
   std::optional<Card> card;
   QByteArray shown;  // the card the last "active" or "invalid" spoke of: reader and count
+  QHash<QByteArray, std::pair<DWORD, bool>> asked;  // reader: the card (by count) asked, and whether it is a memory card
+  QString info;      // the reader in use and its card's kind, after the last status
 
   bool establish() {
     attempted = true;
@@ -134,6 +165,7 @@ struct PcscCardReader::Impl {
         if (!settings.reader.isEmpty()) break;
       }
     }
+    info.clear();
     if (states.empty()) {  // no reader, or not the one named
       disconnect();
       return QString::fromLatin1(kStatusError);
@@ -142,14 +174,18 @@ struct PcscCardReader::Impl {
     if (serviceLost(rv)) return std::nullopt;
     if (rv != SCARD_S_SUCCESS && rv != SCARD_E_TIMEOUT) return QString::fromLatin1(kStatusError);
 
+    for (const SCARD_READERSTATE& r : states)
+      if (!ask(r)) return std::nullopt;
     const SCARD_READERSTATE& s = states[choose(states)];
     const DWORD state = s.dwEventState;
+    const QString name = QString::fromLocal8Bit(s.szReader);
     if (!(state & (SCARD_STATE_EMPTY | SCARD_STATE_PRESENT)) ||
         (state & (SCARD_STATE_UNAVAILABLE | SCARD_STATE_UNKNOWN | SCARD_STATE_IGNORE))) {
       disconnect();
       return QString::fromLatin1(kStatusError);
     }
     if (state & SCARD_STATE_EMPTY) {
+      info = "none," + name;
       disconnect();
       shown.clear();
       return QString::fromLatin1(kStatusWait);
@@ -158,12 +194,14 @@ struct PcscCardReader::Impl {
     // Another card came in since the last look: the screen reads a card once per insertion,
     // so it is told of the empty reader in between.
     if (!shown.isEmpty() && shown != identity) {
+      info = "none," + name;
       disconnect();
       shown.clear();
       return QString::fromLatin1(kStatusWait);
     }
     shown = identity;
     if (state & SCARD_STATE_MUTE) {
+      info = "mute," + name;
       disconnect();
       return QString::fromLatin1(kStatusInvalid);
     }
@@ -171,27 +209,63 @@ struct PcscCardReader::Impl {
       const std::optional<bool> connected =
           connect(s.szReader, state >> 16, QByteArray(reinterpret_cast<const char*>(s.rgbAtr), static_cast<int>(s.cbAtr)));
       if (!connected) return std::nullopt;
-      if (!*connected) return QString::fromLatin1(kStatusInvalid);
+      if (!*connected) {
+        info = "mute," + name;
+        return QString::fromLatin1(kStatusInvalid);
+      }
     }
+    info = (card->storage ? "memory," : "processor,") + name;
     return QString::fromLatin1(kStatusActive);
   }
 
-  // The reader of the card in use while it holds it, else the first with a memory card or one
-  // that does not answer (most likely a memory card put in badly), else the first empty one: a
-  // reader holding another kind of card does not keep the club's cards out.
+  // The reader of the memory card in use while it holds it, else the first with a memory card or
+  // one that does not answer (most likely a memory card put in badly), else the first with a card
+  // still to be asked, else the first empty one: a reader holding another kind of card does not
+  // keep the club's cards out.
   size_t choose(const std::vector<SCARD_READERSTATE>& states) const {
     const auto present = [](const SCARD_READERSTATE& s) { return (s.dwEventState & SCARD_STATE_PRESENT) != 0; };
-    const auto memory = [this](const SCARD_READERSTATE& s) {
-      return (s.dwEventState & SCARD_STATE_MUTE) || !settings.select.isEmpty() ||
-             isStorageCardAtr(QByteArray(reinterpret_cast<const char*>(s.rgbAtr), static_cast<int>(s.cbAtr)));
+    const auto kind = [](const SCARD_READERSTATE& s) {
+      return classifyAtr(QByteArray(reinterpret_cast<const char*>(s.rgbAtr), static_cast<int>(s.cbAtr)));
+    };
+    const auto answered = [this](const SCARD_READERSTATE& s) {
+      const auto it = asked.constFind(QByteArray(s.szReader));
+      return it != asked.cend() && it->first == s.dwEventState >> 16 ? std::optional<bool>(it->second) : std::nullopt;
+    };
+    const auto memory = [&](const SCARD_READERSTATE& s) {
+      return (s.dwEventState & SCARD_STATE_MUTE) || !settings.select.isEmpty() || kind(s) == AtrKind::kMemory ||
+             answered(s).value_or(false);
     };
     for (size_t i = 0; i < states.size(); ++i)
-      if (card && present(states[i]) && card->reader == states[i].szReader) return i;
+      if (card && card->storage && present(states[i]) && card->reader == states[i].szReader) return i;
     for (size_t i = 0; i < states.size(); ++i)
       if (present(states[i]) && memory(states[i])) return i;
     for (size_t i = 0; i < states.size(); ++i)
+      if (present(states[i]) && kind(states[i]) == AtrKind::kAsk && !answered(states[i])) return i;
+    for (size_t i = 0; i < states.size(); ++i)
       if (states[i].dwEventState & SCARD_STATE_EMPTY) return i;
     return 0;
+  }
+
+  // A card its answer to reset leaves open is asked once per insertion, before a reader is chosen:
+  // the read of byte 0, in a connection of its own. False: the service went away.
+  bool ask(const SCARD_READERSTATE& s) {
+    const DWORD counter = s.dwEventState >> 16;
+    if (!(s.dwEventState & SCARD_STATE_PRESENT) || (s.dwEventState & SCARD_STATE_MUTE) || !settings.select.isEmpty() ||
+        classifyAtr(QByteArray(reinterpret_cast<const char*>(s.rgbAtr), static_cast<int>(s.cbAtr))) != AtrKind::kAsk)
+      return true;
+    const auto it = asked.constFind(QByteArray(s.szReader));
+    if (it != asked.cend() && it->first == counter) return true;
+    SCARDHANDLE handle = 0;
+    DWORD protocol = 0;
+    const LONG rv = SCardConnect(context, s.szReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &handle, &protocol);
+    if (serviceLost(rv)) return false;
+    if (rv != SCARD_S_SUCCESS) return true;  // chosen, it is found not to answer
+    QByteArray answer;
+    const LONG sent = transmit(handle, protocol, QByteArray(kProbeApdu, 5), answer);
+    SCardDisconnect(handle, SCARD_LEAVE_CARD);
+    if (serviceLost(sent)) return false;
+    if (sent == SCARD_S_SUCCESS) asked.insert(QByteArray(s.szReader), {counter, probeSaysMemory(answer)});
+    return true;
   }
 
   // nullopt: the service went away; false: the card does not answer as a card should.
@@ -202,8 +276,14 @@ struct PcscCardReader::Impl {
     c.counter = counter;
     // With a selection configured the reader is set up for memory cards, whatever the card
     // answers before it is selected.
-    c.storage = !settings.select.isEmpty() || isStorageCardAtr(atr);
-    if (!c.storage) {  // another system's card: there, but nothing of it is read
+    AtrKind kind = settings.select.isEmpty() ? classifyAtr(atr) : AtrKind::kMemory;
+    if (kind == AtrKind::kAsk) {  // asked before: a card that did not answer is one that does not answer
+      const auto it = asked.constFind(c.reader);
+      if (it == asked.cend() || it->first != counter) return false;
+      kind = it->second ? AtrKind::kMemory : AtrKind::kProcessor;
+    }
+    c.storage = kind == AtrKind::kMemory;
+    if (kind == AtrKind::kProcessor) {  // another system's card: there, but nothing of it is read
       card = c;
       return true;
     }
@@ -222,11 +302,12 @@ struct PcscCardReader::Impl {
     return true;
   }
 
-  LONG transmit(const QByteArray& apdu, QByteArray& answer) {
+  LONG transmit(const QByteArray& apdu, QByteArray& answer) { return transmit(card->handle, card->protocol, apdu, answer); }
+  static LONG transmit(SCARDHANDLE handle, DWORD protocol, const QByteArray& apdu, QByteArray& answer) {
     unsigned char buffer[kCardBytes + 2];
     DWORD length = sizeof buffer;
-    const SCARD_IO_REQUEST* pci = card->protocol == SCARD_PROTOCOL_T0 ? SCARD_PCI_T0 : SCARD_PCI_T1;
-    const LONG rv = SCardTransmit(card->handle, pci, reinterpret_cast<const unsigned char*>(apdu.constData()),
+    const SCARD_IO_REQUEST* pci = protocol == SCARD_PROTOCOL_T0 ? SCARD_PCI_T0 : SCARD_PCI_T1;
+    const LONG rv = SCardTransmit(handle, pci, reinterpret_cast<const unsigned char*>(apdu.constData()),
                                   static_cast<DWORD>(apdu.size()), nullptr, buffer, &length);
     answer = rv == SCARD_S_SUCCESS ? QByteArray(reinterpret_cast<const char*>(buffer), static_cast<int>(length)) : QByteArray();
     return rv;
@@ -294,6 +375,12 @@ CardResult PcscCardReader::command(const QString& cmd, const QString& dataIn, in
   out.dataOut = QString(outLen, u' ');
   if (!d_->ensureContext()) return out;
 
+  if (cmd == QLatin1String(kReaderInfoCommand)) {
+    out.called = true;
+    out.result = r::kOk;
+    out.dataOut.replace(0, std::min(outLen, static_cast<int>(d_->info.size())), d_->info.left(outLen));
+    return out;
+  }
   if (cmd == statusCommand()) {
     // A selection that is no hex string cannot be sent: the reader is not ready for the cards.
     std::optional<QString> status = QString::fromLatin1(kStatusError);

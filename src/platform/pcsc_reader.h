@@ -23,9 +23,22 @@ inline constexpr int kOk = 0, kNoCard = 1, kUnreadable = 2, kBadAddress = 3, kPr
                      kReaderDown = 5, kUnknownCommand = 9;
 }
 
-// True for a storage card's answer to reset: PC/SC part 3 (RID A0 00 00 03 06 in the historical
-// bytes), or a synchronous card's own answer, which some readers pass on (first byte neither 3B nor 3F).
-bool isStorageCardAtr(const QByteArray& atr);
+// What a card's answer to reset says of it: a memory card (read and written), another system's
+// chip card (left alone), or not enough to tell (the card is asked: a read of byte 0).
+enum class AtrKind { kMemory, kProcessor, kAsk };
+AtrKind classifyAtr(const QByteArray& atr);
+inline bool isStorageCardAtr(const QByteArray& atr) { return classifyAtr(atr) == AtrKind::kMemory; }
+
+// The storage-card read of byte 0 that settles a card its answer to reset leaves open, and
+// whether the card's answer to it is a memory card's (one byte, 90 00); a processor card refuses
+// the reader's class (6E 00, 6D 00, 68 8x, 6A 81 ...).
+inline constexpr char kProbeApdu[] = "\xFF\xB0\x00\x00\x01";
+bool probeSaysMemory(const QByteArray& answer);
+
+// Asked of the PC/SC reader through any wrapper: "memory|processor|mute|none,<reader name>" of
+// the reader in use after the last status; blank when there is none (the maker's library does
+// not know the command).
+inline constexpr char kReaderInfoCommand[] = "Card,Info,Reader";
 
 // Without the service every call fails (called = false), and establishing it is tried again at
 // most once a minute; a service that goes away while in use is established again at once.

@@ -29,7 +29,16 @@ class ScreenHost {
   void hide() {
     if (screen_) screen_->hide();
   }
-  void unload() { delete screen_.data(); }
+  // A screen at work further down the stack (waiting for the card, with events going on) is let
+  // go at once and deletes itself once that work is over.
+  void unload() {
+    Screen* screen = screen_.data();
+    screen_ = nullptr;
+    if constexpr (requires { screen->working(); screen->retire(); }) {
+      if (screen && screen->working()) return screen->retire();
+    }
+    delete screen;
+  }
   Screen* screen() const { return screen_; }
 
  private:

@@ -13,6 +13,7 @@
 
 #include "common/text.h"
 #include "platform/card_reader.h"
+#include "platform/pcsc_reader.h"
 #include "diagnostics/crash_records.h"
 #include "diagnostics/support_log.h"
 #include "platform/file_write.h"
@@ -65,6 +66,8 @@ QString serverLine() {
                QStringLiteral("Netzwerk, install.ini [server] host und ca und das Zertifikat der Zentrale prüfen"));
 }
 
+// The reader's path, and the kind of card in it: a memory card (a club card), another system's
+// chip card (never read), or none.
 QString readerLine(CardReader& reader) {
   const QString library = cardReaderLibraryPath();
   const QString name = QFileInfo(library).fileName();
@@ -73,7 +76,16 @@ QString readerLine(CardReader& reader) {
   const bool noReader = status.dataOut == QLatin1String(kStatusError);
   if (!QFile::exists(library)) {
     // Without the maker's driver the terminal reads cards through the PC/SC service.
-    if (status.called && !noReader) return ok(QStringLiteral("Kartenleser über PC/SC, Status %1").arg(state));
+    if (status.called && !noReader) {
+      const QString info = reader.command(QString::fromLatin1(kReaderInfoCommand), {}, 300).dataOut.trimmed();
+      const QString kind = info.section(u',', 0, 0), what = QStringLiteral("Kartenleser über PC/SC: %1").arg(info.section(u',', 1));
+      if (kind == u"mute")
+        return fault(what + QStringLiteral(", Karte antwortet nicht"),
+                     QStringLiteral("die Karte mit dem Chip nach vorn und oben ganz einstecken oder eine andere versuchen"));
+      return ok(what + (kind == u"memory"      ? QStringLiteral(", Speicherkarte")
+                        : kind == u"processor" ? QStringLiteral(", Prozessorkarte (keine Clubkarte, wird nicht gelesen)")
+                                               : QStringLiteral(", keine Karte")));
+    }
     return fault(QStringLiteral("kein Kartenleser-Treiber %1 im Programmordner, %2").arg(name,
                      status.called ? QStringLiteral("PC/SC-Dienst ohne Leser") : QStringLiteral("kein PC/SC-Dienst")),
                  QStringLiteral("den Treiber des Herstellers oder pcscd und den Leser installieren (Clubmitglieder gehen auch per Nummer)"));
@@ -85,7 +97,11 @@ QString readerLine(CardReader& reader) {
                  QStringLiteral("Treiber neu installieren; bei 32 Bit muss quorval-card.exe im Programmordner liegen"));
   if (noReader)
     return fault(QStringLiteral("Treiber %1 meldet keinen Leser").arg(kind), QStringLiteral("Leser anschließen"));
-  return ok(QStringLiteral("Kartenleser über %1, Status %2").arg(kind, state));
+  // The maker's driver reads memory cards only: any other card it cannot read.
+  const QString card = status.dataOut == QLatin1String(kStatusActive)    ? QStringLiteral("Speicherkarte")
+                       : status.dataOut == QLatin1String(kStatusInvalid) ? QStringLiteral("Karte nicht lesbar")
+                                                                         : QStringLiteral("keine Karte");
+  return ok(QStringLiteral("Kartenleser über den Treiber %1, Status %2, %3").arg(kind, state, card));
 }
 
 QStringList printerLines() {

@@ -8,6 +8,9 @@
 #include "club/club_rules.h"
 #include "club/club_screen.h"
 #include "fakes.h"
+#include "gated_card_reader.h"
+#include "platform/screen_host.h"
+#include "platform/threaded_card_reader.h"
 #include "program_folder_test.h"
 #include "screen_test.h"
 #include "settings/settings_files.h"
@@ -189,6 +192,85 @@ TEST_F(ClubScreenTest, IssuedCardCarriesLengthAndNumberAndChecksTheMemberIn) {
   screen->timer1Tick();
   EXPECT_EQ(label("Hinweis") + " | " + screen->presentRecords().join(","),
             "Clubmitglied - Eva Probe ist bereits angemeldet. | 004917123;Eva;Probe;;04.12.2026");
+}
+
+// A reader slow to answer (a mute card) holds only its own thread: the digits touched on the
+// keypad while the poll waits reach the field before the poll returns, and "search", touched
+// meanwhile, is acted on after the poll, as when the reader held the screen.
+TEST_F(ClubScreenTest, KeypadTouchesWhileTheReaderIsSlowAllArrive) {
+  MemoryCardReader card;  // an empty reader
+  GatedCardReader gated(card);
+  ThreadedCardReader reader(std::make_unique<ForwardingCardReader>(gated));
+  Services services{fakes.clock, fakes.server, reader, fakes.desktop, fakes.dialogs, fakes.printers};
+  screen = std::make_unique<ClubScreen>(services, state);
+  screen->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(screen.get()));
+  QTest::qWait(50);  // the window's place settles: touches are aimed by it
+  fill({"", "1234567"});
+  const QString prefix = "0171";
+  QStringList requestsBeforeAnswer;
+  int settled = 0;
+  bool touched = false;
+  QTimer touches;
+  touches.setInterval(5);
+  QObject::connect(&touches, &QTimer::timeout, [&] {
+    if (gated.waiting() == 1 && !touched) {  // the poll waits: touch while it does
+      touched = true;
+      for (QChar d : prefix) QTest::mouseClick(child(QStringLiteral("cmdNumeric_%1").arg(d)), Qt::LeftButton);
+      QTest::mouseClick(child("cmdEnterNum"), Qt::LeftButton);
+      QTest::mouseClick(child("search"), Qt::LeftButton);  // shown by Enter
+    }
+    if (data(0)->text() == prefix && shown("search") && ++settled == 3) {
+      requestsBeforeAnswer = fakes.server.requests;
+      gated.open();
+    }
+  });
+  touches.start();
+  screen->timer1Tick();
+  touches.stop();
+
+  EXPECT_FALSE(gated.timedOut);
+  EXPECT_EQ(label("chipmess"), " Chipkartenleser bereit.");
+  EXPECT_EQ(data(0)->text() + "/" + data(1)->text(), prefix + "/1234567");
+  EXPECT_EQ(requestsBeforeAnswer, QStringList{});
+  EXPECT_EQ(fakes.server.requests, QStringList{});  // the touch on search waits for the poll's end
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !fakes.server.requests.isEmpty(); }, 5000));
+  EXPECT_EQ(fakes.server.requests, QStringList{kSearch + kAnna});
+  EXPECT_EQ(screen->presentRecords(), QStringList{kAnnaRecord});
+  EXPECT_EQ(gated.commands(), QStringList{statusCommand()});
+}
+
+// The settings form may unload the club screen while its poll waits for the card: the host lets
+// it go at once, and the screen, hidden and no longer polling, is deleted once the poll is over.
+TEST_F(ClubScreenTest, UnloadedWhileThePollWaitsGoesOnceThePollIsOver) {
+  MemoryCardReader card;
+  GatedCardReader gated(card);
+  ThreadedCardReader reader(std::make_unique<ForwardingCardReader>(gated));
+  Services services{fakes.clock, fakes.server, reader, fakes.desktop, fakes.dialogs, fakes.printers};
+  ScreenHost<ClubScreen> host([&] { return new ClubScreen(services, state); });
+  host.show();
+  const QPointer<ClubScreen> club = host.screen();
+  bool unloaded = false, aliveThen = false;
+  QTimer settings;
+  settings.setInterval(5);
+  QObject::connect(&settings, &QTimer::timeout, [&] {
+    if (gated.waiting() != 1 || unloaded) return;
+    host.unload();
+    unloaded = !host.screen();
+    aliveThen = !club.isNull();
+    gated.open();
+  });
+  settings.start();
+  club->timer1Tick();
+  settings.stop();
+
+  EXPECT_FALSE(gated.timedOut);
+  EXPECT_TRUE(unloaded && aliveThen);
+  ASSERT_FALSE(club.isNull());  // the poll's frame still runs on it
+  EXPECT_EQ(testing::label(*club, "chipmess"), " Chipkartenleser bereit.");
+  EXPECT_FALSE(club->isVisible() || club->polling());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return club.isNull(); }, 5000));
+  EXPECT_EQ(gated.commands(), QStringList{statusCommand()});
 }
 
 }  // namespace quorvalis::testing

@@ -17,6 +17,9 @@
 #include "guests/new_guest_screen.h"
 #include "guests/texts.h"
 #include "platform/card_helper.h"
+#ifdef QUORVALIS_PCSC
+#include "platform/pcsc_reader.h"
+#endif
 #include "platform/program_folder.h"
 #include "platform/screen_host.h"
 #include "program_folder_test.h"
@@ -103,12 +106,41 @@ TEST_F(TerminalStartTest, RealExecutableReachesTheBandAndRunsOnce) {
 // The technician's check on the PC itself: each line says what it found, a server that does not
 // answer and a reader that is missing are faults, the report lies in the program folder.
 TEST_F(TerminalStartTest, SelfTestReportsEachCheck) {
-  const struct { QString host; bool reader; QStringList lines; } rows[] = {
-      {zentrale.host(), true, {"OK: Programmordner", "OK: Zentrale " + zentrale.host() + " antwortet (ohne TLS)", "OK: Kartenleser", "OK: Standarddrucker"}},
-      {"127.0.0.1:1", false, {"OK: Programmordner", "FEHLER: Zentrale 127.0.0.1:1 antwortet nicht", "FEHLER: kein Kartenleser-Treiber"}},
+  const CardsimFile file(path("card"));
+  cardsim({"club", "00491711234567"});
+  const QString driver = "OK: Kartenleser über den Treiber " + QFileInfo(cardReaderLibraryPath()).fileName();
+  const QString pcsc = QString::fromUtf8("OK: Kartenleser über PC/SC: ");
+  // reader: the maker's driver installed; atr: no driver and this card in the PC/SC service's
+  // first slot, the one install.ini names ("processor": another system's card).
+  const struct { QString host; bool reader; QString atr; QStringList lines; } rows[] = {
+      {zentrale.host(), true, {}, {"OK: Programmordner", "OK: Zentrale " + zentrale.host() + " antwortet (ohne TLS)",
+                                   driver + QStringLiteral(" (%1 Bit), Status active, Speicherkarte").arg(libraryBits(QStringLiteral(CARD_DRIVER))), "OK: Standarddrucker"}},
+      {"127.0.0.1:1", false, {}, {"OK: Programmordner", "FEHLER: Zentrale 127.0.0.1:1 antwortet nicht", "FEHLER: kein Kartenleser-Treiber"}},
+#ifdef QUORVALIS_PCSC
+      {zentrale.host(), false, "3B04A2131091", {"OK: Programmordner", "OK: Zentrale", pcsc + VirtualReader::kFirstSlot + ", Speicherkarte"}},
+      {zentrale.host(), false, "3B6B00000031C0643F680100079000 processor",
+       {"OK: Programmordner", "OK: Zentrale", pcsc + VirtualReader::kFirstSlot + ", Prozessorkarte (keine Clubkarte, wird nicht gelesen)"}},
+      {zentrale.host(), false, "3B6500002063CB6A80 processor",
+       {"OK: Programmordner", "OK: Zentrale", pcsc + VirtualReader::kFirstSlot + ", Prozessorkarte (keine Clubkarte, wird nicht gelesen)"}},
+      {zentrale.host(), false, "none", {"OK: Programmordner", "OK: Zentrale", pcsc + VirtualReader::kFirstSlot + ", keine Karte"}},
+#endif
   };
   for (const auto& r : rows) {
-    writeBytes("install.ini", "[server]\r\nhost=" + r.host.toLatin1() + "\r\ntimeout=3\r\n");
+    SCOPED_TRACE(r.atr.toStdString());
+    std::unique_ptr<VirtualReader> service;
+    QByteArray card;
+    if (!r.atr.isEmpty()) {
+      QStringList options{"--atr", r.atr.section(u' ', 0, 0)};
+      if (r.atr.endsWith("processor")) options << "--processor";
+      if (r.atr == "none") options.clear();
+      cardsim({r.atr == "none" ? "remove" : "reader-ok"});
+      service = std::make_unique<VirtualReader>(path("card"), options);
+      ASSERT_TRUE(service->startService()) << service->log().toStdString();
+      card = "\r\n[card]\r\nreader=" + QByteArray(VirtualReader::kFirstSlot);
+      PcscCardReader watching({VirtualReader::kFirstSlot, {}});  // once the service has noticed the card
+      EXPECT_TRUE(QTest::qWaitFor([&] { return cardStatus(watching) == (r.atr == "none" ? kStatusWait : kStatusActive); }, 20000));
+    }
+    writeBytes("install.ini", "[server]\r\nhost=" + r.host.toLatin1() + "\r\ntimeout=3" + card + "\r\n");
     QFile::remove(cardReaderLibraryPath());
     if (r.reader) {
       ASSERT_TRUE(QFile::copy(QStringLiteral(CARD_DRIVER), cardReaderLibraryPath()) &&
@@ -189,14 +221,18 @@ TEST_F(RedemptionE2E, CouponIsDeletedPrintedAndLogged) {
 
 // The club screen held as the program holds it, over the reader the terminal makes: the driver
 // installed as a branch has it (on Windows the maker's 32-bit driver, through its helper), or no
-// driver and a PC/SC service with a virtual reader. Either reader, one journey.
+// driver and a PC/SC service with a virtual reader, which reports the cards as PC/SC's storage
+// cards or in the short form 3B 04 and the SLE 4442's own bytes. Any reader, one journey.
 class ClubE2E : public DemoBranchTest<>, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ClubE2E, MembersCardsChecksInIssuingAndRemoval) {
   const CardsimFile file(path("card"));
   std::unique_ptr<VirtualReader> pcsc;
-  if (GetParam() == std::string("pcsc")) {
-    pcsc = std::make_unique<VirtualReader>(path("card"));
+  const std::string param = GetParam();
+  if (param != "driver") {
+    QStringList options{"--log", path("apdu")};
+    if (param == "pcsc_short") options << "--atr" << "3B04A2131091";
+    pcsc = std::make_unique<VirtualReader>(path("card"), options);
     ASSERT_TRUE(pcsc->startService()) << pcsc->log().toStdString();
   } else {
     installCardDriver();
@@ -233,6 +269,10 @@ TEST_P(ClubE2E, MembersCardsChecksInIssuingAndRemoval) {
   EXPECT_EQ(readBytes("data/12/4t.ini"), "00491711234567;Anna;Muster;04.12.2026;14:30:05\r\n"
                                          "00491609876543;Max;Beispiel;04.12.2026;14:30:05\r\n");
   EXPECT_EQ(fakes.desktop.beeps, 7);  // the reader ready at the start, three cards read, three taken out
+  // Either answer to reset, the card is read and written alike: never asked what it is first.
+  if (pcsc) {
+    EXPECT_FALSE(readBytes("apdu").contains("FFB0000001\n"));
+  }
   // Left by its own key, the screen is let go.
   club.findChild<QPushButton*>("ABBRUCH")->click();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -240,7 +280,41 @@ TEST_P(ClubE2E, MembersCardsChecksInIssuingAndRemoval) {
 }
 
 #ifdef QUORVALIS_PCSC
-INSTANTIATE_TEST_SUITE_P(Readers, ClubE2E, ::testing::Values("driver", "pcsc"), [](const auto& p) { return std::string(p.param); });
+INSTANTIATE_TEST_SUITE_P(Readers, ClubE2E, ::testing::Values("driver", "pcsc", "pcsc_short"), [](const auto& p) { return std::string(p.param); });
+
+using OtherCardsE2E = DemoBranchTest<>;
+
+// A bank card in the reader, known by its answer to reset (category 00) or asked (a Mastercard's
+// T=0 answer with bytes of its own): the screen says it is not supported, and issuing a member's
+// card to it writes nothing; the card is sent no command but the one question.
+TEST_F(OtherCardsE2E, BankCardIsNeverReadOrWritten) {
+  const struct { const char* atr; QByteArray sent; } rows[] = {
+      {"3B6B00000031C0643F680100079000", ""}, {"3B6500002063CB6A80", "FFB0000001\n"}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.atr);
+    const CardsimFile file(path("card"));
+    cardsim({"club", "00491711234567"});  // what it holds, read, would check Anna in
+    const QByteArray before = readBytes("card");
+    QFile::remove(path("apdu"));
+    VirtualReader pcsc(path("card"), {"--atr", r.atr, "--processor", "--log", path("apdu")});
+    ASSERT_TRUE(pcsc.startService()) << pcsc.log().toStdString();
+    const auto reader = createCardReader({VirtualReader::kFirstSlot, {}});
+    Services withReader{fakes.clock, server, *reader, fakes.desktop, fakes.dialogs, printers};
+    ScreenHost<ClubScreen> host([&] { return new ClubScreen(withReader, state); });
+    host.show();
+    ClubScreen& club = *host.screen();
+    const QString unsupported = QString::fromUtf8(" Diese Karte wird nicht unterstützt !");
+    EXPECT_TRUE(QTest::qWaitFor([&] { club.timer1Tick(); return label(club, "chipmess") == unsupported; }, 20000))
+        << label(club, "chipmess").toStdString();
+    club.findChild<QListWidget*>("angemeldet2")->setCurrentRow(0);
+    club.angemeldet2_Click();
+    club.Karte_zu_Click();
+    EXPECT_EQ(label(club, "chipmess"), "Fehler beim Initialisieren der Karte !");
+    EXPECT_EQ(readBytes("apdu"), r.sent);
+    EXPECT_EQ(readBytes("card"), before);
+    EXPECT_FALSE(label(club, "Hinweis").contains("Anna"));
+  }
+}
 
 #else
 INSTANTIATE_TEST_SUITE_P(Readers, ClubE2E, ::testing::Values("driver"), [](const auto& p) { return std::string(p.param); });

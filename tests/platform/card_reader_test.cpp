@@ -139,20 +139,40 @@ TEST_F(CardReaderTest, PcscServiceAnswersAsTheDriver) {
   EXPECT_EQ(cardRead(retrying, 1, 6), "quorva");
 }
 
-// Memory cards by their answer to reset: PC/SC part 3, or a synchronous card's own.
+// Memory cards by their answer to reset: PC/SC's storage-card answer, a synchronous card's own,
+// or its own bytes behind 3B 04; processor cards by their protocol or category; the rest asked.
 TEST(StorageCardAtr, TellsMemoryCardsFromProcessorCards) {
-  const struct { const char* hex; bool storage; } rows[] = {
-      {"3B8F8001804F0CA0000003060F0000000000007C", true},   // 2-wire bus memory card
-      {"3B8F8001804F0CA0000003060300010000000069", true},   // contactless storage card
-      {"3B9F118001804F0CA0000003060F00000000000000", true},  // after TA1: the bytes walked
-      {"3B6E000080318066B08412016E0183009000", false},      // processor card, T=0
-      {"3BFF1800FF8131FE45656311086602B00300080001", false},
-      {"3BDF18008131FE588031B05202046405C903AC73B7B1D422", false},
-      {"A2131091", true},                                   // SLE 4442 as some readers pass it on
-      {"3B8F8001804F0CA000", false},                        // cut short
-      {"", false},
+  const auto m = AtrKind::kMemory, p = AtrKind::kProcessor, a = AtrKind::kAsk;
+  const struct { const char* hex; AtrKind kind; } rows[] = {
+      {"3B8F8001804F0CA0000003060F0000000000007C", m},    // 2-wire bus memory card
+      {"3B8F8001804F0CA0000003060300010000000069", m},    // contactless storage card
+      {"3B9F118001804F0CA0000003060F00000000000000", m},  // after TA1: the bytes walked
+      {"3B8F8001804F0CA0000003070F0000000000007B", p},    // another RID: T=1, a processor card
+      {"3B6E000080318066B08412016E0183009000", p},       // category 80, T=0
+      {"3BFF1800FF8131FE45656311086602B00300080001", p},  // T=1 (cut short)
+      {"3BDF18008131FE588031B05202046405C903AC73B7B1D422", p},
+      {"3B6B00000031C0643F680100079000", p},             // category 00
+      {"3B6500001063CB6A80", p},                         // category 10
+      {"A2131091", m},                                   // SLE 4442 as some readers pass it on
+      {"3B04A2131091", m}, {"3B0492231091", m},          // SLE 4442, SLE 4428 behind 3B 04
+      {"3B0482231091", m},                               // serial data access (I2C)
+      {"3B04A3131091", a}, {"3B04AA131091", a},          // no general-purpose structure
+      {"3B04F2131091", a}, {"3B0472131091", a},          // no bus of synchronous cards
+      {"3B04A21310", a},                                 // cut short: not the short form
+      {"3B04A213109100", a},                             // a byte too many
+      {"3B05A213109100", a},
+      {"3B6500002063CB6A80", a},                         // T=0, proprietary historical bytes
+      {"3B0214", a},                                     // cut short
+      {"3B8F8001804F0CA000", p},                         // cut short, T=1 named
+      {"", p},
   };
-  for (const auto& r : rows) EXPECT_EQ(isStorageCardAtr(QByteArray::fromHex(r.hex)), r.storage) << r.hex;
+  for (const auto& r : rows) EXPECT_EQ(classifyAtr(QByteArray::fromHex(r.hex)), r.kind) << r.hex;
+  // Only a memory card's answer to the read of byte 0: one byte, 90 00.
+  const struct { const char* hex; bool memory; } answers[] = {
+      {"FF9000", true}, {"009000", true}, {"6E00", false}, {"6D00", false}, {"6881", false}, {"6A81", false},
+      {"9000", false}, {"00009000", false}, {"FF6282", false}, {"", false},
+  };
+  for (const auto& r : answers) EXPECT_EQ(probeSaysMemory(QByteArray::fromHex(r.hex)), r.memory) << r.hex;
 }
 #endif
 

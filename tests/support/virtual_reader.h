@@ -28,8 +28,20 @@ class VirtualReader {
       conf.write(QStringLiteral("FRIENDLYNAME \"Virtual PCD\"\nDEVICENAME /dev/null:%1\nLIBPATH "
                                 "/usr/lib/pcsc/drivers/serial/libifdvpcd.so\nCHANNELID %1\n").arg(port_).toLatin1());
     card_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    cardFile_ = cardFile;
+    replug(cardOptions);
+  }
+  // The card taken out; pcscd notices in its own time.
+  void pullOut() {
+    card_.kill();
+    card_.waitForFinished(5000);
+  }
+  // Another card put in, with these options (an answer to reset, a kind).
+  bool replug(const QStringList& cardOptions) {
+    pullOut();
     card_.start(QStringLiteral(CARDSIM_VPCD_BINARY),
-                QStringList{"--file", cardFile, "--port", QString::number(port_)} + cardOptions);
+                QStringList{"--file", cardFile_, "--port", QString::number(port_)} + cardOptions);
+    return card_.waitForStarted(5000);
   }
   ~VirtualReader() {
     stopService();
@@ -69,8 +81,11 @@ class VirtualReader {
 
  private:
   // vpcd listens on the port and the next, one for each of its two slots.
+  // Each service of a process on ports of its own: the last one's may linger after it ended.
   static int freePortPair() {
-    for (int port = 20000 + static_cast<int>(QCoreApplication::applicationPid() % 5000) * 2; port < 65000; port += 2) {
+    static int services = 0;
+    const int first = 20000 + static_cast<int>((QCoreApplication::applicationPid() * 8 + services++ * 2) % 44000);
+    for (int port = first; port < 65000; port += 2) {
       QTcpServer a, b;
       if (a.listen(QHostAddress::Any, static_cast<quint16>(port)) && b.listen(QHostAddress::Any, static_cast<quint16>(port + 1)))
         return port;
@@ -78,7 +93,7 @@ class VirtualReader {
     return 35963;
   }
 
-  QString dir_;
+  QString dir_, cardFile_;
   int port_ = 0;
   QProcess pcscd_, card_;
 };

@@ -2,7 +2,7 @@
 // pcscd): plugged into the reader while the card file holds a card, pulled out when it is
 // removed. It answers the storage-card commands of PC/SC part 3 over the same card file that
 // cardsim drives, so the terminal's PC/SC reader sees what the stand-in library sees.
-//   cardsim-vpcd [--file F] [--port P] [--chunk N] [--select HEX]
+//   cardsim-vpcd [--file F] [--port P] [--chunk N] [--select HEX] [--atr HEX] [--processor] [--log F]
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -59,6 +59,9 @@ struct Options {
   int port = 35963;
   size_t chunk = 255;  // longest read or write the reader takes; longer ones get 67 00
   Bytes select;        // a card-type selection the reader wants before the first command
+  Bytes atr = storageCardAtr();  // as the reader reports the card: readers differ
+  bool processor = false;        // another system's chip card: refuses the storage commands
+  std::string log;               // each command received, in hex, one a line
 };
 
 class VirtualCard {
@@ -149,7 +152,7 @@ class VirtualCard {
 
   void control(unsigned char what) {
     if (what == kAtr) {
-      if (!send(storageCardAtr())) pullOut();
+      if (!send(o_.atr)) pullOut();
     } else if (what == kPowerOn || what == kReset) {
       // A card that cannot be read gives no answer to reset: pcscd sees it mute. Plugged in
       // again at once, it stays in the reader as far as pcscd can tell.
@@ -158,9 +161,20 @@ class VirtualCard {
     }
   }
 
+  void record(const Bytes& apdu) {
+    if (o_.log.empty()) return;
+    if (std::FILE* f = std::fopen(o_.log.c_str(), "a")) {
+      for (unsigned char b : apdu) std::fprintf(f, "%02X", b);
+      std::fputc('\n', f);
+      std::fclose(f);
+    }
+  }
+
   Bytes answer(const Bytes& apdu) {
+    record(apdu);
     if (apdu.size() < 4) return status(0x6700);
-    if (apdu[0] != 0xFF) return status(0x6E00);
+    // A processor card knows no class FF: that is the reader's, for memory cards.
+    if (apdu[0] != 0xFF || o_.processor) return status(0x6E00);
     if (!o_.select.empty() && apdu == o_.select) {
       selected_ = true;
       return status(0x9000);
@@ -200,11 +214,14 @@ class VirtualCard {
 // --help prints it on standard output and succeeds; a wrong command line gets it on stderr.
 int usage(std::FILE* out = stderr) {
   std::fputs(
-      "usage: cardsim-vpcd [--file F] [--port P] [--chunk N] [--select HEX]\n"
+      "usage: cardsim-vpcd [--file F] [--port P] [--chunk N] [--select HEX] [--atr HEX] [--processor] [--log F]\n"
       "  Plugs the cardsim card into vpcd's virtual reader on 127.0.0.1:P (35963) while the card\n"
       "  file holds a card, as a 256-byte memory card; cardsim inserts, removes, protects it.\n"
       "  --chunk N     longest read or write taken at once (255)\n"
-      "  --select HEX  a command that must come first after each power-on, as some readers want\n",
+      "  --select HEX  a command that must come first after each power-on, as some readers want\n"
+      "  --atr HEX     the answer to reset the reader reports (PC/SC storage card, 2-wire bus)\n"
+      "  --processor   answer as another system's chip card: every reader command refused (6E 00)\n"
+      "  --log F       append each command the card receives to F, in hex\n",
       out);
   return out == stdout ? 0 : 2;
 }
@@ -221,6 +238,11 @@ int main(int argc, char** argv) {
   Options o;
   for (int i = 1; i < argc; i += 2) {
     const std::string arg = argv[i];
+    if (arg == "--processor") {
+      o.processor = true;
+      --i;
+      continue;
+    }
     if (i + 1 >= argc) return usage();
     const std::string value = argv[i + 1];
     if (arg == "--file") {
@@ -229,6 +251,11 @@ int main(int argc, char** argv) {
       o.port = std::atoi(value.c_str());
     } else if (arg == "--chunk") {
       o.chunk = static_cast<size_t>(std::atoi(value.c_str()));
+    } else if (arg == "--atr") {
+      o.atr.clear();
+      if (!parseHex(value, o.atr) || o.atr.empty() || o.atr.size() > 33) return usage();
+    } else if (arg == "--log") {
+      o.log = value;
     } else if (arg != "--select" || !parseHex(value, o.select)) {
       return usage();
     }
