@@ -7,10 +7,17 @@
 #include <QPointer>
 #include <QWaitCondition>
 #include <algorithm>
+#include <atomic>
 
 #include "platform/support_log.h"
 
 namespace quorvalis {
+
+namespace {
+std::atomic<int> g_leftBehind{0};
+}  // namespace
+
+int ThreadedCardReader::threadsLeftBehind() { return g_leftBehind; }
 
 struct ThreadedCardReader::Call {
   QMutex mutex;
@@ -52,8 +59,24 @@ ThreadedCardReader::~ThreadedCardReader() {
     delete thread_;
     return;
   }
-  logWarning("reader", QStringLiteral("the card reader's driver did not return within %1 ms; left to the program's end")
+  logWarning("reader", QStringLiteral("the card reader's driver did not return within %1 ms; its thread is left to end by itself")
                            .arg(joinMs_));
+  // Once the driver comes back the thread ends; its object goes then (on this thread, where it
+  // lives). Both the signal and the check below run here, so it is deleted once.
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app) return;
+  ++g_leftBehind;
+  QThread* thread = thread_;
+  auto cleaned = std::make_shared<bool>(false);
+  const auto cleanUp = [thread, cleaned] {
+    if (*cleaned) return;
+    *cleaned = true;
+    thread->wait();
+    delete thread;
+    --g_leftBehind;
+  };
+  QObject::connect(thread, &QThread::finished, app, cleanUp, Qt::QueuedConnection);
+  if (thread->isFinished()) cleanUp();
 }
 
 CardResult ThreadedCardReader::command(const QString& cmd, const QString& dataIn, int outLen) {

@@ -30,6 +30,8 @@ class ThreadedCardReader : public CardReader {
 
   CardResult command(const QString& cmd, const QString& dataIn, int outLen) override;
   bool busy() const override { return waiting_ > 0; }
+  // Threads whose driver had not come back when their reader was destroyed and that still run.
+  static int threadsLeftBehind();
 
  private:
   struct Call;

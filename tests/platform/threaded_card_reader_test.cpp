@@ -132,9 +132,12 @@ TEST(ThreadedCardReader, DestructionWaitsForAHungDriverOnlyWithinItsBound) {
     }
     // Joined: the reader is gone with the wrapper. Left behind: the driver has not come back yet.
     EXPECT_EQ(destroyed.load(), !hangs) << hangs;
+    EXPECT_EQ(ThreadedCardReader::threadsLeftBehind(), hangs ? 1 : 0);
     release.release();
     EXPECT_TRUE(QTest::qWaitFor([&] { return destroyed.load(); }, 5000)) << hangs;
     EXPECT_FALSE(gaveUp.load()) << hangs;
+    // The thread left behind ends, and its object goes, once the driver is back.
+    EXPECT_TRUE(QTest::qWaitFor([] { return ThreadedCardReader::threadsLeftBehind() == 0; }, 5000)) << hangs;
   }
 }
 
