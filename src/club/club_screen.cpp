@@ -143,8 +143,10 @@ void ClubScreen::makeNumberEntry(int w) {
       {search, &ClubScreen::search_Click},     {abmelden, &ClubScreen::abmelden_Click},
       {Karte_zu, &ClubScreen::Karte_zu_Click}, {del_Karte, &ClubScreen::del_Karte_Click},
       {Init_Karte, &ClubScreen::Init_Karte_Click}};
-  for (const auto& [button, action] : actions)
-    connect(button, &QPushButton::clicked, this, [this, action] { whenCardIdle(action); });
+  for (const auto& entry : actions) {
+    const Action act = entry.second;
+    connect(entry.first, &QPushButton::clicked, this, [this, act] { whenCardIdle(act); });
+  }
 }
 
 void ClubScreen::makeMessages(int w) {
