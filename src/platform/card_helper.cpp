@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QtEndian>
 #include <algorithm>
@@ -100,14 +101,21 @@ CardResult HelperCardReader::command(const QString& cmd, const QString& dataIn, 
   return out;
 }
 
+CardResult DriverOrServiceReader::command(const QString& cmd, const QString& dataIn, int outLen) {
+  return (QFileInfo::exists(library_) ? driver_ : service_)->command(cmd, dataIn, outLen);
+}
+
 namespace {
 
-std::unique_ptr<CardReader> createPlatformReader([[maybe_unused]] const PcscSettings& pcsc) {
+std::unique_ptr<CardReader> createPlatformReader(const PcscSettings& pcsc) {
 #ifdef Q_OS_WIN
-  return std::make_unique<FallbackCardReader>(
-      std::make_unique<LibraryCardReader>(),
-      std::make_unique<HelperCardReader>(programFile(QStringLiteral("quorval-card.exe")),
-                                         cardReaderLibraryPath()));
+  const QString library = cardReaderLibraryPath();
+  return std::make_unique<DriverOrServiceReader>(
+      library,
+      std::make_unique<FallbackCardReader>(
+          std::make_unique<LibraryCardReader>(library),
+          std::make_unique<HelperCardReader>(programFile(QStringLiteral("quorval-card.exe")), library)),
+      std::make_unique<PcscCardReader>(pcsc));
 #else
   auto library = std::make_unique<LibraryCardReader>();
   if (library->loaded()) return library;

@@ -55,8 +55,23 @@ class FallbackCardReader : public CardReader {
   std::unique_ptr<CardReader> helper_;
 };
 
+// The maker's driver while its library lies in the program folder, else the PC/SC service: the
+// file decides at every call, so a path is never half one and half the other while a driver is
+// restarted, and a driver installed or removed later takes over at the next call.
+class DriverOrServiceReader : public CardReader {
+ public:
+  DriverOrServiceReader(QString libraryPath, std::unique_ptr<CardReader> driver, std::unique_ptr<CardReader> service)
+      : library_(std::move(libraryPath)), driver_(std::move(driver)), service_(std::move(service)) {}
+  CardResult command(const QString& cmd, const QString& dataIn, int outLen) override;
+
+ private:
+  QString library_;
+  std::unique_ptr<CardReader> driver_, service_;
+};
+
 // The reader of this platform's terminal: on Windows the library in process or, for the maker's
-// 32-bit driver, through quorval-card.exe. On Linux the library in process when it loads;
+// 32-bit driver, through quorval-card.exe; without the maker's library Windows' own PC/SC
+// (winscard.dll), through the same mapping as on Linux. On Linux the library in process when it loads;
 // otherwise the PC/SC service's reader, with the library still looked for once a minute. Either
 // runs on a thread of its own (ThreadedCardReader).
 std::unique_ptr<CardReader> createCardReader(const PcscSettings& pcsc = {});

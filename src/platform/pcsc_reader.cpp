@@ -1,5 +1,8 @@
 #include "platform/pcsc_reader.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <winscard.h>
 
 #include <QHash>
@@ -13,6 +16,24 @@ namespace quorvalis {
 namespace {
 
 namespace r = card_result;
+
+// Windows' winscard.dll and pcsc-lite share the calls, states and codes; Windows names the
+// calls that take reader names twice, and Qt builds select the wide ones. Names stay 8-bit here.
+#ifdef _WIN32
+using ReaderState = SCARD_READERSTATEA;
+inline LONG listReaders(SCARDCONTEXT c, char* names, DWORD* size) { return SCardListReadersA(c, nullptr, names, size); }
+inline LONG statusChange(SCARDCONTEXT c, ReaderState* s, DWORD n) { return SCardGetStatusChangeA(c, 0, s, n); }
+inline LONG connectReader(SCARDCONTEXT c, const char* r, DWORD* protocol, SCARDHANDLE* h) {
+  return SCardConnectA(c, r, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, h, protocol);
+}
+#else
+using ReaderState = SCARD_READERSTATE;
+inline LONG listReaders(SCARDCONTEXT c, char* names, DWORD* size) { return SCardListReaders(c, nullptr, names, size); }
+inline LONG statusChange(SCARDCONTEXT c, ReaderState* s, DWORD n) { return SCardGetStatusChange(c, 0, s, n); }
+inline LONG connectReader(SCARDCONTEXT c, const char* r, DWORD* protocol, SCARDHANDLE* h) {
+  return SCardConnect(c, r, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, h, protocol);
+}
+#endif
 
 constexpr int kCardBytes = 256;     // the club's memory cards
 constexpr int kFirstChunk = 128;    // halved until the reader takes it
@@ -150,15 +171,17 @@ struct PcscCardReader::Impl {
 
   // nullopt: the service went away.
   std::optional<QString> poll() {
-    char names[PCSCLITE_MAX_READERS_CONTEXTS * (MAX_READERNAME + 1) + 1];
-    DWORD size = sizeof names;
-    const LONG listed = SCardListReaders(context, nullptr, names, &size);
+    // Room for 16 readers with long names; more are not looked at.
+    char names[16 * 256 + 1] = {};
+    DWORD size = sizeof names - 1;
+    const LONG listed = listReaders(context, names, &size);
     if (serviceLost(listed)) return std::nullopt;
-    std::vector<SCARD_READERSTATE> states;
+    std::vector<ReaderState> states;
     if (listed == SCARD_S_SUCCESS) {
-      for (const char* name = names; *name && name < names + size; name += qstrlen(name) + 1) {
+      size = std::min<DWORD>(size, sizeof names - 1);
+      for (const char* name = names; name < names + size && *name; name += qstrlen(name) + 1) {
         if (!settings.reader.isEmpty() && !QString::fromLocal8Bit(name).startsWith(settings.reader)) continue;
-        SCARD_READERSTATE s{};
+        ReaderState s{};
         s.szReader = name;
         s.dwCurrentState = SCARD_STATE_UNAWARE;
         states.push_back(s);
@@ -170,13 +193,13 @@ struct PcscCardReader::Impl {
       disconnect();
       return QString::fromLatin1(kStatusError);
     }
-    const LONG rv = SCardGetStatusChange(context, 0, states.data(), static_cast<DWORD>(states.size()));
+    const LONG rv = statusChange(context, states.data(), static_cast<DWORD>(states.size()));
     if (serviceLost(rv)) return std::nullopt;
     if (rv != SCARD_S_SUCCESS && rv != SCARD_E_TIMEOUT) return QString::fromLatin1(kStatusError);
 
-    for (const SCARD_READERSTATE& r : states)
+    for (const ReaderState& r : states)
       if (!ask(r)) return std::nullopt;
-    const SCARD_READERSTATE& s = states[choose(states)];
+    const ReaderState& s = states[choose(states)];
     const DWORD state = s.dwEventState;
     const QString name = QString::fromLocal8Bit(s.szReader);
     if (!(state & (SCARD_STATE_EMPTY | SCARD_STATE_PRESENT)) ||
@@ -222,16 +245,16 @@ struct PcscCardReader::Impl {
   // one that does not answer (most likely a memory card put in badly), else the first with a card
   // still to be asked, else the first empty one: a reader holding another kind of card does not
   // keep the club's cards out.
-  size_t choose(const std::vector<SCARD_READERSTATE>& states) const {
-    const auto present = [](const SCARD_READERSTATE& s) { return (s.dwEventState & SCARD_STATE_PRESENT) != 0; };
-    const auto kind = [](const SCARD_READERSTATE& s) {
+  size_t choose(const std::vector<ReaderState>& states) const {
+    const auto present = [](const ReaderState& s) { return (s.dwEventState & SCARD_STATE_PRESENT) != 0; };
+    const auto kind = [](const ReaderState& s) {
       return classifyAtr(QByteArray(reinterpret_cast<const char*>(s.rgbAtr), static_cast<int>(s.cbAtr)));
     };
-    const auto answered = [this](const SCARD_READERSTATE& s) {
+    const auto answered = [this](const ReaderState& s) {
       const auto it = asked.constFind(QByteArray(s.szReader));
       return it != asked.cend() && it->first == s.dwEventState >> 16 ? std::optional<bool>(it->second) : std::nullopt;
     };
-    const auto memory = [&](const SCARD_READERSTATE& s) {
+    const auto memory = [&](const ReaderState& s) {
       return (s.dwEventState & SCARD_STATE_MUTE) || !settings.select.isEmpty() || kind(s) == AtrKind::kMemory ||
              answered(s).value_or(false);
     };
@@ -248,7 +271,7 @@ struct PcscCardReader::Impl {
 
   // A card its answer to reset leaves open is asked once per insertion, before a reader is chosen:
   // the read of byte 0, in a connection of its own. False: the service went away.
-  bool ask(const SCARD_READERSTATE& s) {
+  bool ask(const ReaderState& s) {
     const DWORD counter = s.dwEventState >> 16;
     if (!(s.dwEventState & SCARD_STATE_PRESENT) || (s.dwEventState & SCARD_STATE_MUTE) || !settings.select.isEmpty() ||
         classifyAtr(QByteArray(reinterpret_cast<const char*>(s.rgbAtr), static_cast<int>(s.cbAtr))) != AtrKind::kAsk)
@@ -257,7 +280,7 @@ struct PcscCardReader::Impl {
     if (it != asked.cend() && it->first == counter) return true;
     SCARDHANDLE handle = 0;
     DWORD protocol = 0;
-    const LONG rv = SCardConnect(context, s.szReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &handle, &protocol);
+    const LONG rv = connectReader(context, s.szReader, &protocol, &handle);
     if (serviceLost(rv)) return false;
     if (rv != SCARD_S_SUCCESS) return true;  // chosen, it is found not to answer
     QByteArray answer;
@@ -287,8 +310,7 @@ struct PcscCardReader::Impl {
       card = c;
       return true;
     }
-    const LONG rv = SCardConnect(context, reader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1,
-                                 &c.handle, &c.protocol);
+    const LONG rv = connectReader(context, reader, &c.protocol, &c.handle);
     if (serviceLost(rv)) return std::nullopt;
     if (rv != SCARD_S_SUCCESS) return false;
     card = c;

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QMutex>
 #include <QPointer>
+#include <QTimer>
 #include <QWaitCondition>
 #include <algorithm>
 #include <atomic>
@@ -28,19 +29,19 @@ struct ThreadedCardReader::Call {
   QEventLoop* loop = nullptr;  // the caller's wait; the caller's thread only
 };
 
-ThreadedCardReader::ThreadedCardReader(Factory make, int joinMs)
+ThreadedCardReader::ThreadedCardReader(Factory make, int joinMs, int callLimitMs)
     : thread_(new QThread), worker_(new QObject), reader_(std::make_shared<std::unique_ptr<CardReader>>()),
-      joinMs_(joinMs) {
+      joinMs_(joinMs), callLimitMs_(callLimitMs), stuck_(std::make_shared<std::atomic<bool>>(false)) {
   thread_->setObjectName(QStringLiteral("card reader"));
   worker_->moveToThread(thread_);
   thread_->start();
   post([reader = reader_, make = std::move(make)] { *reader = make(); });
 }
 
-ThreadedCardReader::ThreadedCardReader(std::unique_ptr<CardReader> reader, int joinMs)
+ThreadedCardReader::ThreadedCardReader(std::unique_ptr<CardReader> reader, int joinMs, int callLimitMs)
     : ThreadedCardReader(
           [held = std::make_shared<std::unique_ptr<CardReader>>(std::move(reader))] { return std::move(*held); },
-          joinMs) {}
+          joinMs, callLimitMs) {}
 
 void ThreadedCardReader::post(std::function<void()> task) {
   QMetaObject::invokeMethod(worker_, std::move(task), Qt::QueuedConnection);
@@ -80,9 +81,13 @@ ThreadedCardReader::~ThreadedCardReader() {
 }
 
 CardResult ThreadedCardReader::command(const QString& cmd, const QString& dataIn, int outLen) {
+  CardResult none;
+  none.dataOut = QString(std::max(outLen, 0), u' ');
+  // A call still in a hung driver: the reader is missing, and nothing queues behind that call.
+  if (stuck_->load()) return none;
   auto call = std::make_shared<Call>();
   QPointer<QCoreApplication> app = QCoreApplication::instance();
-  post([reader = reader_, call, app, cmd, dataIn, outLen] {
+  post([reader = reader_, call, app, stuck = stuck_, cmd, dataIn, outLen] {
     CardResult result;
     if (*reader) result = (*reader)->command(cmd, dataIn, outLen);
     else result.dataOut = QString(std::max(outLen, 0), u' ');
@@ -90,6 +95,7 @@ CardResult ThreadedCardReader::command(const QString& cmd, const QString& dataIn
     call->result = std::move(result);
     call->done = true;
     call->finished.wakeAll();
+    if (call->abandoned) stuck->store(false);  // the driver is back
     // Wakes the caller's wait on its own thread; a wait already gone is not touched.
     if (!call->abandoned && app)
       QMetaObject::invokeMethod(app, [call] {
@@ -97,28 +103,38 @@ CardResult ThreadedCardReader::command(const QString& cmd, const QString& dataIn
       }, Qt::QueuedConnection);
   });
 
+  const QDeadlineTimer callLimit(callLimitMs_);
   ++waiting_;
   const bool inLoop = app && app->thread() == QThread::currentThread();
   if (inLoop) {
     QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
     {
       const QMutexLocker lock(&call->mutex);
       if (!call->done) call->loop = &loop;
     }
-    if (call->loop) loop.exec();
+    if (call->loop) {
+      limit.start(callLimitMs_);
+      loop.exec();
+    }
+    const QMutexLocker lock(&call->mutex);
     call->loop = nullptr;
   }
   --waiting_;
-  // Done by now, unless the program's end cut the loop short: then a bounded wait, and a call
-  // still in the driver after it counts as no reader. Without a loop to run, a plain wait.
+  // Done by now, unless the limit passed or the program's end cut the loop short: then a wait
+  // within both bounds. Without a loop to run, a plain wait within the limit.
   const QMutexLocker lock(&call->mutex);
-  const QDeadlineTimer limit = inLoop ? QDeadlineTimer(joinMs_) : QDeadlineTimer(QDeadlineTimer::Forever);
+  const QDeadlineTimer limit =
+      inLoop ? QDeadlineTimer(std::min<qint64>(joinMs_, callLimit.remainingTime())) : callLimit;
   while (!call->done && call->finished.wait(&call->mutex, limit)) {
   }
   if (!call->done) {
     call->abandoned = true;
-    CardResult none;
-    none.dataOut = QString(std::max(outLen, 0), u' ');
+    stuck_->store(true);
+    logWarning("reader", QStringLiteral("a card reader call did not return within %1 ms; the reader counts as missing until it does")
+                             .arg(callLimitMs_));
     return none;
   }
   return call->result;

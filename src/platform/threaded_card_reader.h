@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QThread>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -21,9 +22,15 @@ class ThreadedCardReader : public CardReader {
   using Factory = std::function<std::unique_ptr<CardReader>()>;
   // How long the destructor, or a wait the program's end cut short, waits for a call in a driver.
   static constexpr int kJoinMs = 3000;
+  // The longest a call is waited for. Every reader bounds its own calls well below this (the
+  // helper's 2 s, the service's non-blocking status); only a driver hung in process reaches it.
+  // The reader then counts as missing, without queuing calls behind the hung one, until the
+  // driver comes back.
+  static constexpr int kCallLimitMs = 10000;
 
-  explicit ThreadedCardReader(Factory make, int joinMs = kJoinMs);
-  explicit ThreadedCardReader(std::unique_ptr<CardReader> reader, int joinMs = kJoinMs);
+  explicit ThreadedCardReader(Factory make, int joinMs = kJoinMs, int callLimitMs = kCallLimitMs);
+  explicit ThreadedCardReader(std::unique_ptr<CardReader> reader, int joinMs = kJoinMs,
+                              int callLimitMs = kCallLimitMs);
   ~ThreadedCardReader() override;
   ThreadedCardReader(const ThreadedCardReader&) = delete;
   ThreadedCardReader& operator=(const ThreadedCardReader&) = delete;
@@ -42,7 +49,9 @@ class ThreadedCardReader : public CardReader {
   QObject* worker_;  // lives on thread_; runs the calls in the order posted
   std::shared_ptr<std::unique_ptr<CardReader>> reader_;  // the real reader, touched on thread_ only
   int joinMs_;
+  int callLimitMs_;
   int waiting_ = 0;
+  std::shared_ptr<std::atomic<bool>> stuck_;  // a call given up on is still in the driver
 };
 
 }  // namespace quorvalis

@@ -88,7 +88,12 @@ QString readerLine(CardReader& reader) {
     }
     return fault(QStringLiteral("kein Kartenleser-Treiber %1 im Programmordner, %2").arg(name,
                      status.called ? QStringLiteral("PC/SC-Dienst ohne Leser") : QStringLiteral("kein PC/SC-Dienst")),
+#ifdef Q_OS_WIN
+                 QStringLiteral("den Treiber des Herstellers installieren oder den Leser anschließen: Windows startet "
+                                "den Dienst Smartcard mit dem ersten Leser (Clubmitglieder gehen auch per Nummer)"));
+#else
                  QStringLiteral("den Treiber des Herstellers oder pcscd und den Leser installieren (Clubmitglieder gehen auch per Nummer)"));
+#endif
   }
   const int bits = libraryBits(library);
   const QString kind = QStringLiteral("%1 (%2 Bit)").arg(name).arg(bits);

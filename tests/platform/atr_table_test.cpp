@@ -16,7 +16,12 @@
 namespace quorvalis::testing {
 namespace {
 
+// Under Wine the Windows build reads the same file through drive Z:, the Unix root.
+#ifdef Q_OS_WIN
+constexpr char kList[] = "Z:/usr/share/pcsc/smartcard_list.txt";
+#else
 constexpr char kList[] = "/usr/share/pcsc/smartcard_list.txt";
+#endif
 
 struct Entry {
   QString pattern;  // as listed: hex bytes, '.' for any digit, [..] for one of several

@@ -139,6 +139,63 @@ TEST_F(CardReaderTest, PcscServiceAnswersAsTheDriver) {
   EXPECT_EQ(cardRead(retrying, 1, 6), "quorva");
 }
 
+#endif
+
+// A reader that counts its calls and answers with its own result.
+class CountingReader : public CardReader {
+ public:
+  explicit CountingReader(int result) : result_(result) {}
+  CardResult command(const QString&, const QString&, int outLen) override {
+    ++calls;
+    return {result_, QString(outLen, u' '), true};
+  }
+  int calls = 0;
+
+ private:
+  int result_;
+};
+
+// The maker's library in the program folder decides at each call: installed later, the driver
+// takes over at the next call; removed, the service; never the service for a driver that failed.
+TEST_F(CardReaderTest, DriverWhileItsLibraryIsThereElseTheService) {
+  const QString library = path("SCard32.DLL");
+  auto driver = std::make_unique<CountingReader>(1), service = std::make_unique<CountingReader>(2);
+  CountingReader *d = driver.get(), *s = service.get();
+  DriverOrServiceReader reader(library, std::move(driver), std::move(service));
+  const struct { const char* step; int result, driverCalls, serviceCalls; } rows[] = {
+      {"none", 2, 0, 1}, {"install", 1, 1, 1}, {"keep", 1, 2, 1}, {"remove", 2, 2, 2},
+  };
+  for (const auto& r : rows) {
+    if (QByteArray(r.step) == "install") {
+      QFile f(library);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    if (QByteArray(r.step) == "remove") {
+      ASSERT_TRUE(QFile::remove(library));
+    }
+    EXPECT_EQ(reader.command(statusCommand(), {}, 7).result, r.result) << r.step;
+    EXPECT_EQ(d->calls, r.driverCalls) << r.step;
+    EXPECT_EQ(s->calls, r.serviceCalls) << r.step;
+  }
+}
+
+#ifdef Q_OS_WIN
+// Windows without a smart-card service (no reader plugged in, or Wine, whose winscard.dll answers
+// nothing): the reader is missing, quietly, and the service is asked again once a minute.
+TEST(WindowsPcsc, WithoutTheServiceTheReaderIsMissing) {
+  qint64 now = 0;
+  PcscCardReader pcsc({}, [&] { return now; });
+  const struct { qint64 at; } rows[] = {{0}, {1000}, {PcscCardReader::kRetryMs - 1}, {PcscCardReader::kRetryMs}};
+  for (const auto& r : rows) {
+    now = r.at;
+    const CardResult status = pcsc.command(statusCommand(), {}, 7);
+    EXPECT_FALSE(status.called) << r.at;
+    EXPECT_EQ(status.dataOut, QString(7, u' ')) << r.at;
+    EXPECT_FALSE(pcsc.command(readCommand(1, 6), {}, 6).called) << r.at;
+  }
+}
+#endif
+
 // Memory cards by their answer to reset: PC/SC's storage-card answer, a synchronous card's own,
 // or its own bytes behind 3B 04; processor cards by their protocol or category; the rest asked.
 TEST(StorageCardAtr, TellsMemoryCardsFromProcessorCards) {
@@ -174,7 +231,6 @@ TEST(StorageCardAtr, TellsMemoryCardsFromProcessorCards) {
   };
   for (const auto& r : answers) EXPECT_EQ(probeSaysMemory(QByteArray::fromHex(r.hex)), r.memory) << r.hex;
 }
-#endif
 
 // The helper ends with the terminal that started it, even while the driver hangs in a call: a
 // hung driver must not keep the reader and the helper's file busy for the next update.

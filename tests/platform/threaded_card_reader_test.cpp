@@ -141,4 +141,37 @@ TEST(ThreadedCardReader, DestructionWaitsForAHungDriverOnlyWithinItsBound) {
   }
 }
 
+// A driver hung in process: its call is given up at the limit and the reader counts as missing,
+// at once and without reaching the driver, until the hung call comes back; then calls reach the
+// card again. Keys go on throughout.
+TEST(ThreadedCardReader, AHungCallIsGivenUpAndTheReaderIsMissingUntilItReturns) {
+  MemoryCardReader card;
+  GatedCardReader gated(card);
+  ThreadedCardReader reader(std::make_unique<ForwardingCardReader>(gated, [] {}), 200, 300);
+  QLineEdit keys;
+  QTimer typing;
+  QObject::connect(&typing, &QTimer::timeout, &keys, [&] { postKey(&keys, 'a'); });
+  typing.start(20);
+  const struct { const char* step; bool called; int driverCalls; } rows[] = {
+      {"hangs", false, 0},         // the status call waits at the gate past the limit
+      {"still hung", false, 0},    // answered without the driver
+      {"read while hung", false, 0},
+      {"back", true, 2},           // the gate opens: the hung call ends, then this one goes through
+  };
+  for (const auto& r : rows) {
+    if (QByteArray(r.step) == "back") {
+      gated.open();
+      ASSERT_TRUE(QTest::qWaitFor([&] { return gated.commands().size() == 1; }, 5000));
+      QTest::qWait(50);  // the hung call's end reaches the wrapper
+    }
+    const CardResult result = QByteArray(r.step) == "read while hung" ? reader.command(readCommand(1, 2), {}, 2)
+                                                                       : reader.command(statusCommand(), {}, 7);
+    EXPECT_EQ(result.called, r.called) << r.step;
+    EXPECT_EQ(gated.commands().size(), r.driverCalls) << r.step;
+  }
+  typing.stop();
+  EXPECT_GE(keys.text().size(), 5);  // typed while the first call hung: not held
+  EXPECT_FALSE(gated.timedOut);
+}
+
 }  // namespace quorvalis::testing

@@ -123,6 +123,9 @@ start_zentrale "$out/zentrale-tls" build --tls "$tls/server.pem" "$tls/server.ke
 cp "$tls/office.pem" "$home/" && cp "$home/install.ini" "$out/install.ini.plain"
 printf '[server]\r\nhost=%s\r\ntimeout=10\r\nca=office.pem\r\n' "$host" >"$home/install.ini"
 rm -f "$home/selftest.txt"
+# Without the maker's driver the terminal asks Windows' own PC/SC (winscard.dll); Wine's answers
+# every call with an error, as Windows does with no reader plugged in.
+mv "$home/SCard32.DLL" "$out/SCard32.DLL.aside"
 (cd "$home" && exec env -u QT_QPA_PLATFORM -u QUORVALIS_HOME -u QT_QPA_FONTDIR wine 'c:\quorvalis\quorval.exe' --selftest) >>"$out/selftest.log" 2>&1 &
 selftest=$!
 wait_for 90 test -s "$home/selftest.txt" || fail "no selftest.txt"
@@ -134,7 +137,10 @@ tr -d '\r' <"$home/selftest.txt" | iconv -f CP1252 -t UTF-8 >"$out/selftest.txt"
 sed 's/^/    /' "$out/selftest.txt"
 grep -q "^OK: Zentrale $host antwortet (TLS über openssl, Zertifikat geprüft mit office.pem)" "$out/selftest.txt" ||
   fail "the installed terminal did not verify the server over HTTPS"
+grep -q "^FEHLER: kein Kartenleser-Treiber SCard32.DLL im Programmordner, kein PC/SC-Dienst" "$out/selftest.txt" ||
+  fail "without the maker's driver the self-test does not name the missing PC/SC service"
 cp "$out/install.ini.plain" "$home/install.ini"
+mv "$out/SCard32.DLL.aside" "$home/SCard32.DLL"
 
 echo "-- uninstall"
 stop_terminals
