@@ -33,9 +33,13 @@ echo "== 32-bit reader helper, and a 32-bit __stdcall driver stand-in for the te
 # runs no 32-bit programs tests the helper's protocol with a 64-bit build of both instead.
 w32=$win/win32
 helper_pair() {  # COMPILER DIR
-  local cxx=("$1" -std=c++20 -O2 -Wall -Wextra -Werror -static)
+  # Reproducible as the terminal: no build path, no link time stamp.
+  local cxx=("$1" -std=c++20 -O2 -Wall -Wextra -Werror -static "-ffile-prefix-map=$root=." -Wl,--no-insert-timestamp)
+  local target; target=$("$1" -dumpmachine)
   mkdir -p "$2"
-  "${cxx[@]}" -Isrc app/quorval_card.cpp -o "$2/quorval-card.exe"
+  packaging/windows/resource.sh quorval-card "quorvalis Filialterminal: Kartenleser-Helfer für den 32-Bit-Treiber" "$version" "$2/quorval-card.rc"
+  "${target}-windres" -c 65001 "$2/quorval-card.rc" -O coff -o "$2/quorval-card.res"
+  "${cxx[@]}" -Isrc app/quorval_card.cpp "$2/quorval-card.res" -o "$2/quorval-card.exe"
   # Exported undecorated, as the maker's driver is.
   "${cxx[@]}" -shared -Wl,--kill-at tools/cardsim/scard_sim.cpp tools/cardsim/card_file.cpp -o "$2/SCard32.dll"
   # A driver that needs a DLL no PC has.
