@@ -1,6 +1,7 @@
 ; The branch terminal's installer, and its self-update: started without options over an
 ; installed terminal it updates it without asking anything.
-;   makensis -DVERSION=F107 -DSTAGE=dir -DUNINSTALL_LIST=file -DSTAGE_LIST=file -DOUTFILE=out.exe quorvalis.nsi
+;   makensis -DVERSION=F107 -DVERSION_NUMBER=0.107.0.0 -DSTAGE=dir -DUNINSTALL_LIST=file -DSTAGE_LIST=file
+;            -DOUTFILE=out.exe [-DSIGN=packaging/windows/sign.sh] quorvalis.nsi
 ; Options: /HOST=name[:port] /TIMEOUT=seconds /FL=number /UPDATEKEY=base64, also with /S
 ; (silent); /WAIT=seconds for the running terminal to end (default 120).
 ; 64-bit, as the terminal it installs.
@@ -14,6 +15,21 @@ InstallDir "c:\quorvalis"
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 ShowInstDetails nevershow
+Icon "windows/quorvalis.ico"
+UninstallIcon "windows/quorvalis.ico"
+VIProductVersion "${VERSION_NUMBER}"
+VIFileVersion "${VERSION_NUMBER}"
+VIAddVersionKey "ProductName" "quorvalis"
+VIAddVersionKey "CompanyName" "quorvalis"
+VIAddVersionKey "LegalCopyright" "Copyright (c) 2026 quorvalis, MIT License"
+VIAddVersionKey "FileDescription" "quorvalis Filialterminal: Installation und Aktualisierung"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+; With the head office's certificate the uninstaller and the installer are signed as they are made.
+!ifdef SIGN
+  !uninstfinalize 'bash "${SIGN}" "%1"' = 0
+  !finalize 'bash "${SIGN}" "%1"' = 0
+!endif
 Page directory
 Page instfiles
 UninstPage instfiles
@@ -167,6 +183,20 @@ Function .onInstFailed
   Call Failed
 FunctionEnd
 
+; Under C:\ the folder would inherit "Authenticated Users: Modify", and any account of the PC
+; could replace the program or the update key. Only the installing user, SYSTEM and the
+; Administrators keep access, whatever the folder had; an update sets it again. By SID, as group
+; names are translated. Done before any file is unpacked; a failure leaves the install working.
+Function OwnFolder
+  ReadEnvStr $0 USERNAME
+  ReadEnvStr $1 USERDOMAIN
+  ${If} $1 != ""
+    StrCpy $0 "$1\$0"
+  ${EndIf}
+  nsExec::Exec '"$SYSDIR\icacls.exe" "$INSTDIR" /inheritance:r /grant:r "$0:(OI)(CI)F" /grant:r "*S-1-5-18:(OI)(CI)F" /grant:r "*S-1-5-32-544:(OI)(CI)F"'
+  Pop $0
+FunctionEnd
+
 ; A file unpacked beside the program is whole: there, of its size.
 !macro CheckUnpacked FILE SIZE
   ClearErrors
@@ -239,6 +269,8 @@ Section "quorvalis"
   ${EndIf}
   RMDir /r "$INSTDIR\.update-new"
   RMDir /r "$INSTDIR\.update-old"
+  CreateDirectory "$INSTDIR"
+  Call OwnFolder
   SetOutPath "$INSTDIR\.update-new"
   SetOverwrite on
   ClearErrors
@@ -303,6 +335,12 @@ Section "quorvalis"
   WriteRegStr HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvalis" "DisplayName" "quorvalis"
   WriteRegStr HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvalis" "DisplayVersion" "${VERSION}"
   WriteRegStr HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvalis" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvalis" "DisplayIcon" "$INSTDIR\quorval.exe,0"
+  WriteRegStr HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvalis" "Publisher" "quorvalis"
+  WriteRegDWORD HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvalis" "NoModify" 1
+  WriteRegDWORD HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvalis" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvalis" "EstimatedSize" $0
   ${If} $updating == 1
     Exec '"$INSTDIR\quorval.exe"'
   ${EndIf}

@@ -2,10 +2,15 @@
 # Lays out what the installer carries: quorval.exe and beside it quorval-guard.exe, to which it
 # hands every start, with the Qt and MinGW run-time libraries and only the plugins the terminal
 # loads, OpenSSL's DLLs, Qt's German texts, and a qt.conf that makes the program folder Qt's prefix.
-# Writes the uninstaller's and the installer's file lists beside the stage.
-#   packaging/stage.sh BUILD QT STAGE WIN32  (WIN32: the 32-bit reader helper's folder)
+# Adds the licences of all it ships and their SPDX list, signs the programs when a certificate is
+# given (packaging/windows/sign.sh), and writes the uninstaller's and the installer's file lists
+# beside the stage. Files carry SOURCE_DATE_EPOCH as their time: the installer is reproducible.
+#   packaging/stage.sh BUILD QT STAGE WIN32 RELEASE  (WIN32: the 32-bit reader helper's folder)
 set -euo pipefail
-build=$1 qt=$2 stage=$3 w32=$4
+build=$1 qt=$2 stage=$3 w32=$4 release=$5
+here=$(cd "$(dirname "$0")" && pwd)
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct)}
+commit=$(git -C "$here" rev-parse HEAD 2>/dev/null || echo unknown)
 rm -rf "$stage"
 mkdir -p "$stage/plugins/platforms" "$stage/plugins/styles" "$stage/plugins/tls" "$stage/translations"
 cp "$build/app/quorval.exe" "$build/app/quorval-guard.exe" "$w32/quorval-card.exe" "$stage/"
@@ -21,5 +26,11 @@ cp "$(dirname "$qt")"/openssl/bin/libcrypto-3-x64.dll "$(dirname "$qt")"/openssl
 cp /usr/share/qt6/translations/qtbase_de.qm "$stage/translations/"
 printf '[Paths]\r\nPrefix = .\r\nPlugins = plugins\r\nTranslations = translations\r\n' >"$stage/qt.conf"
 x86_64-w64-mingw32-strip "$stage"/*.exe "$stage"/*.dll "$stage"/plugins/*/*.dll
+python3 "$here/windows/pe_time.py" "$stage"/*.exe "$stage"/*.dll "$stage"/plugins/*/*.dll
+if [ -n "${QUORVALIS_SIGN_PFX:-}" ]; then
+  for program in quorval.exe quorval-guard.exe quorval-card.exe; do "$here/windows/sign.sh" "$stage/$program"; done
+fi
+python3 "$here/windows/licenses.py" "$stage" "$(dirname "$qt")" "$release" "$commit" "$epoch"
+find "$stage" -exec touch -h -d "@$epoch" {} +
 
 packaging/stage-lists.sh "$stage"

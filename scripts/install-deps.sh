@@ -26,7 +26,8 @@ if [ "${1:-}" = windows ]; then
   # wine32 (the reader's 32-bit driver) needs the i386 architecture.
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32 nsis tcl
-             dpkg-dev xdotool imagemagick poppler-utils openbox curl autoconf automake libtool)
+             dpkg-dev xdotool imagemagick poppler-utils openbox curl autoconf automake libtool
+             osslsigncode python3-pefile qt6-translations-l10n)
 fi
 
 missing=()

@@ -18,6 +18,8 @@ cache=${QUORVALIS_WIN_CACHE:-/opt/quorvalis-win}
 qt=$cache/qt-6.4.2
 libs=$cache/libs
 version=${QUORVALIS_RELEASE:-$(cat RELEASE)}
+# Reproducible: the commit's time stands for every time stamp the build would take.
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || stat -c %Y RELEASE)}
 win=build-win
 jobs=$(nproc)
 
@@ -91,15 +93,17 @@ ctest --test-dir $win --output-on-failure -j "$jobs" -E "^($pattern)\$"
 
 echo "== the installer"
 stage=$win/stage
-packaging/stage.sh "$win" "$qt" "$stage" "$w32"
+packaging/stage.sh "$win" "$qt" "$stage" "$w32" "$version"
 # This version, and a next one for the self-update journey.
 next=${version%%[0-9]*}$(( ${version##*[!0-9]} + 1 ))
 for v in "$version" "$next"; do
-  makensis -V2 -DVERSION="$v" -DSTAGE="$root/$stage" -DUNINSTALL_LIST="$root/$win/uninstall-files.nsh" -DSTAGE_LIST="$root/$win/stage-files.nsh" \
+  makensis -V2 -DVERSION="$v" -DVERSION_NUMBER="0.$((10#${v##*[!0-9]})).0.0" -DSTAGE="$root/$stage" -DUNINSTALL_LIST="$root/$win/uninstall-files.nsh" -DSTAGE_LIST="$root/$win/stage-files.nsh" \
     -DOUTFILE="$root/$win/quorvalis-setup-$v.exe" packaging/quorvalis.nsi
 done
 ls -l "$win/quorvalis-setup-$version.exe"
 
+echo "== what the programs and the installer say of themselves; signed; licences, Apps entry, folder access"
+tests/windows/identity.sh "$win" "$version" "$w32"
 echo "== the installer changes all or nothing (stand-ins for the terminal and its helper)"
 tests/windows/installer.sh "$win"
 echo "== the real terminal under Wine"
