@@ -22,10 +22,15 @@ version=${QUORVALIS_RELEASE:-$(cat RELEASE)}
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || stat -c %Y RELEASE)}
 win=build-win
 jobs=$(nproc)
+# QUORVALIS_WIN_INSTALLER_ONLY=1: the shipped programs and the installer, no tests
+# (scripts/windows-reproducible.sh builds so twice).
+only=${QUORVALIS_WIN_INSTALLER_ONLY:-0}
 
-echo "== Linux tools for the journeys (zentrale)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$jobs" --target zentrale cardsim quorval-sign
+if [ "$only" = 0 ]; then
+  echo "== Linux tools for the journeys (zentrale)"
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build -j "$jobs" --target zentrale cardsim quorval-sign
+fi
 
 . scripts/lib.sh
 mkdir -p $win
@@ -69,7 +74,16 @@ cmake -S . -B $win -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVALIS_RELEASE="$ver
   -DOPENSSL_ROOT_DIR="$cache/openssl" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh" \
-  -DQUORVALIS_WIN32_DIR="$root/$helpers" -DQUORVALIS_BENCH=ON >/dev/null
+  -DQUORVALIS_WIN32_DIR="$root/$helpers" -DQUORVALIS_BENCH=$([ "$only" = 1 ] && echo OFF || echo ON) \
+  -DQUORVALIS_TESTS=$([ "$only" = 1 ] && echo OFF || echo ON) >/dev/null
+if [ "$only" = 1 ]; then
+  cmake --build $win -j "$jobs" --target quorval quorval-guard
+  packaging/stage.sh "$win" "$qt" "$win/stage" "$w32" "$version"
+  makensis -V2 -DVERSION="$version" -DVERSION_NUMBER="0.$((10#${version##*[!0-9]})).0.0" -DSTAGE="$root/$win/stage" \
+    -DUNINSTALL_LIST="$root/$win/uninstall-files.nsh" -DSTAGE_LIST="$root/$win/stage-files.nsh" \
+    -DOUTFILE="$root/$win/quorvalis-setup-$version.exe" packaging/quorvalis.nsi
+  exit 0
+fi
 cmake --build $win -j "$jobs"
 
 pids=()
