@@ -6,11 +6,12 @@
 # given (packaging/windows/sign.sh), and writes the uninstaller's and the installer's file lists
 # beside the stage. Files carry SOURCE_DATE_EPOCH as their time: the installer is reproducible.
 #   packaging/stage.sh BUILD QT STAGE WIN32 RELEASE  (WIN32: the 32-bit reader helper's folder)
+# Run from the project's folder.
 set -euo pipefail
 build=$1 qt=$2 stage=$3 w32=$4 release=$5
 here=$(cd "$(dirname "$0")" && pwd)
-epoch=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct)}
-commit=$(git -C "$here" rev-parse HEAD 2>/dev/null || echo unknown)
+epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+commit=$(git rev-parse HEAD 2>/dev/null || echo unknown)
 rm -rf "$stage"
 mkdir -p "$stage/plugins/platforms" "$stage/plugins/styles" "$stage/plugins/tls" "$stage/translations"
 cp "$build/app/quorval.exe" "$build/app/quorval-guard.exe" "$w32/quorval-card.exe" "$stage/"

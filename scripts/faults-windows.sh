@@ -2,7 +2,8 @@
 # The installer's faults: each tests/faults/*.patch that changes only packaging/ is written into
 # a copy of the installer script, built into installers of their own (versions F207 and F208),
 # and the Windows journeys run against them: a fault passes only when exactly the journeys its
-# first line names fail ("# caught by: installer.sh, update.sh"). Needs the Windows build
+# first line names fail ("# caught by: installer.sh, update.sh"); identity.sh builds its signed
+# installer from the copy's packaging/, stage included. Needs the Windows build
 # scripts/windows.sh made.
 #   scripts/faults-windows.sh [PATCH...]
 set -euo pipefail
@@ -35,7 +36,7 @@ for p in "${patches[@]}"; do
   fi
   echo "$name: building its installers and running the journeys"
   for v in F207 F208; do
-    makensis -V2 -DVERSION="$v" -DSTAGE="$root/$win/stage" -DUNINSTALL_LIST="$root/$win/uninstall-files.nsh" \
+    makensis -V2 -DVERSION="$v" -DVERSION_NUMBER="0.${v#F}.0.0" -DSTAGE="$root/$win/stage" -DUNINSTALL_LIST="$root/$win/uninstall-files.nsh" \
       -DSTAGE_LIST="$root/$win/stage-files.nsh" -DOUTFILE="$root/$win/quorvalis-setup-$v.exe" \
       "$copy/packaging/quorvalis.nsi" >/dev/null
   done
@@ -44,6 +45,7 @@ for p in "${patches[@]}"; do
   QUORVALIS_NSI=$copy/packaging/quorvalis.nsi tests/windows/installer.sh $win >"$log" 2>&1 || failed+=(installer.sh)
   tests/windows/update.sh $win F207 F208 >>"$log" 2>&1 || failed+=(update.sh)
   tests/windows/journey.sh $win F207 >>"$log" 2>&1 || failed+=(journey.sh)
+  QUORVALIS_PACKAGING=$copy/packaging tests/windows/identity.sh $win F207 $win/win32 >>"$log" 2>&1 || failed+=(identity.sh)
   judge "$name" "$expected" "$(printf '%s\n' "${failed[@]}")" || missed=1
   grep '^FAILED' "$log" | sed 's/^/    /' || true
   rm -rf "$copy"

@@ -3,7 +3,7 @@
 of shipped components (SPDX 2.3, JSON) from the stage itself: every file must belong to a
 component, so a library added to the stage without its licence stops the build.
 
-  licenses.py STAGE CACHE RELEASE COMMIT EPOCH
+  licenses.py STAGE CACHE RELEASE COMMIT EPOCH   (run from the project's folder: its LICENSE)
 CACHE is the Windows build's cache (sources of Qt, OpenSSL and libsodium as built)."""
 import datetime
 import hashlib
@@ -15,7 +15,7 @@ import subprocess
 import sys
 
 stage, cache, release, commit, epoch = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2]), *sys.argv[3:6]
-root = pathlib.Path(__file__).resolve().parents[2]
+root = pathlib.Path.cwd()
 
 
 def source(package):

@@ -5,15 +5,13 @@
 # writes); the licences and their SPDX list in the installed folder, each file's SHA-256 as
 # installed; the "Apps" entry; and the command that gives the folder to its user. Wine keeps no
 # access rights on its files, so that command is recorded by a stand-in icacls.exe, not applied.
+# QUORVALIS_PACKAGING: another copy of packaging/ (scripts/faults-windows.sh).
 #   tests/windows/identity.sh BUILD RELEASE WIN32
 set -euo pipefail
 win=$1 version=$2 w32=$3
 root=$PWD
+pkg=${QUORVALIS_PACKAGING:-$root/packaging}
 . tests/windows/lib.sh
-
-echo "-- resources of the programs and the installer"
-/usr/bin/python3 tests/windows/identity.py "$version" "$win/stage/quorval.exe" "$win/stage/quorval-guard.exe" \
-  "$win/stage/quorval-card.exe" --installer "$win/quorvalis-setup-$version.exe" || fail "resources"
 
 echo "-- a build signed with a throw-away certificate"
 cert=$out/cert && mkdir -p "$cert"
@@ -26,10 +24,13 @@ cert=$out/cert && mkdir -p "$cert"
 ) >/dev/null 2>&1
 signed=$out/quorvalis-setup-signed.exe
 (export QUORVALIS_SIGN_PFX=$cert/sign.pfx QUORVALIS_SIGN_PASS=throw-away
- packaging/stage.sh "$win" "$qt" "$out/stage" "$w32" "$version" &&
+ "$pkg/stage.sh" "$win" "$qt" "$out/stage" "$w32" "$version" &&
  makensis -V2 -DVERSION="$version" -DVERSION_NUMBER="0.$((10#${version##*[!0-9]})).0.0" -DSTAGE="$out/stage" \
    -DUNINSTALL_LIST="$out/uninstall-files.nsh" -DSTAGE_LIST="$out/stage-files.nsh" -DOUTFILE="$signed" \
-   -DSIGN="$root/packaging/windows/sign.sh" packaging/quorvalis.nsi) || fail "the signed build"
+   -DSIGN="$pkg/windows/sign.sh" "$pkg/quorvalis.nsi") || fail "the signed build"
+echo "-- resources of the programs and the installer"
+/usr/bin/python3 tests/windows/identity.py "$version" "$out/stage/quorval.exe" "$out/stage/quorval-guard.exe" \
+  "$out/stage/quorval-card.exe" --installer "$win/quorvalis-setup-$version.exe" || fail "resources"
 verify() {
   osslsigncode verify -CAfile "$cert/ca.pem" -in "$1" >"$out/verify.log" 2>&1 &&
     grep -q "Signature verification: ok" "$out/verify.log" || { cat "$out/verify.log"; fail "$1 not signed right"; }
