@@ -53,6 +53,10 @@ rm -rf "$folder"
 WINEDLLOVERRIDES="$WINEDLLOVERRIDES;icacls.exe=n" wine "$signed" /S '/D=c:\quorvalis-signed' || fail "the signed installer failed"
 [ -f "$folder/quorval.exe" ] || fail "nothing installed"
 verify "$folder/uninstall.exe"
+/usr/bin/python3 -c 'import pefile, sys
+pe = pefile.PE(sys.argv[1])
+sys.exit(pefile.RESOURCE_TYPE["RT_GROUP_ICON"] not in {e.id for e in pe.DIRECTORY_ENTRY_RESOURCE.entries})' \
+  "$folder/uninstall.exe" || fail "the uninstaller has no icon"
 /usr/bin/python3 - "$folder" <<'PY' || fail "licences"
 import hashlib, json, pathlib, sys
 folder = pathlib.Path(sys.argv[1])
