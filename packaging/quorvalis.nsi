@@ -17,6 +17,9 @@ SetCompressor /SOLID lzma
 ShowInstDetails nevershow
 Icon "windows/quorvalis.ico"
 UninstallIcon "windows/quorvalis.ico"
+!ifndef VERSION_NUMBER  ; the release's number as Windows wants it: 0.<number>.0.0
+  !define VERSION_NUMBER 0.0.0.0
+!endif
 VIProductVersion "${VERSION_NUMBER}"
 VIFileVersion "${VERSION_NUMBER}"
 VIAddVersionKey "ProductName" "quorvalis"
