@@ -1,8 +1,8 @@
 // Frames of the news strip as the X server shows them, step by step: the strip is put on the
 // display with a fixed feed, stepped by hand (its own timer held back), and after each step's
 // paint and flush the window is read back from the display. Two builds' frames at the same steps
-// must be equal pixel for pixel (scripts/bench-day.sh FRAMES=dir compares them).
-// Usage (on an X display): ticker_frames OUT_DIR STEP...
+// must be equal pixel for pixel (ImageMagick: compare -metric AE a.png b.png null: prints 0).
+// Usage (on an X display): ticker_frames OUT_DIR STEP...   (steps counted from the first entry's start)
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>

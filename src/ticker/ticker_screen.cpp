@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 
 #include "platform/display_strip.h"
 #include "platform/widgets.h"
@@ -95,9 +96,10 @@ class StripView : public QWidget {
   // right where every column of the row is the same (the gradient runs from top to bottom).
   QImage textOverBackground() const {
     const QImage row = rowBackground();
-    for (int x = 1; x < row.width(); ++x)
-      for (int y = 0; y < row.height(); ++y)
-        if (row.pixel(x, y) != row.pixel(0, y)) return {};
+    for (int y = 0; y < row.height(); ++y) {
+      const auto* line = reinterpret_cast<const QRgb*>(row.constScanLine(y));
+      if (!std::all_of(line, line + row.width(), [first = line[0]](QRgb p) { return p == first; })) return {};
+    }
     QImage picture(text_.size(), QImage::Format_RGB32);
     {
       QPainter painter(&picture);
