@@ -19,13 +19,16 @@ measure() {  # $1: rss.ini main on the server
   printf '[server]\r\nhost=%s\r\ntimeout=10\r\n' "$host" >"$home/install.ini"
   printf '[start]\r\nlog=1\r\nID=DEMO01\r\nFL=1\r\n' >"$home/cl.ini"
   QUORVALIS_HOME=$home build-bench/app/quorval >/dev/null 2>&1 &
-  local pid=$!
+  local guard=$!
   sleep 6  # log-in, the 2.5 s start delay, the first feed
+  # The started process became the guard; the terminal is its child.
+  local pid; pid=$(pgrep -P "$guard" -x quorval | head -1 || true)
+  [ -n "$pid" ] || pid=$guard
   kill -0 "$pid"
   local t0 x0; t0=$(cpu_ticks "$pid"); x0=$(cpu_ticks "$xvfb")
   sleep "$seconds"
   local t1 x1; t1=$(cpu_ticks "$pid"); x1=$(cpu_ticks "$xvfb")
-  kill "$pid"; wait "$pid" 2>/dev/null || true
+  kill "$guard"; wait "$guard" 2>/dev/null || true
   awk -v t=$((t1 - t0)) -v x=$((x1 - x0)) -v hz="$hz" -v s="$seconds" -v what="$2" \
     'BEGIN { printf "%-26s terminal %5.1f %% of a core, X server %5.1f %%\n", what, 100*t/hz/s, 100*x/hz/s }'
 }

@@ -7,6 +7,7 @@ cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVALIS_TESTS=
 cmake --build build-bench -j "$(nproc)"
 build-bench/bench/bench_settings
 build-bench/bench/bench_server
+build-bench/bench/bench_download
 build-bench/bench/bench_club
 build-bench/bench/bench_report
 card=$(mktemp) && build-bench/tools/cardsim/cardsim --file "$card" club 00491711234567

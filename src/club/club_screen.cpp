@@ -78,7 +78,7 @@ ClubScreen::ClubScreen(Services& services, TerminalState& state, QWidget* parent
   // The caption the band and the entry screens share.
   setWindowTitle(QStringLiteral("quorvalis - Tarvendels via SMS"));
   setAutoFillBackground(true);
-  setStyleSheet(QStringLiteral("ClubScreen { background: rgb(240, 244, 248); }"));
+  setStyleSheet(QStringLiteral("ClubScreen { background: rgb(240, 244, 248); }") + touchKeyStyle());
   const int w = state_.screenW.toInt();
   const int h = state_.screenH.toInt();
   const int top = h - kBandHeight - kHeight -

@@ -18,7 +18,7 @@ EntryScreen::EntryScreen(TerminalState& state, const char* objectName, const QSt
   setObjectName(QString::fromLatin1(objectName));
   setWindowTitle(QStringLiteral("quorvalis - Tarvendels via SMS"));
   setModal(true);
-  setStyleSheet(QStringLiteral("QDialog { background: rgb(240, 244, 248); }"));
+  setStyleSheet(QStringLiteral("QDialog { background: rgb(240, 244, 248); }") + touchKeyStyle());
   mainbackgr = makeScreenBackground(this);
   background = makeFocusFrame(this);
   framePlace_ = background->geometry();

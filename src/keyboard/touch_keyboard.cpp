@@ -1,5 +1,6 @@
 #include "keyboard/touch_keyboard.h"
 
+#include <QStyle>
 #include <optional>
 
 #include "keyboard/key_rules.h"
@@ -30,14 +31,21 @@ void call(const std::function<void()>& f) {
 
 }  // namespace
 
+QString touchKeyStyle() {
+  return QStringLiteral(
+      "QPushButton[touchKey=\"true\"] { font: bold 18px 'Arial'; background: white;"
+      " border: 2px solid rgb(0,92,153); border-radius: 6px; }"
+      "QPushButton[touchKey=\"true\"]:pressed { background: rgb(255,170,0); border-color: rgb(200,120,0); }");
+}
+
 QPushButton* makeKey(QWidget* parent, const QString& objectName, const QString& caption) {
   auto* key = new QPushButton(caption, parent);
   key->setObjectName(objectName);
   key->setFocusPolicy(Qt::NoFocus);  // a touch must not take the focus from the field
-  key->setStyleSheet(QStringLiteral(
-      "QPushButton { font: bold 18px 'Arial'; background: white; border: 2px solid rgb(0,92,153);"
-      " border-radius: 6px; }"
-      "QPushButton:pressed { background: rgb(255,170,0); border-color: rgb(200,120,0); }"));
+  // Its look comes from its window's style sheet (touchKeyStyle), which it took before it was a key.
+  key->setProperty("touchKey", true);
+  key->style()->unpolish(key);
+  key->style()->polish(key);
   return key;
 }
 

@@ -22,8 +22,11 @@ struct KeyboardHooks {
   std::function<void()> afterClear;
 };
 
-// A key that shows clearly when it is pressed: a finger hides the key it touches.
+// A key that shows clearly when it is pressed: a finger hides the key it touches. Its look is
+// touchKeyStyle(), which the window it stands on has in its style sheet: one sheet for all the
+// keys of a screen instead of one for each (half a megabyte for the two kept screens).
 QPushButton* makeKey(QWidget* parent, const QString& objectName, const QString& caption);
+QString touchKeyStyle();
 
 class AlphaKeyboard {
  public:

@@ -13,6 +13,7 @@ namespace {
 
 constexpr qsizetype kMaxHead = 64 * 1024;
 constexpr size_t kMaxIdle = 4;
+constexpr qsizetype kReadChunk = 256 * 1024;
 
 // The line up to '\n' without its CR, taken from the front of buffer. A line is never longer
 // than kMaxHead, whether it is all there or not yet.
@@ -72,6 +73,20 @@ std::pair<bool, QString> splitScheme(const QString& host) {
 ReplyReader::State ReplyReader::feed(QByteArrayView bytes) {
   if (state_ != kMore) return state_;
   started_ = started_ || !bytes.isEmpty();
+  // The bulk of a large body goes straight to the body, without a stop in the input.
+  if (in_.isEmpty() && (phase_ == kSized || phase_ == kChunkData || phase_ == kToClose)) {
+    const qsizetype n = phase_ == kToClose ? bytes.size()
+                                           : static_cast<qsizetype>(std::min<qint64>(remaining_, bytes.size()));
+    if (addBody(bytes.first(n)) == kBroken) return state_ = kBroken;
+    if (phase_ != kToClose) remaining_ -= n;
+    bytes = bytes.sliced(n);
+    if (phase_ == kSized && remaining_ == 0) {
+      phase_ = kEnd;
+      return state_ = kDone;
+    }
+    if (phase_ == kChunkData && remaining_ == 0) phase_ = kChunkEnd;
+    if (bytes.isEmpty()) return state_;
+  }
   in_.append(bytes);
   while (state_ == kMore) {
     const qsizetype before = in_.size();
@@ -301,15 +316,17 @@ int HttpWire::exchange(Connection& c, const Request& request,
   QTimer timer;
   timer.setSingleShot(true);
   auto pass = [&] {
-    const QByteArray body = reader.takeBody();
-    if (!body.isEmpty() && !sink(body)) gaveUp = true;
+    if (!reader.body().isEmpty() && !sink(reader.body())) gaveUp = true;
+    reader.clearBody();
     if (state != ReplyReader::kMore || gaveUp) loop.quit();
   };
+  // One buffer for everything that comes, instead of a new one for every piece of a large body.
+  QByteArray chunk(kReadChunk, Qt::Uninitialized);
   auto readAvailable = [&] {
     if (socket.bytesAvailable() <= 0) return;
-    const QByteArray data = socket.readAll();
     if (request.silenceOnly) timer.start(request.timeoutMs);
-    state = reader.feed(data);
+    qint64 n = 0;
+    while ((n = socket.read(chunk.data(), chunk.size())) > 0) state = reader.feed(QByteArrayView(chunk.constData(), n));
   };
   QObject::connect(&socket, &QTcpSocket::readyRead, &loop, [&] {
     readAvailable();

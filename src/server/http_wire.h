@@ -28,6 +28,9 @@ class ReplyReader {
   bool started() const { return started_; }
   // The body decoded so far and not yet taken.
   QByteArray takeBody() { return std::exchange(body_, {}); }
+  // The same without giving up its memory: read body(), then clearBody() before the next feed.
+  const QByteArray& body() const { return body_; }
+  void clearBody() { body_.resize(0); }
 
  private:
   // Each reads the next piece of its phase, if it has come, and moves on to the phase after.

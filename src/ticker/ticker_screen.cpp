@@ -1,8 +1,11 @@
 #include "ticker/ticker_screen.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 
+#include "platform/display_strip.h"
 #include "platform/widgets.h"
 #include "platform/window.h"
 
@@ -23,6 +26,96 @@ QFont scrollerFont() {
 }
 
 }  // namespace
+
+// The strip's row across the area, which draws the text at its place over the area's background.
+// A step moves pixels instead of painting: the display copies them from pictures it was given
+// once per entry (DisplayStrip, X11), or else the widget scrolls its own and paints only the
+// column that came in. It paints whole itself (opaque), so the area behind is never painted for
+// a step.
+class StripView : public QWidget {
+ public:
+  explicit StripView(QWidget* area) : QWidget(area), area_(area) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    hide();  // until it has a text
+  }
+
+  // A new text entering at x; row is the strip's place in the area.
+  void start(const QPixmap& text, const QRect& row, int x) {
+    text_ = text;
+    x_ = x;
+    setGeometry(row);
+    takeBackground();
+    show();
+    update();
+    if (!display_ && !displayTried_ && isVisible()) {
+      displayTried_ = true;
+      display_ = DisplayStrip::create(this);
+    }
+    if (display_ && (covered() || !display_->setPictures(rowBackground(), textOverBackground()))) display_.reset();
+  }
+
+  void moveTo(int x) {
+    const int dx = x - x_;
+    x_ = x;
+    if (dx == 0 || !isVisible()) return;
+    if (display_) {
+      display_->show(QRect(mapTo(window(), QPoint()), size()), x_);
+    } else {
+      scroll(dx, 0);
+    }
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QPainter painter(this);
+    const QPoint offset = pos();
+    for (const QRect& r : event->region())
+      painter.drawImage(r, background_, r.translated(offset));
+    painter.drawPixmap(x_, 0, text_);
+  }
+
+ private:
+  // The area's own picture without its children, taken again when its size changed.
+  void takeBackground() {
+    if (background_.size() == area_->size()) return;
+    background_ = QImage(area_->size(), QImage::Format_RGB32);
+    background_.fill(area_->palette().color(QPalette::Window));  // what shows at the rounded corners
+    area_->ensurePolished();
+    area_->render(&background_, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    if (display_) display_.reset();
+    displayTried_ = false;
+  }
+  // The captions stand above the row; the display would copy over one that reached into it.
+  bool covered() const {
+    for (const QWidget* w : area_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (w != this && w->isVisible() && w->geometry().intersects(geometry())) return true;
+    return false;
+  }
+  QImage rowBackground() const { return background_.copy(geometry()); }
+  // The text over the row's background. The display repeats it along the row, which is only
+  // right where every column of the row is the same (the gradient runs from top to bottom).
+  QImage textOverBackground() const {
+    const QImage row = rowBackground();
+    for (int y = 0; y < row.height(); ++y) {
+      const auto* line = reinterpret_cast<const QRgb*>(row.constScanLine(y));
+      if (!std::all_of(line, line + row.width(), [first = line[0]](QRgb p) { return p == first; })) return {};
+    }
+    QImage picture(text_.size(), QImage::Format_RGB32);
+    {
+      QPainter painter(&picture);
+      painter.drawImage(picture.rect(), row, QRect(0, 0, 1, row.height()));
+      painter.drawPixmap(0, 0, text_);
+    }
+    return picture;
+  }
+
+  QWidget* area_;
+  QImage background_;
+  QPixmap text_;
+  int x_ = 0;
+  std::unique_ptr<DisplayStrip> display_;
+  bool displayTried_ = false;
+};
 
 TickerScreen::TickerScreen(TerminalState& state, FeedSource& feeds, std::function<bool()> bandIsTile,
                            QWidget* parent)
@@ -46,7 +139,10 @@ TickerScreen::TickerScreen(TerminalState& state, FeedSource& feeds, std::functio
       "#picScrollParent { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgb(0,62,110),"
       " stop:1 rgb(0,30,56)); border-radius: 6px; }"));
   picScrollParent->installEventFilter(this);
+  stripView_ = new StripView(picScrollParent);
+  // The text's place in the area; the strip's row draws it.
   picScroller = makeNamed<QWidget>(picScrollParent, QStringLiteral("picScroller"));
+  picScroller->hide();
   lblScroller = makeLabel(picScroller, "lblScroller");
   lblScroller->setFont(scrollerFont());
   for (int i = 0; i < 2; ++i) {
@@ -204,14 +300,16 @@ void TickerScreen::StartScroller(int interval) {
   lblScroller->setAccessibleName(text_);
   lblScroller->setGeometry(0, 0, size.width(), size.height());
   position_ = picScrollParent->width();
-  picScroller->setGeometry(static_cast<int>(position_), (picScrollParent->height() - size.height()) / 2,
-                           size.width(), size.height());
+  const int top = (picScrollParent->height() - size.height()) / 2;
+  picScroller->setGeometry(static_cast<int>(position_), top, size.width(), size.height());
+  stripView_->start(strip, QRect(0, top, picScrollParent->width(), size.height()), static_cast<int>(position_));
 }
 
 void TickerScreen::timer1Tick() {
   if (!Timer1->isActive()) return;
   position_ -= settings_.speed;
   picScroller->move(static_cast<int>(position_), picScroller->y());
+  stripView_->moveTo(static_cast<int>(position_));
   if (position_ <= -picScroller->width()) NextTickerEntry();
 }
 

@@ -14,6 +14,8 @@
 
 namespace quorvalis {
 
+class StripView;
+
 class TickerScreen : public QWidget {
   Q_OBJECT
  public:
@@ -71,6 +73,7 @@ class TickerScreen : public QWidget {
 
   QLabel* picScrollParent;
   QWidget* picScroller;
+  StripView* stripView_;
   QLabel* lblScroller;
   std::array<QLabel*, 2> rssdata{};
   QTimer* Timer1;
