@@ -134,6 +134,9 @@ echo "== scaled screens: 125 % and 150 %"
 tests/windows/scaled.sh "$win" "$version" 120
 tests/windows/scaled.sh "$win" "$version" 144
 
+echo "== the cost of a day under Wine: start beside a bare Qt window, CPU with the strip and the club screen"
+tests/windows/cost.sh "$win" "$version"
+
 echo "== kill safety on Windows: the writer ended by TerminateProcess at random moments"
 wineserver -k 2>/dev/null || true
 scripts/crash-test.sh "${QUORVALIS_WIN_KILLS:-30}" windows
