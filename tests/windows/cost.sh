@@ -69,7 +69,7 @@ wait_up "quorvalis - Tarvendels via SMS" || fail "the band did not come up"
 sleep 8  # the start sequence, the first feed
 read -r -a terminal <<<"$(terminal_pids | tr '\n' ' ')"
 [ ${#terminal[@]} -gt 0 ] || fail "no terminal process"
-server=$(pgrep -x wineserver | head -1)
+server=$(pgrep -f '/wineserver' | head -1 || true)
 hz=$(getconf CLK_TCK)
 t0=$(sum_ticks "${terminal[@]}"); s0=$(cpu_ticks "$server"); x0=$(cpu_ticks "$xvfb")
 sleep "$seconds"
