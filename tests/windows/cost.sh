@@ -70,6 +70,7 @@ sleep 8  # the start sequence, the first feed
 read -r -a terminal <<<"$(terminal_pids | tr '\n' ' ')"
 [ ${#terminal[@]} -gt 0 ] || fail "no terminal process"
 server=$(pgrep -f '/wineserver' | head -1 || true)
+xvfb=$(pgrep -n -x Xvfb || true)  # the display windows.sh started last
 hz=$(getconf CLK_TCK)
 t0=$(sum_ticks "${terminal[@]}"); s0=$(cpu_ticks "$server"); x0=$(cpu_ticks "$xvfb")
 sleep "$seconds"
