@@ -5,6 +5,7 @@
 # after the start has settled. Counts the terminal, its guard and the X server.
 # QUORVAL=path measures another build of the terminal (its guard beside it);
 # SHOTS=dir keeps a screenshot of the whole display at the start and at the end of the measurement.
+# Then the floor: a bare Qt window whose 10 ms timer does nothing (FLOOR_SECONDS, at most 120).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${SECONDS_MEASURED:-300}
@@ -50,4 +51,16 @@ pct() { awk -v t="$1" -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.2f", 100 * 
 echo "terminal   $(pct $((t1 - t0))) % of one core (RSS at the end $rss KiB)"
 [ -n "$guard" ] && echo "guard      $(pct $((g1 - g0))) %"
 echo "X server   $(pct $((x1 - x0))) %"
+# The floor: a bare Qt window whose 10 ms timer does nothing, its wake-ups alone.
+floor_seconds=${FLOOR_SECONDS:-$(( seconds < 120 ? seconds : 120 ))}
+build-bench/bench/bare_window 10 >/dev/null 2>&1 &
+bare=$!
+sleep 3
+b0=$(cpu_ticks "$bare"); y0=$(cpu_ticks "$xvfb")
+sleep "$floor_seconds"
+b1=$(cpu_ticks "$bare"); y1=$(cpu_ticks "$xvfb")
+kill "$bare"
+pctof() { awk -v t="$1" -v hz="$hz" -v s="$2" 'BEGIN { printf "%.2f", 100 * t / hz / s }'; }
+echo "floor: a bare Qt window with an empty 10 ms timer, over $floor_seconds s: $(pctof $((b1 - b0)) "$floor_seconds") %," \
+  "X server $(pctof $((y1 - y0)) "$floor_seconds") %"
 echo "load average at the end (2 cores shared): $(cut -d' ' -f1-3 /proc/loadavg)"
