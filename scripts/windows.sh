@@ -134,13 +134,14 @@ echo "== scaled screens: 125 % and 150 %"
 tests/windows/scaled.sh "$win" "$version" 120
 tests/windows/scaled.sh "$win" "$version" 144
 
-echo "== the cost of a day under Wine: start beside a bare Qt window, CPU with the strip and the club screen"
-tests/windows/cost.sh "$win" "$version"
-
 echo "== kill safety on Windows: the writer ended by TerminateProcess at random moments"
 wineserver -k 2>/dev/null || true
 scripts/crash-test.sh "${QUORVALIS_WIN_KILLS:-30}" windows
 start_wine
+
+# After a fresh Wine server: nothing of the journeys before runs beside it.
+echo "== the cost of a day under Wine: start beside a bare Qt window, CPU with the strip and the club screen"
+tests/windows/cost.sh "$win" "$version"
 
 echo "== the club screen's status poll: driver in process beside the 32-bit driver through its helper"
 card=$(mktemp) && build/tools/cardsim/cardsim --file "$card" club 00491711234567

@@ -13,7 +13,8 @@ runs=${RUNS:-5} seconds=${QUORVALIS_WIN_IDLE_SECONDS:-300}
 start_zentrale "$out/zentrale" build
 printf '%s' "$version" >"$out/zentrale/update/filial.ini"  # no update meanwhile
 rm -rf "$home"
-wine "$win/quorvalis-setup-$version.exe" /S "/HOST=$host" /TIMEOUT=10 /FL=1
+# QUORVALIS_COST_INSTALLER: another build's installer, to measure before and after alike.
+wine "${QUORVALIS_COST_INSTALLER:-$win/quorvalis-setup-$version.exe}" /S "/HOST=$host" /TIMEOUT=10 /FL=1
 [ -f "$home/quorval.exe" ] || fail "quorval.exe not installed"
 bare=$WINEPREFIX/drive_c/quorvalis-bare
 rm -rf "$bare" && cp -r "$win/stage" "$bare" && cp "$win/bench/bare_window.exe" "$bare/"
@@ -79,6 +80,19 @@ shot strip
 awk -v t=$((t1 - t0)) -v s=$((s1 - s0)) -v x=$((x1 - x0)) -v hz="$hz" -v n="$seconds" \
   'BEGIN { printf "  terminal %.2f %% of a core, wineserver %.2f %%, X server %.2f %%\n", 100*t/hz/n, 100*s/hz/n, 100*x/hz/n }'
 stop_terminals
+# The floor: the bare window whose 10 ms timer does nothing, its wake-ups alone.
+floor=$(( seconds < 120 ? seconds : 120 ))
+(cd "$bare" && exec env -u QT_QPA_PLATFORM -u QT_QPA_FONTDIR wine 'c:\quorvalis-bare\bare_window.exe' 10) >>"$out/bare.log" 2>&1 &
+pids+=($!)
+wait_up "bare window" || fail "the bare window did not come up"
+sleep 3
+read -r -a window <<<"$(pids_of bare_window.exe | tr '\n' ' ')"
+b0=$(sum_ticks "${window[@]}"); s0=$(cpu_ticks "$server")
+sleep "$floor"
+b1=$(sum_ticks "${window[@]}"); s1=$(cpu_ticks "$server")
+awk -v t=$((b1 - b0)) -v s=$((s1 - s0)) -v hz="$hz" -v n="$floor" \
+  'BEGIN { printf "  floor, a bare Qt window with an empty 10 ms timer over %d s: %.2f %% of a core, wineserver %.2f %%\n", n, 100*t/hz/n, 100*s/hz/n }'
+wine taskkill /f /im bare_window.exe >/dev/null 2>&1 || true
 rm -f "$home/SCard32.DLL"
 wine "$home/uninstall.exe" /S '_?=c:\quorvalis'
 rm -rf "$bare"
