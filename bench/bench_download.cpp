@@ -17,6 +17,7 @@
 #include "server/http_central_server.h"
 #include "server/request_target.h"
 #include "zentrale_process.h"
+#include "bench_certificates.h"
 
 namespace {
 
@@ -67,22 +68,6 @@ Timing curl(const Endpoint& at, const QString& file) {
   return {times[0].toDouble(), times[1].toDouble()};
 }
 
-// A throw-away authority and a certificate for 127.0.0.1, made with the openssl command.
-bool makeCertificates(const QString& dir) {
-  const auto run = [&](const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start("openssl", args);
-    return p.waitForFinished(30000) && p.exitCode() == 0;
-  };
-  QFile san(dir + "/san");
-  return san.open(QIODevice::WriteOnly) && san.write("subjectAltName=IP:127.0.0.1\n") > 0 && (san.close(), true) &&
-         run({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem", "-days", "1",
-              "-subj", "/CN=Bench CA"}) &&
-         run({"req", "-newkey", "rsa:2048", "-nodes", "-keyout", "z.key", "-out", "z.csr", "-subj", "/CN=zentrale"}) &&
-         run({"x509", "-req", "-in", "z.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial", "-out", "z.pem",
-              "-days", "1", "-extfile", "san"});
-}
 
 // The program both servers hand out: 100 MB that do not compress.
 bool writeProgram(const QString& dataDir) {
