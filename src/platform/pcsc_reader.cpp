@@ -21,19 +21,19 @@ namespace r = card_result;
 // calls that take reader names twice, and Qt builds select the wide ones. Names stay 8-bit here.
 #ifdef _WIN32
 using ReaderState = SCARD_READERSTATEA;
-inline LONG listReaders(SCARDCONTEXT c, char* names, DWORD* size) { return SCardListReadersA(c, nullptr, names, size); }
-inline LONG statusChange(SCARDCONTEXT c, ReaderState* s, DWORD n) { return SCardGetStatusChangeA(c, 0, s, n); }
-inline LONG connectReader(SCARDCONTEXT c, const char* r, DWORD* protocol, SCARDHANDLE* h) {
-  return SCardConnectA(c, r, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, h, protocol);
-}
+#define QUORVALIS_NARROW(name) name##A
 #else
 using ReaderState = SCARD_READERSTATE;
-inline LONG listReaders(SCARDCONTEXT c, char* names, DWORD* size) { return SCardListReaders(c, nullptr, names, size); }
-inline LONG statusChange(SCARDCONTEXT c, ReaderState* s, DWORD n) { return SCardGetStatusChange(c, 0, s, n); }
-inline LONG connectReader(SCARDCONTEXT c, const char* r, DWORD* protocol, SCARDHANDLE* h) {
-  return SCardConnect(c, r, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, h, protocol);
-}
+#define QUORVALIS_NARROW(name) name
 #endif
+inline LONG listReaders(SCARDCONTEXT c, char* names, DWORD* size) {
+  return QUORVALIS_NARROW(SCardListReaders)(c, nullptr, names, size);
+}
+inline LONG statusChange(SCARDCONTEXT c, ReaderState* s, DWORD n) { return QUORVALIS_NARROW(SCardGetStatusChange)(c, 0, s, n); }
+inline LONG connectReader(SCARDCONTEXT c, const char* r, DWORD* protocol, SCARDHANDLE* h) {
+  return QUORVALIS_NARROW(SCardConnect)(c, r, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, h, protocol);
+}
+#undef QUORVALIS_NARROW
 
 constexpr int kCardBytes = 256;     // the club's memory cards
 constexpr int kFirstChunk = 128;    // halved until the reader takes it
