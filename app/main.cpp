@@ -102,6 +102,8 @@ SettingsForm* withClubHooks(SettingsForm* form, ScreenHost<ClubScreen>& club) {
   return form;
 }
 
+constexpr int kPrepareKeptScreensMs = 400;
+
 // The band opens the new-guest and coupon screens modal, the others through their hosts.
 void attachScreens(MainScreen& band, Services& services, TerminalState& state,
                    ScreenHost<ClubScreen>& club, ScreenHost<SettingsForm>& settings,
@@ -113,10 +115,10 @@ void attachScreens(MainScreen& band, Services& services, TerminalState& state,
       [&services, &state] { return std::make_unique<CouponScreen>(services, state); });
   band.screens.newGuest = [guests] { guests->exec(); };
   band.screens.coupons = [coupons] { coupons->exec(); };
-  QTimer::singleShot(0, &band, [guests, coupons] {
-    guests->prepare();
-    coupons->prepare();
-  });
+  // Once the band is on screen (its first paint would wait behind them), one at a time, so
+  // the event loop is free between them; a touch before that makes its screen at once.
+  QTimer::singleShot(kPrepareKeptScreensMs, &band, [guests] { guests->prepare(); });
+  QTimer::singleShot(kPrepareKeptScreensMs + 100, &band, [coupons] { coupons->prepare(); });
   band.screens.club = [&club](bool show) { show ? club.show() : club.hide(); };
   // Without a password beside the band; after the password or service code, modal.
   band.screens.settings = [&services, &state, &club, &settings](bool modal) {
@@ -227,9 +229,12 @@ int main(int argc, char** argv) {
     logInfo("terminal", QStringLiteral("band shown"));
     QTimer::singleShot(0, [&] { start.reset(); });
   });
-  start->show();
-  // After a restart the branch logs in again by itself, as it was logged in before.
+  // After a restart the branch logs in again by itself, as it was logged in before. A branch that
+  // logs in at once never sees the start form: it would close in the moment it showed.
   const bool resumed = start->resume(guardlink::resumeBranch());
-  if (start->load() || resumed) QTimer::singleShot(0, start.get(), &StartForm::Command1_Click);
+  if (start->load() || resumed)
+    QTimer::singleShot(0, start.get(), &StartForm::Command1_Click);
+  else
+    start->show();
   return app.exec();
 }

@@ -9,19 +9,8 @@ runs=${RUNS:-5}
 . scripts/lib.sh
 bench_setup
 
-now_ms() { date +%s%3N; }
-# Waits until a window with the title is mapped at the bottom of the screen with band height.
-wait_band() {
-  local title=$1 deadline=$(( $(now_ms) + 30000 ))
-  while [ "$(now_ms)" -lt "$deadline" ]; do
-    for w in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
-      local geo; geo=$(xdotool getwindowgeometry "$w" 2>/dev/null) || continue
-      if echo "$geo" | grep -q 'Geometry: 1366x166'; then return 0; fi
-    done
-    sleep 0.01
-  done
-  return 1
-}
+# start_probe starts the program and watches the display's events for the window: mapped with the
+# title at the band's size (1366x166). No polling that takes CPU from the start being measured.
 rss_kb() { awk '/VmRSS/ {print $2}' "/proc/$1/status"; }
 
 measure() {  # name command title wait_ms
@@ -31,11 +20,10 @@ measure() {  # name command title wait_ms
     mkdir -p "$home"
     printf '[server]\r\nhost=%s\r\n' "$host" >"$home/install.ini"
     printf '[start]\r\nlog=1\r\nID=DEMO01\r\n' >"$home/cl.ini"
-    local t0; t0=$(now_ms)
-    QUORVALIS_HOME=$home $cmd >/dev/null 2>&1 &
-    local pid=$!
-    wait_band "$title"
-    local t1; t1=$(now_ms)
+    local out ms pid
+    out=$(QUORVALIS_HOME=$home build-bench/bench/start_probe "$title" 1366x166 30000 $cmd 2>/dev/null) || true
+    read -r ms pid <<<"$out"
+    [ -n "$ms" ] && [ "$ms" != "-" ] || { echo "$name: no band within 30 s" >&2; kill "${pid:-0}" 2>/dev/null; exit 1; }
     sleep 2
     [ -e "/proc/$pid/status" ] || { echo "$name ended before it could be measured" >&2; exit 1; }
     local terminal; terminal=$(pgrep -P "$pid" -x quorval | head -1 || true)
@@ -45,9 +33,15 @@ measure() {  # name command title wait_ms
     else
       mem=$(( mem + $(rss_kb $pid) ))
     fi
-    total=$(( total + t1 - t0 - wait_ms ))
-    each="$each$(( t1 - t0 - wait_ms ))/"
-    kill $pid; wait $pid 2>/dev/null || true
+    ms=$(awk -v m="$ms" -v w="$wait_ms" 'BEGIN { printf "%d", m - w + 0.5 }')
+    total=$(( total + ms ))
+    each="$each$ms/"
+    # The probe has ended, so the program is nobody's child here: wait until it is gone or a zombie.
+    kill "$pid"
+    for _ in $(seq 100); do
+      [ "$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null || echo Z)" = Z ] && break
+      sleep 0.05
+    done
   done
   echo "$name $(( total / runs )) $(( mem / runs )) $(( guard_mem / runs )) ${each%/}"
 }

@@ -116,7 +116,14 @@ void CouponScreen::LayoutScreen() {
   ShowKeypad(1);
   Drucken_ = readSetting(keys::kPrint);
   druckQ_ = readSetting(keys::kQuitt);
+  if (isVisible()) ShowPrinterName();  // else when it shows
+}
+
+// Asked when the screen shows, not when the band makes it at start: the print system's libraries
+// (CUPS and its TLS and Kerberos) load only once coupons are opened.
+void CouponScreen::showEvent(QShowEvent* event) {
   ShowPrinterName();
+  EntryScreen::showEvent(event);
 }
 
 void CouponScreen::ShowKeypad(int flag) {

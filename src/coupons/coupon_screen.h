@@ -42,6 +42,7 @@ class CouponScreen : public EntryScreen {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   QLineEdit* field(int i) const { return DATA[static_cast<size_t>(i)]; }
