@@ -5,7 +5,8 @@
 # after the start has settled. Counts the terminal, its guard and the X server.
 # QUORVAL=path measures another build of the terminal (its guard beside it);
 # SHOTS=dir keeps a screenshot of the whole display at the start and at the end of the measurement.
-# Then the floor: a bare Qt window whose 10 ms timer does nothing (FLOOR_SECONDS, at most 120).
+# Then the floor: a bare Qt window whose 10 ms timer does nothing (FLOOR_SECONDS, at most 120),
+# and under it a thread that does nothing but wake every 10 ms.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${SECONDS_MEASURED:-300}
@@ -63,4 +64,6 @@ kill "$bare"
 pctof() { awk -v t="$1" -v hz="$hz" -v s="$2" 'BEGIN { printf "%.2f", 100 * t / hz / s }'; }
 echo "floor: a bare Qt window with an empty 10 ms timer, over $floor_seconds s: $(pctof $((b1 - b0)) "$floor_seconds") %," \
   "X server $(pctof $((y1 - y0)) "$floor_seconds") %"
+# Below that: a thread that only wakes every 10 ms, without Qt or a window (the machine's own cost).
+echo "floor without Qt: a thread waking every 10 ms, over $floor_seconds s: $(build-bench/bench/wake_floor "$floor_seconds") %"
 echo "load average at the end (2 cores shared): $(cut -d' ' -f1-3 /proc/loadavg)"

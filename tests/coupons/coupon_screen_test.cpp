@@ -83,6 +83,27 @@ TEST_F(CouponScreenTest, HandedOverNumberEnterChecksAndLookUpThenCountdown) {
 // What the server's reply and the settings make of a redemption: the labels, the receipt and its
 // printer, the receipt counter and the log. Touches while the coupon is being deleted are dropped:
 // a second "redeem" would delete, print and log twice, "Abbrechen" would close the screen under it.
+// The band makes the screen at start and keeps it; the print system is asked only when it opens
+// (its libraries are not loaded for a band that never redeems), and each opening names the
+// printer current then, or "no printer" with printing off.
+TEST_F(CouponScreenTest, ThePrinterIsAskedForWhenTheScreenOpensNotWhenItIsMade) {
+  settings("print=1\r\n");
+  KeptScreen<CouponScreen> band([this] { return std::make_unique<CouponScreen>(fakes.services, state); });
+  band.prepare();
+  EXPECT_EQ(fakes.printers.asked, 0);
+  const struct { const char* current; QString shown; } openings[] = {
+      {"BON", "BON"}, {"", t::kNoPrinter}, {"Standard", "Standard"}};
+  for (const auto& o : openings) {
+    SCOPED_TRACE(o.current);
+    fakes.printers.current = o.current;
+    const int before = fakes.printers.asked;
+    whileOpen(*band.screen(), [&] { band.exec(); }, [&] {
+      EXPECT_GT(fakes.printers.asked, before);
+      EXPECT_EQ(testing::label(*band.screen(), "pname"), o.shown);
+    });
+  }
+}
+
 TEST_F(CouponScreenTest, Redemption) {
   using Layout = QStringList (*)(const ReceiptValues&);
   const QByteArray bon = "[Settings]\r\nQPrinter=BON\r\n", cla3 = "[start]\r\ncla=3\r\n";

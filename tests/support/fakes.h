@@ -240,7 +240,10 @@ class RecordingDocument : public PrintDocument {
 class RecordingPrinterSystem : public PrinterSystem {
  public:
   QStringList printerNames() override { return {"Standard", "BON"}; }
-  QString currentPrinter() override { return current; }
+  QString currentPrinter() override {
+    ++asked;
+    return current;
+  }
   void setCurrentPrinter(const QString& name) override { current = name; }
   std::unique_ptr<PrintDocument> newDocument(const QString& title) override {
     documents.push_back({current, title});
@@ -248,6 +251,7 @@ class RecordingPrinterSystem : public PrinterSystem {
   }
 
   QString current = "Standard";
+  int asked = 0;  // how often the current printer was asked for: each asking loads the print system
   std::deque<RecordedDocument> documents;  // stable references for open documents
 };
 
