@@ -103,6 +103,7 @@ int main(int argc, char** argv) {
     }
     // After each batch of events: the state of the display, not of the events, decides.
     if (found(dpy, title, width, height)) break;
+    if (XPending(dpy)) continue;  // came in during the check's round trips: poll would not see them
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) {
       std::fprintf(stderr, "start_probe: no window \"%s\" at %dx%d within %s ms\n", title.c_str(), width, height,
