@@ -16,6 +16,8 @@ int main(int argc, char** argv) {
   band.show();
   QTimer tick;
   QObject::connect(&tick, &QTimer::timeout, [] {});
-  if (argc > 1) tick.start(QString::fromLocal8Bit(argv[1]).toInt());
+  // Only a number of milliseconds: anything else would make a 0 ms timer that spins.
+  const int ms = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 0;
+  if (ms > 0) tick.start(ms);
   return app.exec();
 }
