@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QPushButton>
 #include <QTest>
+#include <QFileInfo>
 #include <QTimer>
 
 #include "common/text.h"
@@ -94,6 +97,33 @@ TEST_F(DownloadTest, OnlyAWhole200BodyWithinItsLimitsBecomesAFile) {
     }
     QFile::remove(path(r.file));
   }
+}
+
+// The body comes in on a thread of its own while the screens' thread waits: its timers run, a
+// touch meanwhile is dropped, and the progress is shown as it grows, ending at the whole size.
+TEST_F(DownloadTest, WhileTheBodyComesTimersRunTouchesAreDroppedAndTheProgressGrows) {
+  RecordingHttpServer http;
+  http.trickle(20);  // a byte every 20 ms
+  HttpCentralServer server({http.host(), 5000});
+  int ticks = 0, clicks = 0;
+  QTimer screen;
+  QObject::connect(&screen, &QTimer::timeout, [&] { ++ticks; });
+  screen.start(20);
+  QPushButton button;
+  button.show();
+  QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
+  QTimer::singleShot(100, [&] { QTest::mouseClick(&button, Qt::LeftButton); });
+  QList<qint64> shown;
+  DownloadLimits limits;
+  limits.progress = [&](qint64 received) { shown << received; };
+  EXPECT_TRUE(server.download("/quorvalis/update/F300.exe", path(" F300.exe"), limits));
+  EXPECT_EQ(QFileInfo(path(" F300.exe")).size(), 20);
+  EXPECT_GT(ticks, 5);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(clicks, 0);
+  ASSERT_GE(shown.size(), 3) << "progress shown while it came, not only at the end";
+  EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()) && std::adjacent_find(shown.begin(), shown.end()) == shown.end());
+  EXPECT_EQ(shown.last(), 20);
 }
 
 // A timeout never as long as the screens' idle limit, never zero.
