@@ -42,27 +42,35 @@ TEST(HttpCentralServer, RequestTargetArrivesAsEncoded) {
   }
 }
 
+// The screen while the terminal waits for the server: a timer that counts its ticks (the
+// progress bar) and a button touched once, touchAfterMs into the wait.
+struct WaitingScreen {
+  WaitingScreen(int tickMs, int touchAfterMs) {
+    QObject::connect(&timer, &QTimer::timeout, [this] { ++ticks; });
+    timer.start(tickMs);
+    button.show();
+    QObject::connect(&button, &QPushButton::clicked, [this] { ++clicks; });
+    QTimer::singleShot(touchAfterMs, &button, [this] { QTest::mouseClick(&button, Qt::LeftButton); });
+  }
+  int ticks = 0, clicks = 0;
+  QTimer timer;
+  QPushButton button;
+};
+
 // A silent server: the wait ends at the timeout, timers keep running (the progress bar moves),
 // and touches are dropped, not delivered afterwards onto whatever the answer put on the screen.
 TEST(HttpCentralServer, SilentServerTimesOutWhileTimersRunAndTouchesAreDropped) {
   RecordingHttpServer http;
   http.neverAnswer();
   HttpCentralServer server({http.host(), 1000});
-  int ticks = 0, clicks = 0;
-  QTimer progress;
-  QObject::connect(&progress, &QTimer::timeout, [&] { ++ticks; });
-  progress.start(50);
-  QPushButton button;
-  button.show();
-  QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
-  QTimer::singleShot(50, [&] { QTest::mouseClick(&button, Qt::LeftButton); });
+  WaitingScreen screen(50, 50);
   EXPECT_EQ(server.get("/quorvalis/DATA/filiale.cgi?1"), "");
-  EXPECT_GT(ticks, 0);
+  EXPECT_GT(screen.ticks, 0);
   EXPECT_EQ(http.requestLines.size(), 1);
   QCoreApplication::processEvents();
-  EXPECT_EQ(clicks, 0);
-  QTest::mouseClick(&button, Qt::LeftButton);  // and counted again once the wait is over
-  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(screen.clicks, 0);
+  QTest::mouseClick(&screen.button, Qt::LeftButton);  // and counted again once the wait is over
+  EXPECT_EQ(screen.clicks, 1);
 }
 
 class DownloadTest : public ProgramFolderTest {};
@@ -99,28 +107,21 @@ TEST_F(DownloadTest, OnlyAWhole200BodyWithinItsLimitsBecomesAFile) {
   }
 }
 
-// The body comes in on a thread of its own while the screens' thread waits: its timers run, a
-// touch meanwhile is dropped, and the progress is shown as it grows, ending at the whole size.
+// While the body comes, the screens' timers run, a touch meanwhile is dropped, and the progress
+// is shown as it grows, ending at the whole size.
 TEST_F(DownloadTest, WhileTheBodyComesTimersRunTouchesAreDroppedAndTheProgressGrows) {
   RecordingHttpServer http;
   http.trickle(20);  // a byte every 20 ms
   HttpCentralServer server({http.host(), 5000});
-  int ticks = 0, clicks = 0;
-  QTimer screen;
-  QObject::connect(&screen, &QTimer::timeout, [&] { ++ticks; });
-  screen.start(20);
-  QPushButton button;
-  button.show();
-  QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
-  QTimer::singleShot(100, [&] { QTest::mouseClick(&button, Qt::LeftButton); });
+  WaitingScreen screen(20, 100);
   QList<qint64> shown;
   DownloadLimits limits;
   limits.progress = [&](qint64 received) { shown << received; };
   EXPECT_TRUE(server.download("/quorvalis/update/F300.exe", path(" F300.exe"), limits));
   EXPECT_EQ(QFileInfo(path(" F300.exe")).size(), 20);
-  EXPECT_GT(ticks, 5);
+  EXPECT_GT(screen.ticks, 5);
   QCoreApplication::processEvents();
-  EXPECT_EQ(clicks, 0);
+  EXPECT_EQ(screen.clicks, 0);
   ASSERT_GE(shown.size(), 3) << "progress shown while it came, not only at the end";
   EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()) && std::adjacent_find(shown.begin(), shown.end()) == shown.end());
   EXPECT_EQ(shown.last(), 20);
