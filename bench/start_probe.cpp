@@ -24,9 +24,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+Atom utf8Name = 0, utf8 = 0;  // interned once, before the program starts
+
 std::string windowName(Display* dpy, Window w) {
   // Qt sets the UTF-8 name; the older one only where it fits Latin-1.
-  const Atom utf8Name = XInternAtom(dpy, "_NET_WM_NAME", False), utf8 = XInternAtom(dpy, "UTF8_STRING", False);
   Atom type = 0;
   int format = 0;
   unsigned long count = 0, after = 0;
@@ -77,6 +78,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "start_probe: no display\n");
     return 2;
   }
+  utf8Name = XInternAtom(dpy, "_NET_WM_NAME", False);
+  utf8 = XInternAtom(dpy, "UTF8_STRING", False);
   // Windows made, mapped and resized under the root, and every window's title set later.
   XSelectInput(dpy, DefaultRootWindow(dpy), SubstructureNotifyMask);
   XSync(dpy, False);
